@@ -1,0 +1,28 @@
+// What the engine asks of the program around it: the desktop shell or the headless runner.
+#pragma once
+
+#include <string>
+
+class RenderWindow;
+
+// Message box types and answers.
+constexpr unsigned MB_OK = 0x00000000;
+constexpr unsigned MB_ICONERROR = 0x00000010;
+constexpr int IDOK = 1;
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // GUI thread: creates and shows the renderer window with this title. The host owns the
+  // window and keeps it until the engine has been deleted.
+  virtual RenderWindow* createRendererWindow(const std::string& title) = 0;
+
+  // Any thread: shows a modal message box with no owner window and waits for the answer.
+  // Headless hosts print "caption: text" to standard error and answer IDOK.
+  virtual int messageBox(const std::string& text, const std::string& caption,
+                         unsigned type) = 0;
+
+  // Any thread: progress of a long load (the terrain's build: leaves done out of total).
+  virtual void reportProgress(int done, int total) = 0;
+};
