@@ -446,8 +446,8 @@ class IDirect3DDevice9 : public IUnknown {
                         DWORD Stencil) = 0;
   virtual HRESULT BeginScene() = 0;
   virtual HRESULT EndScene() = 0;
-  virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect,
-                          HWND hDestWindowOverride, const void* pDirtyRegion) = 0;
+  virtual HRESULT Present(const RECT* pSourceRect, const RECT* pDestRect, HWND hDestWindowOverride,
+                          const void* pDirtyRegion) = 0;
 
   // State.
   virtual HRESULT GetDeviceCaps(D3DCAPS9* pCaps) = 0;
@@ -465,13 +465,12 @@ class IDirect3DDevice9 : public IUnknown {
   virtual HRESULT GetLightEnable(DWORD Index, BOOL* pEnable) = 0;
 
   // Textures.
-  virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
-                                D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+  virtual HRESULT CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                D3DPOOL Pool, IDirect3DTexture9** ppTexture,
                                 HANDLE* pSharedHandle) = 0;
   virtual HRESULT SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) = 0;
   virtual HRESULT GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) = 0;
-  virtual HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                       DWORD Value) = 0;
+  virtual HRESULT SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) = 0;
   virtual HRESULT GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
                                        DWORD* pValue) = 0;
   virtual HRESULT SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) = 0;
@@ -510,14 +509,12 @@ class IDirect3D9 : public IUnknown {
  public:
   virtual HRESULT GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) = 0;
   virtual HRESULT CheckDeviceFormat(UINT Adapter, D3DDEVTYPE DeviceType, D3DFORMAT AdapterFormat,
-                                    DWORD Usage, D3DRESOURCETYPE RType,
-                                    D3DFORMAT CheckFormat) = 0;
+                                    DWORD Usage, D3DRESOURCETYPE RType, D3DFORMAT CheckFormat) = 0;
   virtual HRESULT CheckDepthStencilMatch(UINT Adapter, D3DDEVTYPE DeviceType,
                                          D3DFORMAT AdapterFormat, D3DFORMAT RenderTargetFormat,
                                          D3DFORMAT DepthStencilFormat) = 0;
   virtual HRESULT CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
-                               DWORD BehaviorFlags,
-                               D3DPRESENT_PARAMETERS* pPresentationParameters,
+                               DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
                                IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
 };
 

@@ -4,6 +4,9 @@
 
 #include "platform/d3d9.h"
 
+// The file is not an image this layer can read.
+constexpr HRESULT D3DXERR_INVALIDDATA = static_cast<HRESULT>(0x88760B59);
+
 constexpr UINT FW_NORMAL = 400;
 constexpr UINT FW_BOLD = 700;
 constexpr BYTE DEFAULT_CHARSET = 1;

@@ -1,0 +1,52 @@
+#include "platform/buffer.h"
+
+template <class Interface>
+Buffer<Interface>::Buffer(UINT length, DWORD usage, DWORD format,
+                          std::shared_ptr<ContextLink> context)
+    : _data(length, 0), _usage(usage), _format(format), _context(std::move(context)) {}
+
+template <class Interface>
+Buffer<Interface>::~Buffer() {
+  if (_name == 0 || !_context->usable()) return;
+  glDeleteBuffers(1, &_name);
+  _context->noteDeletion();
+}
+
+template <class Interface>
+HRESULT Buffer<Interface>::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) {
+  if (ppbData == nullptr) return D3DERR_INVALIDCALL;
+  *ppbData = nullptr;
+  const std::uint64_t end = static_cast<std::uint64_t>(OffsetToLock) + SizeToLock;
+  if (OffsetToLock > _data.size() || end > _data.size()) return D3DERR_INVALIDCALL;
+  ++_lockDepth;
+  if ((Flags & D3DLOCK_READONLY) == 0) _dirty = true;
+  *ppbData = _data.data() + OffsetToLock;
+  return D3D_OK;
+}
+
+template <class Interface>
+HRESULT Buffer<Interface>::Unlock() {
+  if (_lockDepth == 0) return D3DERR_INVALIDCALL;
+  if (--_lockDepth == 0 && _dirty && _context->usable()) _upload();
+  return D3D_OK;
+}
+
+template <class Interface>
+GLuint Buffer<Interface>::glBuffer() {
+  if (_dirty && _lockDepth == 0) _upload();
+  return _name;
+}
+
+template <class Interface>
+void Buffer<Interface>::_upload() {
+  if (_name == 0) glGenBuffers(1, &_name);
+  // The copy target leaves the vertex array's element binding alone.
+  glBindBuffer(GL_COPY_WRITE_BUFFER, _name);
+  const GLenum hint = (_usage & D3DUSAGE_DYNAMIC) != 0 ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
+  glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(_data.size()), _data.data(), hint);
+  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
+  _dirty = false;
+}
+
+template class Buffer<IDirect3DVertexBuffer9>;
+template class Buffer<IDirect3DIndexBuffer9>;

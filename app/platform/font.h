@@ -1,0 +1,45 @@
+// A text font: the face fontconfig finds closest to the description, rendered by FreeType
+// once into a glyph atlas, and drawn as blended quads over the device's back buffer.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <memory>
+
+#include "platform/context_link.h"
+#include "platform/d3dx9.h"
+#include "platform/ref_counted.h"
+
+class Device;
+
+class Font : public RefCounted<ID3DXFont> {
+ public:
+  // Render thread.
+  static HRESULT Create(Device* device, const D3DXFONT_DESCA& description, ID3DXFont** font);
+
+  INT DrawText(ID3DXSprite* pSprite, const char* pString, INT Count, RECT* pRect, DWORD Format,
+               D3DCOLOR Color) override;
+
+ private:
+  struct Glyph {
+    int atlasX, atlasY, width, height;
+    int left, top, advance;
+  };
+
+  explicit Font(Device* device);
+  ~Font() override;
+  bool _rasterise(const D3DXFONT_DESCA& description);
+  bool _createProgram();
+
+  Device* const _device;
+  const std::shared_ptr<ContextLink> _context;
+  Glyph _glyphs[256] = {};
+  int _ascent = 0;
+  int _lineHeight = 0;
+  GLuint _atlas = 0;
+  GLuint _program = 0;
+  GLuint _vertexArray = 0;
+  GLuint _buffer = 0;
+  GLint _viewportLocation = -1;
+  GLint _colourLocation = -1;
+};

@@ -1,0 +1,193 @@
+#include "platform/scripted_input_source.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/dinput_keys.h"
+
+namespace {
+
+constexpr std::uint8_t kDown = 0x80;
+
+// A whole token as a decimal (base 10) or prefixed hexadecimal (base 0) integer.
+bool ParseInteger(const std::string& token, int base, long* value) {
+  if (token.empty()) return false;
+  errno = 0;
+  char* end = nullptr;
+  const long parsed = std::strtol(token.c_str(), &end, base);
+  if (errno != 0 || *end != '\0') return false;
+  *value = parsed;
+  return true;
+}
+
+bool ParseUpDown(const std::string& token, bool* down) {
+  if (token == "down") {
+    *down = true;
+    return true;
+  }
+  if (token == "up") {
+    *down = false;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+ScriptedInputSource::ScriptedInputSource() = default;
+
+bool ScriptedInputSource::ParseLine(const std::string& text, Event* event, bool* empty,
+                                    std::string* why) {
+  std::istringstream words(text.substr(0, text.find('#')));
+  std::vector<std::string> tokens;
+  for (std::string token; words >> token;) tokens.push_back(token);
+  *empty = tokens.empty();
+  if (tokens.empty()) return true;
+
+  long frame = 0;
+  if (!ParseInteger(tokens[0], 10, &frame) || frame < 0) {
+    *why = "expected a frame number (0 or more), found \"" + tokens[0] + "\"";
+    return false;
+  }
+  *event = Event{frame, Kind::Quit, 0, false, 0, 0};
+  const std::string verb = tokens.size() > 1 ? tokens[1] : std::string();
+  if (verb == "quit" && tokens.size() == 2) return true;
+  if (verb == "key" && tokens.size() == 4) {
+    event->kind = Kind::Key;
+    std::string name = tokens[2];
+    long code = -1;
+    if (name.size() > 2 && name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
+      if (!ParseInteger(name, 16, &code) || code < 0 || code > 255) {
+        *why = "key code \"" + name + "\" is not between 0x00 and 0xFF";
+        return false;
+      }
+    } else {
+      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      code = KeyCodeFromName(name.c_str());
+      if (code < 0) {
+        *why = "unknown key name \"" + tokens[2] + "\"";
+        return false;
+      }
+    }
+    event->code = static_cast<int>(code);
+    if (!ParseUpDown(tokens[3], &event->down)) {
+      *why = "expected down or up, found \"" + tokens[3] + "\"";
+      return false;
+    }
+    return true;
+  }
+  if (verb == "mouse" && tokens.size() == 4) {
+    event->kind = Kind::Mouse;
+    long dx = 0;
+    long dy = 0;
+    if (!ParseInteger(tokens[2], 10, &dx) || !ParseInteger(tokens[3], 10, &dy) || dx < INT_MIN ||
+        dx > INT_MAX || dy < INT_MIN || dy > INT_MAX) {
+      *why = "expected two whole numbers of mouse motion";
+      return false;
+    }
+    event->dx = static_cast<std::int32_t>(dx);
+    event->dy = static_cast<std::int32_t>(dy);
+    return true;
+  }
+  if (verb == "button" && tokens.size() == 4) {
+    event->kind = Kind::Button;
+    long index = -1;
+    if (!ParseInteger(tokens[2], 10, &index) || index < 0 || index > 3) {
+      *why = "button \"" + tokens[2] + "\" is not between 0 and 3";
+      return false;
+    }
+    event->code = static_cast<int>(index);
+    if (!ParseUpDown(tokens[3], &event->down)) {
+      *why = "expected down or up, found \"" + tokens[3] + "\"";
+      return false;
+    }
+    return true;
+  }
+  *why =
+      "expected \"F key NAME down|up\", \"F mouse DX DY\", \"F button N down|up\" or "
+      "\"F quit\"";
+  return false;
+}
+
+bool ScriptedInputSource::parse(const std::string& text, std::string* error) {
+  _events.clear();
+  _next = 0;
+  std::vector<Event> events;
+  std::istringstream lines(text);
+  int lineNumber = 0;
+  for (std::string line; std::getline(lines, line);) {
+    ++lineNumber;
+    Event event{};
+    bool empty = false;
+    std::string why;
+    if (!ParseLine(line, &event, &empty, &why)) {
+      *error = "line " + std::to_string(lineNumber) + ": " + why;
+      return false;
+    }
+    if (empty) continue;
+    if (!events.empty() && event.frame < events.back().frame) {
+      *error = "line " + std::to_string(lineNumber) + ": frame " + std::to_string(event.frame) +
+               " comes after frame " + std::to_string(events.back().frame);
+      return false;
+    }
+    events.push_back(event);
+  }
+  _events.swap(events);
+  return true;
+}
+
+bool ScriptedInputSource::load(const std::string& path, std::string* error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    *error = "cannot read \"" + path + "\": " + std::strerror(errno);
+    return false;
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  return parse(text.str(), error);
+}
+
+void ScriptedInputSource::setQuitCallback(std::function<void()> callback) {
+  _onQuit = std::move(callback);
+}
+
+void ScriptedInputSource::readKeyboard(std::uint8_t keys[256]) {
+  ++_frame;
+  _dx = 0;
+  _dy = 0;
+  bool quit = false;
+  for (; _next < _events.size() && _events[_next].frame == _frame; ++_next) {
+    const Event& event = _events[_next];
+    switch (event.kind) {
+      case Kind::Key:
+        _keys[event.code] = event.down ? kDown : 0;
+        break;
+      case Kind::Mouse:
+        _dx += event.dx;
+        _dy += event.dy;
+        break;
+      case Kind::Button:
+        _buttons[event.code] = event.down ? kDown : 0;
+        break;
+      case Kind::Quit:
+        quit = true;
+        break;
+    }
+  }
+  std::memcpy(keys, _keys, sizeof(_keys));
+  if (quit && !_quitRequested.exchange(true) && _onQuit) _onQuit();
+}
+
+void ScriptedInputSource::readMouse(DIMOUSESTATE* state) {
+  state->lX = _dx;
+  state->lY = _dy;
+  state->lZ = 0;
+  std::memcpy(state->rgbButtons, _buttons, sizeof(_buttons));
+  _dx = 0;
+  _dy = 0;
+}

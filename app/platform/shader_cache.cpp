@@ -1,0 +1,315 @@
+#include "platform/shader_cache.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "platform/d3d9.h"
+
+namespace {
+
+// Names of the vertex inputs and their fixed attribute locations.
+constexpr int PositionLocation = 0;
+constexpr int NormalLocation = 1;
+constexpr int DiffuseLocation = 2;
+constexpr int TexCoordLocation = 3;
+
+bool StageEnabled(const ShaderCache::Key& key, int stage) {
+  for (int s = 0; s <= stage; ++s)
+    if (key.stages[s].colorOp == D3DTOP_DISABLE) return false;
+  return true;
+}
+
+bool UsesTexture(const ShaderCache::StageKey& stage) {
+  const bool colour = stage.colorArg1 == D3DTA_TEXTURE || stage.colorArg2 == D3DTA_TEXTURE;
+  const bool alpha = stage.alphaOp != D3DTOP_DISABLE &&
+                     (stage.alphaArg1 == D3DTA_TEXTURE || stage.alphaArg2 == D3DTA_TEXTURE);
+  return colour || alpha;
+}
+
+std::string Argument(DWORD argument, int stage) {
+  switch (argument) {
+    case D3DTA_DIFFUSE:
+      return "v_diffuse";
+    case D3DTA_TEXTURE:
+      return "texel" + std::to_string(stage);
+    case D3DTA_TFACTOR:
+      return "u_textureFactor";
+    case D3DTA_SPECULAR:
+      return "v_specular";
+    default:
+      return "current";
+  }
+}
+
+// One texture operation on two argument expressions, saturated like the fixed pipeline.
+std::string Operation(DWORD op, const std::string& a1, const std::string& a2) {
+  std::string e;
+  switch (op) {
+    case D3DTOP_SELECTARG1:
+      e = a1;
+      break;
+    case D3DTOP_SELECTARG2:
+      e = a2;
+      break;
+    case D3DTOP_MODULATE:
+      e = a1 + " * " + a2;
+      break;
+    case D3DTOP_MODULATE2X:
+      e = "2.0 * " + a1 + " * " + a2;
+      break;
+    case D3DTOP_MODULATE4X:
+      e = "4.0 * " + a1 + " * " + a2;
+      break;
+    case D3DTOP_ADD:
+      e = a1 + " + " + a2;
+      break;
+    case D3DTOP_ADDSIGNED:
+      e = a1 + " + " + a2 + " - 0.5";
+      break;
+    case D3DTOP_ADDSIGNED2X:
+      e = "2.0 * (" + a1 + " + " + a2 + " - 0.5)";
+      break;
+    case D3DTOP_SUBTRACT:
+      e = a1 + " - " + a2;
+      break;
+    case D3DTOP_ADDSMOOTH:
+      e = a1 + " + " + a2 + " * (1.0 - " + a1 + ")";
+      break;
+    default:
+      e = a1;
+      break;
+  }
+  return "clamp(" + e + ", 0.0, 1.0)";
+}
+
+const char* Comparison(std::uint8_t func) {
+  switch (func) {
+    case D3DCMP_NEVER:
+      return "false";
+    case D3DCMP_LESS:
+      return "alpha < u_alphaRef";
+    case D3DCMP_EQUAL:
+      return "alpha == u_alphaRef";
+    case D3DCMP_LESSEQUAL:
+      return "alpha <= u_alphaRef";
+    case D3DCMP_GREATER:
+      return "alpha > u_alphaRef";
+    case D3DCMP_NOTEQUAL:
+      return "alpha != u_alphaRef";
+    case D3DCMP_GREATEREQUAL:
+      return "alpha >= u_alphaRef";
+    default:
+      return "true";
+  }
+}
+
+std::string MaterialColour(std::uint8_t source, const char* material) {
+  return source == ShaderCache::FromDiffuse ? "a_diffuse" : material;
+}
+
+GLuint Compile(GLenum type, const std::string& source) {
+  const GLuint shader = glCreateShader(type);
+  const char* text = source.c_str();
+  glShaderSource(shader, 1, &text, nullptr);
+  glCompileShader(shader);
+  GLint ok = GL_FALSE;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (ok == GL_FALSE) {
+    char log[1024] = {0};
+    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    std::fprintf(stderr, "shader compilation failed: %s\n%s\n", log, text);
+    glDeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+}  // namespace
+
+std::string ShaderCache::VertexSource(const Key& key) {
+  std::ostringstream s;
+  const char* interpolation = key.flatShading ? "flat " : "";
+  s << "#version 330 core\n"
+    << "layout(location = " << PositionLocation << ") in vec3 a_position;\n";
+  if (key.hasNormal) s << "layout(location = " << NormalLocation << ") in vec3 a_normal;\n";
+  if (key.hasDiffuse) s << "layout(location = " << DiffuseLocation << ") in vec4 a_diffuse;\n";
+  for (int set = 0; set < key.texCoordCount; ++set)
+    s << "layout(location = " << TexCoordLocation + set << ") in vec2 a_texCoord" << set << ";\n";
+  s << "uniform mat4 u_worldView;\nuniform mat4 u_projection;\n"
+    << interpolation << "out vec4 v_diffuse;\n"
+    << interpolation << "out vec4 v_specular;\n";
+  for (int stage = 0; stage < Stages; ++stage) s << "out vec2 v_texCoord" << stage << ";\n";
+  if (key.lighting) {
+    s << "uniform mat3 u_normalMatrix;\n"
+         "uniform vec4 u_materialDiffuse, u_materialAmbient, u_materialSpecular, "
+         "u_materialEmissive;\n"
+         "uniform float u_materialPower;\nuniform vec3 u_globalAmbient;\n";
+    if (key.lightCount > 0) {
+      const int n = key.lightCount;
+      s << "uniform vec3 u_lightDiffuse[" << n << "], u_lightSpecular[" << n << "], u_lightAmbient["
+        << n << "];\n"
+        << "uniform vec3 u_lightDirection[" << n << "], u_lightPosition[" << n
+        << "], u_lightAttenuation[" << n << "], u_lightSpot[" << n << "];\n"
+        << "uniform float u_lightRange[" << n << "];\n";
+    }
+  }
+  s << "void main() {\n"
+       "  vec4 viewPosition = u_worldView * vec4(a_position, 1.0);\n"
+       "  gl_Position = u_projection * viewPosition;\n";
+  if (key.lighting) {
+    s << "  vec3 normal = " << (key.hasNormal ? "u_normalMatrix * a_normal" : "vec3(0.0)") << ";\n";
+    if (key.normalizeNormals && key.hasNormal)
+      s << "  if (dot(normal, normal) > 0.0) normal = normalize(normal);\n";
+    s << "  vec3 ambient = u_globalAmbient;\n  vec3 diffuse = vec3(0.0);\n"
+         "  vec3 specular = vec3(0.0);\n  vec3 toLight;\n  float attenuation;\n";
+    if (key.specular)
+      s << "  vec3 toEye = "
+        << (key.localViewer ? "-normalize(viewPosition.xyz)" : "vec3(0.0, 0.0, -1.0)") << ";\n";
+    for (int i = 0; i < key.lightCount; ++i) {
+      const std::string at = "[" + std::to_string(i) + "]";
+      if (key.lightTypes[i] == D3DLIGHT_DIRECTIONAL) {
+        s << "  toLight = u_lightDirection" << at << ";\n  attenuation = 1.0;\n";
+      } else {
+        s << "  toLight = u_lightPosition" << at << " - viewPosition.xyz;\n"
+          << "  {\n    float d = length(toLight);\n    toLight /= max(d, 1e-20);\n"
+          << "    attenuation = d > u_lightRange" << at
+          << " ? 0.0 : 1.0 / max(dot(u_lightAttenuation" << at
+          << ", vec3(1.0, d, d * d)), 1e-20);\n";
+        if (key.lightTypes[i] == D3DLIGHT_SPOT)
+          s << "    float rho = dot(u_lightDirection" << at << ", toLight);\n"
+            << "    vec3 cone = u_lightSpot" << at << ";\n"
+            << "    attenuation *= rho > cone.x ? 1.0 : rho <= cone.y ? 0.0 : "
+               "pow((rho - cone.y) / max(cone.x - cone.y, 1e-20), cone.z);\n";
+        s << "  }\n";
+      }
+      s << "  ambient += u_lightAmbient" << at << " * attenuation;\n"
+        << "  {\n    float lambert = max(dot(normal, toLight), 0.0);\n"
+        << "    diffuse += u_lightDiffuse" << at << " * lambert * attenuation;\n";
+      if (key.specular)
+        s << "    if (lambert > 0.0) specular += u_lightSpecular" << at
+          << " * pow(max(dot(normal, normalize(toLight + toEye)), 0.0), u_materialPower)"
+             " * attenuation;\n";
+      s << "  }\n";
+    }
+    const std::string md = MaterialColour(key.diffuseSource, "u_materialDiffuse");
+    s << "  v_diffuse = vec4(clamp(" << MaterialColour(key.emissiveSource, "u_materialEmissive")
+      << ".rgb + " << MaterialColour(key.ambientSource, "u_materialAmbient") << ".rgb * ambient + "
+      << md << ".rgb * diffuse, 0.0, 1.0), " << md << ".a);\n"
+      << "  v_specular = vec4(clamp(" << MaterialColour(key.specularSource, "u_materialSpecular")
+      << ".rgb * specular, 0.0, 1.0), 0.0);\n";
+  } else {
+    s << "  v_diffuse = " << (key.hasDiffuse ? "a_diffuse" : "vec4(1.0)") << ";\n"
+      << "  v_specular = vec4(0.0);\n";
+  }
+  for (int stage = 0; stage < Stages; ++stage) {
+    const int set = key.stages[stage].texCoord;
+    s << "  v_texCoord" << stage << " = ";
+    if (set < key.texCoordCount)
+      s << "a_texCoord" << set << ";\n";
+    else
+      s << "vec2(0.0);\n";
+  }
+  s << "}\n";
+  return s.str();
+}
+
+std::string ShaderCache::FragmentSource(const Key& key) {
+  std::ostringstream s;
+  const char* interpolation = key.flatShading ? "flat " : "";
+  s << "#version 330 core\n"
+    << interpolation << "in vec4 v_diffuse;\n"
+    << interpolation << "in vec4 v_specular;\n";
+  for (int stage = 0; stage < Stages; ++stage)
+    s << "in vec2 v_texCoord" << stage << ";\nuniform sampler2D u_texture" << stage << ";\n";
+  s << "uniform vec4 u_textureFactor;\nuniform float u_alphaRef;\n"
+       "uniform vec2 u_depthRange;\nout vec4 fragColor;\n"
+       "void main() {\n  vec4 current = v_diffuse;\n";
+  for (int stage = 0; stage < Stages && StageEnabled(key, stage); ++stage) {
+    const StageKey& k = key.stages[stage];
+    const std::string n = std::to_string(stage);
+    if (UsesTexture(k))
+      s << "  vec4 texel" << n << " = texture(u_texture" << n << ", v_texCoord" << n << ");\n";
+    const std::string colour = Operation(k.colorOp, Argument(k.colorArg1, stage) + ".rgb",
+                                         Argument(k.colorArg2, stage) + ".rgb");
+    const std::string alpha = k.alphaOp == D3DTOP_DISABLE
+                                  ? std::string("current.a")
+                                  : Operation(k.alphaOp, Argument(k.alphaArg1, stage) + ".a",
+                                              Argument(k.alphaArg2, stage) + ".a");
+    s << "  current = vec4(" << colour << ", " << alpha << ");\n";
+  }
+  if (key.specular) s << "  current.rgb = clamp(current.rgb + v_specular.rgb, 0.0, 1.0);\n";
+  if (key.alphaFunc != 0)
+    s << "  float alpha = floor(current.a * 255.0 + 0.5);\n"
+      << "  if (!(" << Comparison(key.alphaFunc) << ")) discard;\n";
+  s << "  fragColor = current;\n";
+  // W-buffering: depth grows linearly with the view distance, reversed like the z path.
+  if (key.wBuffer)
+    s << "  gl_FragDepth = clamp(1.0 - (1.0 / gl_FragCoord.w - u_depthRange.x) * "
+         "u_depthRange.y, 0.0, 1.0);\n";
+  s << "}\n";
+  return s.str();
+}
+
+ShaderCache::Program* ShaderCache::program(const Key& key) {
+  std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
+  if (_last != nullptr && bytes == _lastBytes) return _last;
+  auto found = _programs.find(bytes);
+  if (found == _programs.end()) {
+    Program program;
+    const GLuint vertex = Compile(GL_VERTEX_SHADER, VertexSource(key));
+    const GLuint fragment = Compile(GL_FRAGMENT_SHADER, FragmentSource(key));
+    if (vertex == 0 || fragment == 0) {
+      glDeleteShader(vertex);
+      glDeleteShader(fragment);
+      return nullptr;
+    }
+    program.name = glCreateProgram();
+    glAttachShader(program.name, vertex);
+    glAttachShader(program.name, fragment);
+    glLinkProgram(program.name);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program.name, GL_LINK_STATUS, &linked);
+    if (linked == GL_FALSE) {
+      glDeleteProgram(program.name);
+      return nullptr;
+    }
+    const GLuint p = program.name;
+    program.worldView = glGetUniformLocation(p, "u_worldView");
+    program.projection = glGetUniformLocation(p, "u_projection");
+    program.normalMatrix = glGetUniformLocation(p, "u_normalMatrix");
+    program.materialDiffuse = glGetUniformLocation(p, "u_materialDiffuse");
+    program.materialAmbient = glGetUniformLocation(p, "u_materialAmbient");
+    program.materialSpecular = glGetUniformLocation(p, "u_materialSpecular");
+    program.materialEmissive = glGetUniformLocation(p, "u_materialEmissive");
+    program.materialPower = glGetUniformLocation(p, "u_materialPower");
+    program.globalAmbient = glGetUniformLocation(p, "u_globalAmbient");
+    program.lightDiffuse = glGetUniformLocation(p, "u_lightDiffuse");
+    program.lightSpecular = glGetUniformLocation(p, "u_lightSpecular");
+    program.lightAmbient = glGetUniformLocation(p, "u_lightAmbient");
+    program.lightDirection = glGetUniformLocation(p, "u_lightDirection");
+    program.lightPosition = glGetUniformLocation(p, "u_lightPosition");
+    program.lightAttenuation = glGetUniformLocation(p, "u_lightAttenuation");
+    program.lightRange = glGetUniformLocation(p, "u_lightRange");
+    program.lightSpot = glGetUniformLocation(p, "u_lightSpot");
+    program.textureFactor = glGetUniformLocation(p, "u_textureFactor");
+    program.alphaRef = glGetUniformLocation(p, "u_alphaRef");
+    program.depthRange = glGetUniformLocation(p, "u_depthRange");
+    glUseProgram(p);
+    glUniform1i(glGetUniformLocation(p, "u_texture0"), 0);
+    glUniform1i(glGetUniformLocation(p, "u_texture1"), 1);
+    found = _programs.emplace(bytes, program).first;
+  }
+  _lastBytes = std::move(bytes);
+  _last = &found->second;
+  return _last;
+}
+
+void ShaderCache::clear(bool deleteObjects) {
+  if (deleteObjects)
+    for (auto& entry : _programs) glDeleteProgram(entry.second.name);
+  _programs.clear();
+  _last = nullptr;
+  _lastBytes.clear();
+}

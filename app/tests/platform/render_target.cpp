@@ -1,0 +1,57 @@
+#include "render_target.h"
+
+#include <stdexcept>
+
+RenderTarget::RenderTarget(int width, int height, D3DFORMAT depthFormat, D3DSWAPEFFECT swapEffect)
+    : _width(width), _height(height), _window(width, height, _input) {
+  _direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+  D3DPRESENT_PARAMETERS parameters{};
+  parameters.SwapEffect = swapEffect;
+  parameters.Windowed = 1;
+  parameters.EnableAutoDepthStencil = depthFormat != D3DFMT_UNKNOWN;
+  parameters.AutoDepthStencilFormat = depthFormat;
+  parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  if (_direct3d == nullptr) throw std::runtime_error("no Direct3D object");
+  if (FAILED(_direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &_window,
+                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &_device))) {
+    _direct3d->Release();
+    throw std::runtime_error("no device on the headless target");
+  }
+}
+
+ULONG RenderTarget::deviceReferences() const {
+  _device->AddRef();
+  return _device->Release();
+}
+
+RenderTarget::~RenderTarget() {
+  if (_device != nullptr) _device->Release();
+  if (_direct3d != nullptr) _direct3d->Release();
+}
+
+std::vector<std::uint32_t> RenderTarget::presentAndCapture() {
+  if (FAILED(_device->Present(nullptr, nullptr, nullptr, nullptr))) return {};
+  return capture();
+}
+
+std::vector<std::uint32_t> RenderTarget::capture() {
+  std::vector<std::uint32_t> pixels;
+  D3DDISPLAYMODE mode{};
+  IDirect3DSurface9* surface = nullptr;
+  if (FAILED(_device->GetDisplayMode(0, &mode)) ||
+      FAILED(_device->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8,
+                                                  D3DPOOL_SYSTEMMEM, &surface, nullptr)))
+    return pixels;
+  D3DLOCKED_RECT locked{};
+  if (SUCCEEDED(_device->GetFrontBufferData(0, surface)) &&
+      SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+    for (UINT row = 0; row < mode.Height; ++row) {
+      const auto* words = reinterpret_cast<const std::uint32_t*>(
+          static_cast<const BYTE*>(locked.pBits) + static_cast<std::size_t>(row) * locked.Pitch);
+      for (UINT x = 0; x < mode.Width; ++x) pixels.push_back(words[x] & 0xFFFFFF);
+    }
+    surface->UnlockRect();
+  }
+  surface->Release();
+  return pixels;
+}
