@@ -20,8 +20,7 @@ class Host {
 
   // Any thread: shows a modal message box with no owner window and waits for the answer.
   // Headless hosts print "caption: text" to standard error and answer IDOK.
-  virtual int messageBox(const std::string& text, const std::string& caption,
-                         unsigned type) = 0;
+  virtual int messageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
 
   // Any thread: progress of a long load (the terrain's build: leaves done out of total).
   virtual void reportProgress(int done, int total) = 0;

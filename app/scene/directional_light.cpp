@@ -1,0 +1,29 @@
+#include "scene/directional_light.h"
+
+#include <cstring>
+
+DirectionalLight::DirectionalLight(std::int32_t lightIndex, float level)
+    : _lightIndex(lightIndex), _level(level) {}
+
+DirectionalLight::~DirectionalLight() {
+  if (_device != nullptr) _device->Release();
+}
+
+void DirectionalLight::hook(std::uint32_t) {}
+
+void DirectionalLight::render() {}
+
+void DirectionalLight::reset(D3D* engine, IDirect3DDevice9* device) {
+  _engine = engine;
+  // Take the new reference before releasing the old one: the same device may come again.
+  if (device != nullptr) device->AddRef();
+  if (_device != nullptr) _device->Release();
+  _device = device;
+
+  std::memset(&_light, 0, sizeof(_light));
+  _light.Type = D3DLIGHT_DIRECTIONAL;
+  _light.Diffuse = {_level, _level, _level, 0.0f};
+  _light.Direction = {0.0f, -1.0f, 0.0f};
+  _device->SetLight(_lightIndex, &_light);
+  _device->LightEnable(_lightIndex, 1);
+}

@@ -1,0 +1,36 @@
+// What the engine asks of a program without a display: an off-screen renderer window,
+// message boxes and progress on standard error.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/host.h"
+
+class HeadlessWindow;
+class InputSource;
+
+class HeadlessHost : public Host {
+ public:
+  // The window renders at width x height, reads input from input and calls onPresented on
+  // the render thread after each presented frame.
+  HeadlessHost(int width, int height, InputSource& input,
+               std::function<void(long presentedFrames)> onPresented);
+  ~HeadlessHost() override;
+
+  RenderWindow* createRendererWindow(const std::string& title) override;
+  // Prints "caption: text" to standard error and answers IDOK.
+  int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
+  // Prints a line to standard error whenever the percentage done changes.
+  void reportProgress(int done, int total) override;
+
+ private:
+  const int _width;
+  const int _height;
+  InputSource& _input;
+  std::function<void(long)> _onPresented;
+  std::unique_ptr<HeadlessWindow> _window;
+  std::atomic<int> _lastPercent{-1};
+};

@@ -1,0 +1,136 @@
+#include "shell/headless_runner.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/d3d.h"
+#include "platform/scripted_input_source.h"
+#include "shell/headless_host.h"
+
+namespace {
+
+constexpr int kLargestSide = 16384;
+
+bool ParseCount(const char* text, long* value) {
+  errno = 0;
+  char* end = nullptr;
+  const long parsed = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || parsed < 1) return false;
+  *value = parsed;
+  return true;
+}
+
+bool ParseSize(const char* text, int* width, int* height) {
+  const char* x = std::strchr(text, 'x');
+  if (x == nullptr) return false;
+  const std::string widthText(text, x);
+  long w = 0;
+  long h = 0;
+  if (!ParseCount(widthText.c_str(), &w) || !ParseCount(x + 1, &h)) return false;
+  if (w > kLargestSide || h > kLargestSide) return false;
+  *width = static_cast<int>(w);
+  *height = static_cast<int>(h);
+  return true;
+}
+
+}  // namespace
+
+HeadlessRunner::HeadlessRunner(const HeadlessOptions& options) : _options(options) {}
+
+bool HeadlessRunner::ParseArguments(int argc, char** argv, HeadlessOptions* options,
+                                    std::string* error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--headless") continue;
+    const bool takesValue = argument == "--frames" || argument == "--size" ||
+                            argument == "--script" || argument == "--data-dir";
+    if (!takesValue) {
+      *error = "unknown argument \"" + argument + "\"";
+      return false;
+    }
+    if (i + 1 >= argc) {
+      *error = argument + " needs a value";
+      return false;
+    }
+    const char* value = argv[++i];
+    if (argument == "--frames") {
+      if (!ParseCount(value, &options->frames)) {
+        *error = "--frames needs a whole number of 1 or more, not \"" + std::string(value) + "\"";
+        return false;
+      }
+    } else if (argument == "--size") {
+      if (!ParseSize(value, &options->width, &options->height)) {
+        *error = "--size needs WIDTHxHEIGHT with sides from 1 to " + std::to_string(kLargestSide) +
+                 ", not \"" + std::string(value) + "\"";
+        return false;
+      }
+    } else if (argument == "--script") {
+      options->script = value;
+    } else {
+      options->dataDir = value;
+    }
+  }
+  return true;
+}
+
+int HeadlessRunner::run() {
+  // The script is read relative to where the program was started, before --data-dir.
+  ScriptedInputSource input;
+  if (!_options.script.empty()) {
+    std::string error;
+    if (!input.load(_options.script, &error)) {
+      std::fprintf(stderr, "VantraTest: script %s: %s\n", _options.script.c_str(), error.c_str());
+      return 2;
+    }
+  }
+  if (!_options.dataDir.empty() && chdir(_options.dataDir.c_str()) != 0) {
+    std::fprintf(stderr, "VantraTest: cannot change into %s: %s\n", _options.dataDir.c_str(),
+                 std::strerror(errno));
+    return 2;
+  }
+
+  const long frames = _options.frames;
+  input.setQuitCallback([this] { stopAfterThisFrame(); });
+  HeadlessHost host(_options.width, _options.height, input, [this, frames](long presented) {
+    if (presented >= frames) stopAfterThisFrame();
+  });
+
+  D3D* engine = new D3D(host);
+  std::unique_lock<std::mutex> lock(_lock);
+  _engine = engine;
+  _changed.notify_all();
+  // The render thread reports the stop it makes; an engine that ends by itself (a failed
+  // initialisation) is noticed by looking at it now and then.
+  while (!_stopping && !engine->hasFinished())
+    _changed.wait_for(lock, std::chrono::milliseconds(20));
+  lock.unlock();
+
+  engine->requestStop();
+  engine->wait();
+  char lines[D3D::kStatisticsLines][D3D::kStatisticsLineSize];
+  engine->lastFrameStatistics(lines);
+  const long rendered = engine->framesRendered();
+  const std::int32_t result = engine->runResult();
+  delete engine;
+
+  if (rendered > 0)
+    for (const char* line : lines) std::printf("%s\n", line);
+  std::fflush(stdout);
+  return result == 0 ? 0 : 1;
+}
+
+void HeadlessRunner::stopAfterThisFrame() {
+  std::unique_lock<std::mutex> lock(_lock);
+  // The first frame can end before the constructor has returned the engine.
+  _changed.wait(lock, [this] { return _engine != nullptr; });
+  if (!_stopping) {
+    _stopping = true;
+    _engine->requestStop();
+  }
+  _changed.notify_all();
+}

@@ -1,0 +1,42 @@
+// Runs the engine without a display for a number of frames or a scripted session.
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+
+class D3D;
+
+struct HeadlessOptions {
+  long frames = 600;
+  int width = 800;
+  int height = 600;
+  std::string script;   // empty: no input
+  std::string dataDir;  // empty: the current directory
+};
+
+// Plays the real engine (construction, render thread, frame loop, destruction) against an
+// off-screen target until the frame count is reached or the script quits, then prints the
+// last frame's six statistics lines to standard output.
+class HeadlessRunner {
+ public:
+  explicit HeadlessRunner(const HeadlessOptions& options);
+
+  // Reads the headless options from the command line; --headless itself is accepted and
+  // ignored. False with a message in *error on a bad or unknown argument.
+  static bool ParseArguments(int argc, char** argv, HeadlessOptions* options, std::string* error);
+
+  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation);
+  // 2 when the script or the data directory cannot be used (nothing is rendered then).
+  int run();
+
+ private:
+  // Render thread: stops the frame loop after the current frame.
+  void stopAfterThisFrame();
+
+  HeadlessOptions _options;
+  std::mutex _lock;
+  std::condition_variable _changed;
+  D3D* _engine = nullptr;
+  bool _stopping = false;
+};

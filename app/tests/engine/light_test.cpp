@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "scene/app_camera.h"
+#include "scene/test_light.h"
+#include "scene/test_light2.h"
+#include "test_host.h"
+#include "vantra/matrix.h"
+
+namespace {
+
+using vantra::Matrix;
+
+std::uint32_t Bits(float value) {
+  std::uint32_t bits;
+  std::memcpy(&bits, &value, sizeof(bits));
+  return bits;
+}
+
+TEST(TestLights, EachClassCountsItsOwnInstances) {
+  TestLight first;
+  TestLight2 other;
+  TestLight second;
+  TestLight2 otherSecond;
+  EXPECT_EQ(second.lightIndex(), first.lightIndex() + 1);
+  EXPECT_EQ(otherSecond.lightIndex(), other.lightIndex() + 1);
+}
+
+TEST(TestLights, ResetProgramsADirectionalLightStraightDown) {
+  RenderTarget d(64, 48);
+  struct Case {
+    std::unique_ptr<Object> light;
+    std::int32_t index;
+    std::uint32_t levelBits;
+    const GUID* id;
+  };
+  auto* light = new TestLight();
+  auto* light2 = new TestLight2();
+  Case cases[] = {
+      {std::unique_ptr<Object>(light), light->lightIndex(), 0x3F48C8C9, &kTestLightClassId},
+      {std::unique_ptr<Object>(light2), light2->lightIndex(), 0x3F1B9B9C, &kTestLight2ClassId},
+  };
+  for (Case& c : cases) {
+    c.light->reset(nullptr, d.device());
+    D3DLIGHT9 record;
+    std::memset(&record, 0xFF, sizeof(record));
+    ASSERT_EQ(d.device()->GetLight(c.index, &record), D3D_OK);
+    EXPECT_EQ(record.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_EQ(Bits(record.Diffuse.r), c.levelBits);
+    EXPECT_EQ(Bits(record.Diffuse.g), c.levelBits);
+    EXPECT_EQ(Bits(record.Diffuse.b), c.levelBits);
+    EXPECT_EQ(record.Diffuse.a, 0.0f);
+    EXPECT_EQ(record.Specular.r + record.Specular.g + record.Ambient.b + record.Range, 0.0f);
+    EXPECT_EQ(record.Direction.x, 0.0f);
+    EXPECT_EQ(record.Direction.y, -1.0f);
+    EXPECT_EQ(record.Direction.z, 0.0f);
+    BOOL enabled = 0;
+    d.device()->GetLightEnable(c.index, &enabled);
+    EXPECT_TRUE(enabled);
+    EXPECT_TRUE(IsEqualGUID(*c.light->classId(), *c.id));
+  }
+}
+
+TEST(SceneObjects, ResetTwiceKeepsOneDeviceReference) {
+  RenderTarget d(64, 48);
+  const ULONG before = d.deviceReferences();
+  std::unique_ptr<Object> objects[] = {std::make_unique<AppCamera>(), std::make_unique<TestLight>(),
+                                       std::make_unique<TestLight2>()};
+  for (std::unique_ptr<Object>& object : objects) {
+    object->reset(nullptr, d.device());
+    object->reset(nullptr, d.device());
+    EXPECT_EQ(d.deviceReferences(), before + 1);
+    object.reset();
+    EXPECT_EQ(d.deviceReferences(), before) << "the destructor releases the reference";
+  }
+}
+
+TEST(AppCameraOnDevice, OnlyTheActiveCameraSetsTheView) {
+  RenderTarget d(64, 48);
+  Matrix marker;
+  marker.translate(vantra::Vector(5, 6, 7));
+  AppCamera camera;
+  camera.reset(nullptr, d.device());
+  d.device()->SetTransform(D3DTS_VIEW, &marker);
+  camera.render();
+  Matrix view;
+  d.device()->GetTransform(D3DTS_VIEW, &view);
+  EXPECT_TRUE(view == marker) << "an inactive camera changes nothing";
+
+  camera.setActive(true);
+  camera.render();
+  d.device()->GetTransform(D3DTS_VIEW, &view);
+  Matrix expected = camera.cameraWorldMatrix();
+  expected.inverse();
+  EXPECT_TRUE(view == expected) << "the view is the inverse of the camera matrix";
+}
+
+TEST(AppCameraOnDevice, ProjectionSpansTwentyFiveDegreesFromOneTo800000) {
+  RenderTarget d(64, 48);
+  AppCamera camera;
+  camera.setActive(true);
+  camera.reset(nullptr, d.device());
+  Matrix projection;
+  d.device()->GetTransform(D3DTS_PROJECTION, &projection);
+  const double ys = 1.0 / std::tan(12.5 * 3.14159265358979 / 180.0);
+  EXPECT_NEAR(projection(0, 0), ys, 1e-4);
+  EXPECT_NEAR(projection(1, 1), ys, 1e-4);
+  EXPECT_NEAR(projection(2, 2), 800000.0 / 799999.0, 1e-6);
+  EXPECT_EQ(projection(2, 3), 1.0f);
+  EXPECT_NEAR(projection(3, 2), -800000.0 / 799999.0, 1e-5);
+  EXPECT_EQ(projection(3, 3), 0.0f);
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#include "test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/d3dx9.h"
+
+namespace {
+
+// A window whose OpenGL context cannot be made.
+class WindowWithoutContext : public RenderWindow {
+ public:
+  explicit WindowWithoutContext(InputSource& input) : _input(input) {}
+  bool makeCurrent() override { return false; }
+  void doneCurrent() override {}
+  long screenFramebuffer() const override { return -1; }
+  void swapBuffers() override {}
+  void clientRect(RECT* rect) const override { *rect = RECT{0, 0, 64, 48}; }
+  InputSource& inputSource() override { return _input; }
+
+ private:
+  InputSource& _input;
+};
+
+}  // namespace
+
+TestHost::TestHost(InputSource& input, bool withContext)
+    : _input(input), _withContext(withContext) {}
+
+RenderWindow* TestHost::createRendererWindow(const std::string& title) {
+  _title = title;
+  if (_withContext)
+    _window = std::make_unique<HeadlessWindow>(64, 48, _input);
+  else
+    _window = std::make_unique<WindowWithoutContext>(_input);
+  return _window.get();
+}
+
+int TestHost::messageBox(const std::string& text, const std::string& caption, unsigned) {
+  std::lock_guard<std::mutex> lock(_lock);
+  _messages.push_back(caption + ": " + text);
+  return IDOK;
+}
+
+std::vector<std::string> TestHost::messages() const {
+  std::lock_guard<std::mutex> lock(_lock);
+  return _messages;
+}
+
+ScriptedEngine::ScriptedEngine(const std::string& script, std::vector<Object*> extraObjects,
+                               bool withContext)
+    : _host(_input, withContext) {
+  std::string error;
+  EXPECT_TRUE(_input.parse(script, &error)) << error;
+  _input.setQuitCallback([this] {
+    std::unique_lock<std::mutex> lock(_lock);
+    _published.wait(lock, [this] { return _engine != nullptr; });
+    _engine->requestStop();
+  });
+  D3D* engine = new D3D(_host, std::move(extraObjects));
+  std::lock_guard<std::mutex> lock(_lock);
+  _engine = engine;
+  _published.notify_all();
+}
+
+ScriptedEngine::~ScriptedEngine() { delete _engine; }
+
+D3D& ScriptedEngine::finish() {
+  _engine->wait();
+  return *_engine;
+}
