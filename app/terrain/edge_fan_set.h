@@ -1,0 +1,50 @@
+// Triangle fans that close the gap along one edge of a leaf whose neighbour is drawn at
+// another level of detail. The fans stand in the vertical plane of the shared edge, between
+// the coarse side's straight segments and the fine side's vertices.
+#pragma once
+
+#include <vector>
+
+#include "platform/d3d9.h"
+
+class TerrainPatch;
+
+class EdgeFanSet {
+ public:
+  // The edge a set follows: the patch's last drawn column (toward the neighbour holding the
+  // next grid columns) or its last drawn row (toward the next grid rows).
+  enum Kind { COLUMN_EDGE, ROW_EDGE };
+
+  // Creates the empty buffer. Throws the device's result code (std::int32_t) on failure.
+  EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device);
+  ~EdgeFanSet();
+
+  EdgeFanSet(const EdgeFanSet&) = delete;
+  EdgeFanSet& operator=(const EdgeFanSet&) = delete;
+
+  // Rewrites the fans for the vertex steps (2^level) of the two leaves, in either order.
+  void build(int stepA, int stepB);
+  // Draws every fan.
+  void draw() const;
+
+  // Whether the fans now in the buffer were built for these two steps.
+  bool builtFor(int stepA, int stepB) const;
+
+  Kind kind() const { return _kind; }
+  const std::vector<int>& fanSizes() const { return _fanSizes; }
+  IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer; }
+  int bufferBytes() const { return _bufferBytes; }
+
+ private:
+  int _edgeVertex(int p) const;
+
+  Kind _kind;
+  IDirect3DIndexBuffer9* _indexBuffer = nullptr;
+  IDirect3DDevice9* _device;
+  TerrainPatch* _patch;
+  int _bufferBytes;
+  std::vector<int> _fanSizes;
+  // The coarse and fine steps of the last build; 0 before the first.
+  int _builtCoarse = 0;
+  int _builtFine = 0;
+};

@@ -1,0 +1,51 @@
+#include "terrain/quad_leaf.h"
+
+#include "terrain/terrain_quadtree.h"
+
+QuadLeaf::QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int index,
+                   Terrain* terrain, IDirect3DDevice9* device)
+    : QuadNode(x0, x1, z0, z1, tree, index) {
+  _patch = std::make_unique<TerrainPatch>(x0, x1 + 1, z0, z1 + 1, terrain, device);
+  // The extra column and row belong to the neighbours: the strips cover the rest.
+  _lodSet = std::make_unique<LodIndexSet>(0, _patch->columns() - 2, 0, _patch->rows() - 2,
+                                          _patch.get(), device);
+  _columnFans = std::make_unique<EdgeFanSet>(EdgeFanSet::COLUMN_EDGE, _patch.get(), device);
+  _rowFans = std::make_unique<EdgeFanSet>(EdgeFanSet::ROW_EDGE, _patch.get(), device);
+}
+
+QuadLeaf::~QuadLeaf() = default;
+
+void QuadLeaf::findNeighbours() {
+  const int hw = (_x1 - _x0) >> 1;
+  const int hh = (_z1 - _z0) >> 1;
+  // A point half a leaf beyond the last column (row) lies inside the neighbour there.
+  if (QuadLeaf* leaf = locate(_x1 + hw, _z0 + hh)) _columnNeighbour = leaf;
+  if (QuadLeaf* leaf = locate(_x0 + hw, _z1 + hh)) _rowNeighbour = leaf;
+}
+
+// The level state lives in the tree's contiguous per-leaf records.
+void QuadLeaf::selectLevel() { _tree->_selectLevel(_index - _tree->firstLeaf(), _tree->_eye()); }
+
+bool QuadLeaf::changed() const { return _tree->_leafLevels[_index - _tree->firstLeaf()].changed; }
+
+const vantra::Vector& QuadLeaf::centre() const {
+  return _tree->_leafLevels[_index - _tree->firstLeaf()].centre;
+}
+
+float QuadLeaf::distanceSquared() const {
+  return _tree->_leafLevels[_index - _tree->firstLeaf()].distanceSquared;
+}
+
+void QuadLeaf::drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
+  if (neighbour == nullptr) return;
+  const int level = _lodSet->level();
+  const int neighbourLevel = neighbour->_lodSet->level();
+  if (level == neighbourLevel) return;
+  const int step = 1 << level;
+  const int neighbourStep = 1 << neighbourLevel;
+  // Besides a level change at the last selection, the fans may hold the levels of an older
+  // frame: a neighbour can change while this leaf is out of view, and the other way round.
+  if (changed() || neighbour->changed() || !fans.builtFor(step, neighbourStep))
+    fans.build(step, neighbourStep);
+  fans.draw();
+}

@@ -1,0 +1,107 @@
+#include "terrain/sampled_texture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/d3dx9.h"
+
+namespace {
+
+bool IsReadableFormat(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_R8G8B8:
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+SampledTexture::SampledTexture(IDirect3DDevice9* device, const char* fileName)
+    : _device(device), _fileName(fileName) {
+  _device->AddRef();
+  try {
+    HRESULT hr = D3DXCreateTextureFromFileA(_device, fileName, &_texture);
+    if (FAILED(hr)) throw hr;
+    hr = _texture->GetLevelDesc(0, &_description);
+    if (FAILED(hr)) throw hr;
+    if (!IsReadableFormat(_description.Format)) throw E_FAIL;
+  } catch (...) {
+    _release();
+    throw;
+  }
+  _maxValue = 16777215.0f;
+}
+
+SampledTexture::~SampledTexture() { _release(); }
+
+void SampledTexture::_release() {
+  if (_texture != nullptr) _texture->Release();
+  _texture = nullptr;
+  if (_device != nullptr) _device->Release();
+  _device = nullptr;
+}
+
+std::uint32_t SampledTexture::texel(int a, int b) const {
+  // Bilinear filtering at u or v = 1 asks for one row or column past the edge.
+  const int row = std::clamp(a, 0, static_cast<int>(_description.Height) - 1);
+  const int column = std::clamp(b, 0, static_cast<int>(_description.Width) - 1);
+  // R8G8B8 texels are three bytes: read those, so that the last texel does not reach past
+  // the surface and the top byte is zero as in the X8 formats.
+  const std::size_t texelBytes = _description.Format == D3DFMT_R8G8B8 ? 3 : 4;
+
+  _texture->AddRef();
+  D3DLOCKED_RECT locked;
+  const HRESULT hr = _texture->LockRect(0, &locked, nullptr, 0);
+  if (FAILED(hr)) {
+    _texture->Release();
+    throw hr;
+  }
+  std::uint32_t word = 0;
+  const auto* bits = static_cast<const std::uint8_t*>(locked.pBits);
+  std::memcpy(&word, bits + static_cast<std::size_t>(row) * locked.Pitch + column * texelBytes,
+              texelBytes);
+  _texture->UnlockRect(0);
+  _texture->Release();
+  return word;
+}
+
+void SampledTexture::fixCoordinates(float& u, float& v) const {
+  if (u >= 0.0f && u <= 1.0f && v >= 0.0f && v <= 1.0f) return;
+  u = std::fabs(u);
+  v = std::fabs(v);
+  if (_addressMode == 1) {
+    if (u > 1.0f) u = 1.0f;
+    if (v > 1.0f) v = 1.0f;
+  } else if (_addressMode == 0) {
+    if (u > 1.0f) u = std::floor(u);
+    if (v > 1.0f) v = std::floor(v);
+  }
+}
+
+float SampledTexture::sample(float u, float v) const {
+  fixCoordinates(u, v);
+  const float x = static_cast<float>(_description.Width) * u;
+  const int ix = static_cast<int>(x);
+  const float fx = x - static_cast<float>(ix);
+  const float y = static_cast<float>(_description.Height) * v;
+  const int iy = static_cast<int>(y);
+  const float fy = y - static_cast<float>(iy);
+  float value;
+  if (_bilinear == 1) {
+    const float t00 = static_cast<float>(texel(ix, iy));
+    const float t10 = static_cast<float>(texel(ix + 1, iy));
+    const float t01 = static_cast<float>(texel(ix, iy + 1));
+    const float t11 = static_cast<float>(texel(ix + 1, iy + 1));
+    value = fy * (t01 * (1.0f - fx) + t11 * fx) + (1.0f - fy) * (t00 * (1.0f - fx) + t10 * fx);
+  } else {
+    value = static_cast<float>(texel(ix, iy));
+  }
+  return value / _maxValue;
+}

@@ -1,0 +1,49 @@
+// A texture loaded from an image file that can also be read back on the processor: the
+// terrain samples its height map through it while the patches are built.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/d3d9.h"
+
+class SampledTexture {
+ public:
+  // Loads the file on the device. Throws the device's result code (std::int32_t), or E_FAIL
+  // when level 0 is not one of the 24- or 32-bit RGB formats whose words can be read.
+  SampledTexture(IDirect3DDevice9* device, const char* fileName);
+  ~SampledTexture();
+
+  SampledTexture(const SampledTexture&) = delete;
+  SampledTexture& operator=(const SampledTexture&) = delete;
+
+  IDirect3DTexture9* texture() const { return _texture; }
+  const std::string& fileName() const { return _fileName; }
+  UINT width() const { return _description.Width; }
+  UINT height() const { return _description.Height; }
+  D3DFORMAT format() const { return _description.Format; }
+
+  // The raw texel word at row a, column b of level 0; indices beyond the last row or column
+  // read that row or column. Locks level 0 for every read.
+  std::uint32_t texel(int a, int b) const;
+
+  // Brings coordinates outside [0, 1] back by the address mode.
+  void fixCoordinates(float& u, float& v) const;
+
+  // The texel value at (u, v) divided by 2^24 - 1: a grey level k reads as k / 255. The row
+  // comes from u, the column from v.
+  float sample(float u, float v) const;
+
+ private:
+  void _release();
+
+  IDirect3DDevice9* _device;
+  IDirect3DTexture9* _texture = nullptr;
+  D3DSURFACE_DESC _description{};
+  std::string _fileName;
+  // 1: bilinear sampling, 0: nearest texel.
+  int _bilinear = 1;
+  // Coordinates above 1: 1 clamps them, 0 keeps their integer part, other values keep them.
+  int _addressMode = 0;
+  float _maxValue = 0.0f;
+};

@@ -1,0 +1,88 @@
+#include "terrain/terrain.h"
+
+#include "engine/d3d.h"
+#include "engine/input_devices.h"
+#include "platform/dinput_keys.h"
+#include "terrain/sampled_texture.h"
+#include "terrain/terrain_quadtree.h"
+
+int Terrain::_colourCursors[2] = {1, 2};
+
+Terrain::Terrain(int width, int depth, float sx, float sy, float sz)
+    : _width(width), _depth(depth), _scale(sx, sy, sz) {}
+
+Terrain::~Terrain() {
+  _quadtree.reset();
+  _heightMap.reset();
+  _colourMap.reset();
+  _detailMap.reset();
+  if (_device != nullptr) _device->Release();
+}
+
+void Terrain::hook(std::uint32_t) {}
+
+const GUID* Terrain::classId() const { return &kTerrainClassId; }
+
+void Terrain::reset(D3D* engine, IDirect3DDevice9* device) {
+  _engine = engine;
+  if (device != nullptr) device->AddRef();
+  if (_device != nullptr) _device->Release();
+  _device = device;
+
+  // A texture whose reload fails stays empty; the ones after it keep their old instances.
+  _heightMap.reset();
+  _heightMap = std::make_unique<SampledTexture>(_device, _heightMapFile.c_str());
+  _colourMap.reset();
+  _colourMap = std::make_unique<SampledTexture>(_device, _colourMapFile.c_str());
+  _detailMap.reset();
+  _detailMap = std::make_unique<SampledTexture>(_device, _detailMapFile.c_str());
+
+  // The quadtree's buffers live in the default pool, so a new device needs a new tree.
+  _quadtree.reset();
+  _quadtree =
+      std::make_unique<TerrainQuadtree>(_device, this, _engine, 0, _width - 1, 0, _depth - 1);
+  _quadtree->setCamera(_camera);
+  _setUpTextureStages();
+}
+
+void Terrain::_setUpTextureStages() {
+  _device->SetSamplerState(1, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+  _device->SetSamplerState(1, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+  _device->SetSamplerState(1, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
+  _device->SetSamplerState(1, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
+  _device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+  _device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+  // Colour texture times the interpolated vertex colour, then twice the detail texture,
+  // which repeats 32 times over the terrain through the second coordinate set.
+  _device->SetTexture(0, _colourMap->texture());
+  _device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+  _device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+  _device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+  _device->SetTexture(1, _detailMap->texture());
+  _device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
+  _device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+  _device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+}
+
+void Terrain::setCamera(AppCamera* camera) {
+  _camera = camera;
+  if (_quadtree) _quadtree->setCamera(camera);
+}
+
+void Terrain::update() {
+  // Keys are read as held: a stage advances once per frame while its key is down, and T
+  // wins over D.
+  const InputDevices& input = *_engine->input();
+  int stage = -1;
+  if (input.isKeyDown(DIK_T))
+    stage = 0;
+  else if (input.isKeyDown(DIK_D))
+    stage = 1;
+  if (stage >= 0) {
+    _colourCursors[stage] = (_colourCursors[stage] + 1) % 4;
+    _device->SetTextureStageState(stage, D3DTSS_COLOROP, kColourOperations[_colourCursors[stage]]);
+  }
+  _quadtree->update();
+}
+
+void Terrain::render() { _quadtree->flush(); }

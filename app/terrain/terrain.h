@@ -1,0 +1,74 @@
+// The height-map landscape in the scene: dimensions, scale and position, three textures and
+// the quadtree that culls and draws it. T and D cycle the colour operation of the colour and
+// the detail texture stage.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "scene/object.h"
+#include "vantra/vector.h"
+
+class AppCamera;
+class SampledTexture;
+class TerrainQuadtree;
+
+class Terrain : public Object {
+ public:
+  // width and depth in vertices; sx and sz the spacing of columns and rows, sy the height
+  // of a height-map value of 1. The grid is centred on the origin.
+  Terrain(int width, int depth, float sx, float sy, float sz);
+  ~Terrain() override;
+
+  Terrain(const Terrain&) = delete;
+  Terrain& operator=(const Terrain&) = delete;
+
+  void hook(std::uint32_t value) override;
+  const GUID* classId() const override;
+  void update() override;
+  void render() override;
+  // Loads the three bitmaps from the working directory, rebuilds the quadtree and sets up
+  // the texture stages. Throws the device's result code (std::int32_t) on failure, leaving
+  // what was replaced before the failure in place.
+  void reset(D3D* engine, IDirect3DDevice9* device) override;
+
+  // The camera the quadtree culls against; kept for the quadtrees of later resets.
+  void setCamera(AppCamera* camera);
+
+  int width() const { return _width; }
+  int depth() const { return _depth; }
+  const vantra::Vector& scale() const { return _scale; }
+  const vantra::Vector& position() const { return _position; }
+  SampledTexture* heightMap() const { return _heightMap.get(); }
+  SampledTexture* colourMap() const { return _colourMap.get(); }
+  SampledTexture* detailMap() const { return _detailMap.get(); }
+  TerrainQuadtree* quadtree() const { return _quadtree.get(); }
+
+  // The colour operations that T and D step through, and where each stage's cursor stands.
+  static constexpr DWORD kColourOperations[4] = {D3DTOP_DISABLE, D3DTOP_MODULATE, D3DTOP_MODULATE2X,
+                                                 D3DTOP_ADDSMOOTH};
+  static int colourCursor(int stage) { return _colourCursors[stage]; }
+
+ private:
+  void _setUpTextureStages();
+
+  IDirect3DDevice9* _device = nullptr;
+  D3D* _engine = nullptr;
+  int _width;
+  int _depth;
+  vantra::Vector _scale;
+  vantra::Vector _position{0.0f, 0.0f, 0.0f};
+  std::unique_ptr<SampledTexture> _heightMap;
+  std::unique_ptr<SampledTexture> _colourMap;
+  std::unique_ptr<SampledTexture> _detailMap;
+  std::string _heightMapFile = "heightMap.bmp";
+  std::string _colourMapFile = "textureMap.bmp";
+  std::string _detailMapFile = "detailMap.bmp";
+  std::unique_ptr<TerrainQuadtree> _quadtree;
+  AppCamera* _camera = nullptr;
+
+  // Shared by every terrain for the life of the program: stage 0 starts at MODULATE and
+  // stage 1 at MODULATE2X, the operations reset sets.
+  static int _colourCursors[2];
+};

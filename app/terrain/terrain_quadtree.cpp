@@ -1,0 +1,174 @@
+#include "terrain/terrain_quadtree.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+
+#include "engine/d3d.h"
+#include "engine/host.h"
+#include "engine/input_devices.h"
+#include "platform/dinput_keys.h"
+#include "scene/app_camera.h"
+#include "terrain/quad_leaf.h"
+#include "terrain/quad_node.h"
+#include "terrain/terrain.h"
+#include "vantra/intersection_codes.h"
+
+TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, D3D* engine, int x0,
+                                 int x1, int z0, int z1)
+    : _device(device), _terrain(terrain), _engine(engine) {
+  const char* noFans = std::getenv("VANTRA_NO_EDGE_FANS");
+  _edgeFans = noFans == nullptr || std::strcmp(noFans, "1") != 0;
+
+  // Split until a leaf has at most 64 cells along the grid's smaller side.
+  for (int n = std::min(x1 - x0 + 1, z1 - z0 + 1); n > 65; n /= 2) ++_depth;
+  const int leafCount = 1 << (2 * _depth);
+  // A grid too small to split is one leaf, so that small terrains still draw.
+  if (_depth == 0) {
+    _root = std::make_unique<QuadLeaf>(x0, x1, z0, z1, this, 0, _terrain, _device);
+    _reportLeafBuilt();
+  } else {
+    _root = std::make_unique<QuadNode>(x0, x1, z0, z1, this, 0);
+  }
+  _split(_root.get(), _depth);
+  _renderQueue.assign(leafCount, nullptr);
+
+  std::deque<QuadNode*> pending{_root.get()};
+  while (!pending.empty()) {
+    QuadNode* node = pending.front();
+    pending.pop_front();
+    _nodes.push_back(node);
+    for (const auto& child : node->_children) pending.push_back(child.get());
+  }
+  _firstLeaf = static_cast<int>(_nodes.size()) - leafCount;
+  _boxes.reserve(_nodes.size());
+  for (const QuadNode* node : _nodes) _boxes.push_back(node->_box);
+  _leafLevels.reserve(leafCount);
+  for (int i = _firstLeaf; i < static_cast<int>(_nodes.size()); ++i) {
+    QuadLeaf* leaf = static_cast<QuadLeaf*>(_nodes[i]);
+    leaf->findNeighbours();
+    const vantra::Vector centre = (leaf->_box.minPoint() + leaf->_box.maxPoint()) / 2.0f;
+    _leafLevels.push_back(LeafLevel{centre, 0.0f, leaf->lodSet(), leaf, true});
+  }
+}
+
+TerrainQuadtree::~TerrainQuadtree() = default;
+
+void TerrainQuadtree::_split(QuadNode* node, int depth) {
+  if (depth <= 0) {
+    _computeBox(node);
+    return;
+  }
+  const int mx = (node->_x0 + node->_x1) >> 1;
+  const int mz = (node->_z0 + node->_z1) >> 1;
+  const int first = 4 * node->_index + 1;
+  const int extents[4][4] = {{node->_x0, mx, node->_z0, mz},
+                             {mx, node->_x1, node->_z0, mz},
+                             {mx, node->_x1, mz, node->_z1},
+                             {node->_x0, mx, mz, node->_z1}};
+  for (int k = 0; k < 4; ++k) {
+    const int* e = extents[k];
+    std::unique_ptr<QuadNode> child;
+    if (depth == 1) {
+      child =
+          std::make_unique<QuadLeaf>(e[0], e[1], e[2], e[3], this, first + k, _terrain, _device);
+      _reportLeafBuilt();
+    } else {
+      child = std::make_unique<QuadNode>(e[0], e[1], e[2], e[3], this, first + k);
+    }
+    child->_parent = node;
+    node->_children.push_back(std::move(child));
+  }
+  for (const auto& child : node->_children) _split(child.get(), depth - 1);
+  _computeBox(node);
+}
+
+void TerrainQuadtree::_computeBox(QuadNode* node) {
+  if (node->isLeaf()) {
+    const TerrainPatch& patch = *static_cast<QuadLeaf*>(node)->patch();
+    patch.computeBounds(0, patch.columns() - 1, 0, patch.rows() - 1, node->_box);
+    return;
+  }
+  const auto& c = node->_children;
+  node->_box.merge(vantra::BoundingBox(c[0]->_box, c[1]->_box),
+                   vantra::BoundingBox(c[3]->_box, c[2]->_box));
+}
+
+void TerrainQuadtree::_reportLeafBuilt() {
+  ++_leavesBuilt;
+  if (_engine != nullptr) _engine->host().reportProgress(_leavesBuilt, 1 << (2 * _depth));
+}
+
+QuadLeaf* TerrainQuadtree::leaf(int i) const {
+  return static_cast<QuadLeaf*>(_nodes[_firstLeaf + i]);
+}
+
+void TerrainQuadtree::enqueue(QuadLeaf* leaf) { _renderQueue[_queueCount++] = leaf; }
+
+vantra::Vector TerrainQuadtree::_eye() const {
+  const vantra::Matrix& world = _camera->cameraWorldMatrix();
+  return vantra::Vector(world[12], world[13], world[14]);
+}
+
+void TerrainQuadtree::_cull(int node, const vantra::Vector& eye) {
+  const int visibility = _camera->boxVisibility(_boxes[node]);
+  if (visibility == vantra::IntersectionCodes::OUTSIDE) return;
+  // A node wholly inside the frustum needs no further tests below it.
+  if (visibility == vantra::IntersectionCodes::INSIDE || node >= _firstLeaf) {
+    _enqueueAll(node, eye);
+    return;
+  }
+  for (int child = 4 * node + 1; child <= 4 * node + 4; ++child) _cull(child, eye);
+}
+
+void TerrainQuadtree::_enqueueAll(int node, const vantra::Vector& eye) {
+  if (node >= _firstLeaf) {
+    _selectLevel(node - _firstLeaf, eye);
+    _renderQueue[_queueCount++] = _leafLevels[node - _firstLeaf].leaf;
+    return;
+  }
+  for (int child = 4 * node + 1; child <= 4 * node + 4; ++child) _enqueueAll(child, eye);
+}
+
+void TerrainQuadtree::_selectLevel(int leaf, const vantra::Vector& eye) {
+  LeafLevel& state = _leafLevels[leaf];
+  LodIndexSet& set = *state.lodSet;
+  const int old = set.level();
+  state.distanceSquared = (eye - state.centre).magnitudeSquare();
+  const int maxLevel = set.maxLevel();
+  const float s = _terrain->width() * _terrain->scale().x / (maxLevel + 1);
+  // Level L begins at the distance s * sqrt(20 L); no square root is taken.
+  int level = static_cast<int>(state.distanceSquared * 0.05f / (s * s));
+  if (level > maxLevel) level = maxLevel;
+  set.setLevel(level);
+  state.changed = level != old;
+}
+
+void TerrainQuadtree::update() {
+  if (_camera != nullptr) _cull(0, _eye());
+  // Read as held: the highlight flips in every frame the key is down.
+  if (_engine != nullptr && _engine->input()->isKeyDown(DIK_S)) _highlightFans = !_highlightFans;
+}
+
+void TerrainQuadtree::flush() {
+  for (int i = 0; i < _queueCount; ++i) _renderQueue[i]->lodSet()->draw();
+  if (_highlightFans) {
+    _engine->pushMaterial();
+    _engine->setMaterial(5.0f, 5.0f, 0.0f, 0.0f);
+  }
+  if (_sortQueue)
+    std::sort(_renderQueue.begin(), _renderQueue.begin() + _queueCount,
+              [](const QuadLeaf* a, const QuadLeaf* b) {
+                return a->distanceSquared() < b->distanceSquared();
+              });
+  if (_edgeFans) {
+    for (int i = 0; i < _queueCount; ++i) {
+      QuadLeaf* leaf = _renderQueue[i];
+      leaf->drawEdgeFans(*leaf->columnFans(), leaf->columnNeighbour());
+      leaf->drawEdgeFans(*leaf->rowFans(), leaf->rowNeighbour());
+    }
+  }
+  if (_highlightFans) _engine->popMaterial();
+  _queueCount = 0;
+}

@@ -1,0 +1,100 @@
+// The terrain's vertex grid divided into a complete quadtree of leaves, each with its patch,
+// levels of detail and edge fans. Every frame the tree is culled against the camera, each
+// visible leaf picks a level from its distance and is queued; the render pass draws the
+// queue, sorts it near to far, draws the edge fans and empties it.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/d3d9.h"
+#include "vantra/bounding_box.h"
+#include "vantra/vector.h"
+
+class AppCamera;
+class D3D;
+class LodIndexSet;
+class QuadLeaf;
+class QuadNode;
+class Terrain;
+
+class TerrainQuadtree {
+ public:
+  // Builds the whole tree over grid columns x0..x1 and rows z0..z1 with every leaf's
+  // resources, reporting leaves built through the engine's host. The engine may be null
+  // (nothing is reported, the S key is not read). Throws the device's result code
+  // (std::int32_t) on failure.
+  TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, D3D* engine, int x0, int x1, int z0,
+                  int z1);
+  ~TerrainQuadtree();
+
+  TerrainQuadtree(const TerrainQuadtree&) = delete;
+  TerrainQuadtree& operator=(const TerrainQuadtree&) = delete;
+
+  void setCamera(AppCamera* camera) { _camera = camera; }
+
+  // Once per frame before render: culls and queues the visible leaves (nothing without a
+  // camera); S held toggles the fan highlight.
+  void update();
+  // Once per frame: draws the queued leaves and their edge fans, then empties the queue.
+  void flush();
+
+  // Appends a leaf to this frame's queue.
+  void enqueue(QuadLeaf* leaf);
+
+  AppCamera* camera() const { return _camera; }
+  Terrain* terrain() const { return _terrain; }
+  QuadNode* root() const { return _root.get(); }
+  int depth() const { return _depth; }
+  bool highlightFans() const { return _highlightFans; }
+  const std::vector<QuadNode*>& nodes() const { return _nodes; }
+  int firstLeaf() const { return _firstLeaf; }
+  int leafCount() const { return static_cast<int>(_renderQueue.size()); }
+  QuadLeaf* leaf(int i) const;
+  QuadLeaf* const* renderQueue() const { return _renderQueue.data(); }
+  int queueCount() const { return _queueCount; }
+
+ private:
+  friend class QuadLeaf;
+  friend class QuadNode;
+
+  // What level selection reads and writes for one leaf.
+  struct LeafLevel {
+    vantra::Vector centre;
+    float distanceSquared;
+    LodIndexSet* lodSet;
+    QuadLeaf* leaf;
+    bool changed;
+  };
+
+  // Culling and level selection by breadth-first number over the arrays below.
+  void _cull(int node, const vantra::Vector& eye);
+  void _enqueueAll(int node, const vantra::Vector& eye);
+  void _selectLevel(int leaf, const vantra::Vector& eye);
+  vantra::Vector _eye() const;
+  void _split(QuadNode* node, int depth);
+  void _computeBox(QuadNode* node);
+  void _reportLeafBuilt();
+
+  IDirect3DDevice9* _device;
+  Terrain* _terrain;
+  D3D* _engine;
+  AppCamera* _camera = nullptr;
+  std::unique_ptr<QuadNode> _root;
+  int _depth = 0;
+  bool _highlightFans = false;
+  bool _sortQueue = true;
+  // Off only for diagnosis: VANTRA_NO_EDGE_FANS=1 in the environment when the tree is built
+  // leaves the gaps between leaves of different levels open, to show what the fans close.
+  bool _edgeFans = true;
+  std::vector<QuadNode*> _nodes;
+  // Copies of the node boxes and the leaves' level state, contiguous in breadth-first
+  // order: the per-frame walk runs right after the frame's drawing has evicted the caches,
+  // and one allocation per node would cost a miss per node.
+  std::vector<vantra::BoundingBox> _boxes;
+  std::vector<LeafLevel> _leafLevels;
+  int _firstLeaf = -1;
+  std::vector<QuadLeaf*> _renderQueue;
+  int _queueCount = 0;
+  int _leavesBuilt = 0;
+};
