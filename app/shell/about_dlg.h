@@ -1,0 +1,11 @@
+// The modal about box of the main frame's Help menu.
+#pragma once
+
+#include <QDialog>
+
+class CAboutDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit CAboutDlg(QWidget* parent);
+};

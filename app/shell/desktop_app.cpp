@@ -1,0 +1,20 @@
+#include "shell/desktop_app.h"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "shell/vantra_test_app.h"
+
+int RunDesktop(int argc, char** argv) {
+  // Mesa 22.3's llvmpipe corrupts fully covered tiles of a window framebuffer from the
+  // second frame on unless its linear rasteriser is off. This must be set before the first
+  // GL context exists; a value the user chose is kept.
+  setenv("LP_PERF", "no_rast_linear", 0);
+
+  // Created empty at start and kept open until the program ends; nothing is written to it.
+  std::ofstream debug("debug.txt");
+
+  CVantraTestApp app(argc, argv);
+  if (!app.initInstance()) return app.exitInstance(1);
+  return app.exitInstance(app.exec());
+}

@@ -1,0 +1,5 @@
+// The desktop program: Qt application, main frame and the renderer window.
+#pragma once
+
+// Runs the desktop program until it quits; returns the exit code.
+int RunDesktop(int argc, char** argv);

@@ -1,0 +1,46 @@
+// The application object: starts the main frame and the engine, and tears them down in
+// the order the render thread needs.
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+#include "shell/recent_file_list.h"
+
+class CMainFrame;
+class D3D;
+class DesktopHost;
+
+class CVantraTestApp : public QApplication {
+  Q_OBJECT
+
+ public:
+  CVantraTestApp(int& argc, char** argv);
+  ~CVantraTestApp() override;
+
+  // The running application object.
+  static CVantraTestApp* instance();
+
+  // Settings, the main frame with its document, then the engine with its renderer window
+  // and render thread. False when start-up failed; exitInstance cleans up either way.
+  bool initInstance();
+  // Deletes the engine (stopping and joining the render thread) before any window goes,
+  // then the windows; returns exitCode.
+  int exitInstance(int exitCode);
+
+  // Ends the event loop with this exit code once control is back in the loop. Window
+  // handlers call this instead of quitting inside themselves.
+  static void PostQuit(int exitCode);
+
+  // Null until the engine is created and after it is deleted.
+  D3D* engine() const { return _engine.get(); }
+  CMainFrame* mainFrame() const { return _mainFrame.get(); }
+  DesktopHost* host() const { return _host.get(); }
+  RecentFileList& recentFileList() { return _recentFiles; }
+
+ private:
+  RecentFileList _recentFiles;
+  std::unique_ptr<CMainFrame> _mainFrame;
+  std::unique_ptr<DesktopHost> _host;
+  std::unique_ptr<D3D> _engine;
+};
