@@ -12,7 +12,7 @@ packages=(
   # image decoding and text
   libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   # desktop shell and its tests under a virtual display
-  qt6-base-dev xvfb xauth x11-utils xdotool imagemagick
+  qt6-base-dev libx11-dev adwaita-icon-theme xvfb xauth x11-utils xdotool imagemagick
 )
 
 export DEBIAN_FRONTEND=noninteractive
