@@ -1,6 +1,7 @@
 #include "platform/surface.h"
 
 #include "platform/bitmap_file.h"
+#include "platform/lock_offset.h"
 
 HRESULT Surface::Create(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                         IDirect3DSurface9** surface) {
@@ -35,14 +36,7 @@ HRESULT Surface::LockRect(D3DLOCKED_RECT* pLockedRect, const RECT* pRect, DWORD)
   pLockedRect->Pitch = 0;
   if (_locked) return D3DERR_INVALIDCALL;
   std::size_t offset = 0;
-  if (pRect != nullptr) {
-    if (pRect->left < 0 || pRect->top < 0 || pRect->left >= pRect->right ||
-        pRect->top >= pRect->bottom || static_cast<UINT>(pRect->right) > _width ||
-        static_cast<UINT>(pRect->bottom) > _height)
-      return D3DERR_INVALIDCALL;
-    offset =
-        static_cast<std::size_t>(pRect->top) * _pitch + 4 * static_cast<std::size_t>(pRect->left);
-  }
+  if (!LockOffset(pRect, _width, _height, _pitch, 4, &offset)) return D3DERR_INVALIDCALL;
   _locked = true;
   pLockedRect->pBits = _pixels.data() + offset;
   pLockedRect->Pitch = _pitch;

@@ -1,5 +1,7 @@
 #include "platform/texture.h"
 
+#include "platform/lock_offset.h"
+
 namespace {
 
 UINT BytesPerPixel(D3DFORMAT format) {
@@ -80,14 +82,8 @@ HRESULT Texture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, const RECT* p
   pLockedRect->Pitch = 0;
   if (Level != 0 || _locked) return D3DERR_INVALIDCALL;
   std::size_t offset = 0;
-  if (pRect != nullptr) {
-    if (pRect->left < 0 || pRect->top < 0 || pRect->left >= pRect->right ||
-        pRect->top >= pRect->bottom || static_cast<UINT>(pRect->right) > _width ||
-        static_cast<UINT>(pRect->bottom) > _height)
-      return D3DERR_INVALIDCALL;
-    offset = static_cast<std::size_t>(pRect->top) * _pitch +
-             static_cast<std::size_t>(pRect->left) * BytesPerPixel(_format);
-  }
+  if (!LockOffset(pRect, _width, _height, _pitch, BytesPerPixel(_format), &offset))
+    return D3DERR_INVALIDCALL;
   _locked = true;
   if ((Flags & D3DLOCK_READONLY) == 0) _dirty = true;
   pLockedRect->pBits = _pixels.data() + offset;

@@ -39,10 +39,7 @@ const GUID* AppCamera::classId() const { return &kAppCameraClassId; }
 
 void AppCamera::reset(D3D* engine, IDirect3DDevice9* device) {
   _engine = engine;
-  // Take the new reference before dropping the old one: the two may be the same device.
-  if (device != nullptr) device->AddRef();
-  if (_device != nullptr) _device->Release();
-  _device = device;
+  ReplaceReference(_device, device);
   resetView();
   if (_active) setProjection();
 }

@@ -15,10 +15,7 @@ void DirectionalLight::render() {}
 
 void DirectionalLight::reset(D3D* engine, IDirect3DDevice9* device) {
   _engine = engine;
-  // Take the new reference before releasing the old one: the same device may come again.
-  if (device != nullptr) device->AddRef();
-  if (_device != nullptr) _device->Release();
-  _device = device;
+  ReplaceReference(_device, device);
 
   std::memset(&_light, 0, sizeof(_light));
   _light.Type = D3DLIGHT_DIRECTIONAL;

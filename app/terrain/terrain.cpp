@@ -25,9 +25,7 @@ const GUID* Terrain::classId() const { return &kTerrainClassId; }
 
 void Terrain::reset(D3D* engine, IDirect3DDevice9* device) {
   _engine = engine;
-  if (device != nullptr) device->AddRef();
-  if (_device != nullptr) _device->Release();
-  _device = device;
+  ReplaceReference(_device, device);
 
   // A texture whose reload fails stays empty; the ones after it keep their old instances.
   _heightMap.reset();
