@@ -98,10 +98,7 @@ void TransformPoints_Vantra(benchmark::State& state) {
   const Matrix m = SharedTransforms().vantra[0];
   std::vector<Vector> out(kCount);
   for (auto _ : state) {
-    for (int i = 0; i < kCount; ++i) {
-      Vector p = points.vantra[i];
-      out[i] = p.transform(m);
-    }
+    Vector::TransformPoints(out.data(), points.vantra.data(), kCount, m);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }

@@ -1,3 +1,4 @@
+#include <cfloat>
 #include <fstream>
 #include <sstream>
 
@@ -104,6 +105,27 @@ TEST(MatrixProduct, AppliesTheLeftOperandFirst) {
     EXPECT_TRUE(Near(inPlace, a * a, 0)) << "the destination may be an operand";
     Matrix named = a;
     EXPECT_TRUE(Near(named.multMatrix(b), a * b, 0));
+  }
+}
+
+// General matrices, column 3 included, against the row-times-column formula
+// in double: wide kernels may fuse multiply and add but must agree to float
+// precision, element by element.
+TEST(MatrixProduct, MatchesTheRowTimesColumnFormula) {
+  Random random(12);
+  for (int i = 0; i < 300; ++i) {
+    Matrix a, b;
+    for (int e = 0; e < 16; ++e) a[e] = random.uniform(-10, 10), b[e] = random.uniform(-10, 10);
+    const Matrix product = a * b;
+    for (int r = 0; r < 4; ++r)
+      for (int c = 0; c < 4; ++c) {
+        double exact = 0.0, scale = 0.0;
+        for (int k = 0; k < 4; ++k) {
+          exact += double(a(r, k)) * b(k, c);
+          scale += std::fabs(double(a(r, k)) * b(k, c));
+        }
+        ASSERT_NEAR(product(r, c), exact, 4 * FLT_EPSILON * scale) << "row " << r << ", col " << c;
+      }
   }
 }
 

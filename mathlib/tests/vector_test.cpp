@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "test_util.h"
 
@@ -127,6 +128,32 @@ TEST(VectorArithmetic, TransformIsARowVectorPointProduct) {
   q.transform(r);
   const float c = std::cos(0.3f), s = std::sin(0.3f);
   EXPECT_TRUE(Near(q, Vector(2 * c + 4 * s + 1, -1, -2 * s + 4 * c)));
+}
+
+// Every count from an empty batch to three groups of sixteen and a partial
+// one, so that whole groups, partial groups and single points all occur.
+TEST(VectorArithmetic, TransformPointsAgreesWithTransformForEveryCount) {
+  Random random(5);
+  Matrix m;
+  m.rotateHPR(0.4f, -1.1f, 2.0f);
+  m(3, 0) = 7, m(3, 1) = -3, m(3, 2) = 12;
+  m(0, 3) = 9, m(3, 3) = 4;  // column 3 has no effect here either
+  const Vector sentinel(-123.0f, 456.0f, 789.0f);
+  for (int count = 0; count <= 53; ++count) {
+    std::vector<Vector> in(count);
+    for (Vector& p : in) p = random.vector(100);
+    std::vector<Vector> out(count + 1, sentinel);
+    Vector::TransformPoints(out.data(), in.data(), count, m);
+    std::vector<Vector> inPlace = in;
+    Vector::TransformPoints(inPlace.data(), inPlace.data(), count, m);
+    for (int i = 0; i < count; ++i) {
+      Vector expected = in[i];
+      expected.transform(m);
+      ASSERT_TRUE(Near(out[i], expected, 1e-4f)) << "point " << i << " of " << count;
+      ASSERT_TRUE(Near(inPlace[i], out[i], 0.0f)) << "in place, point " << i << " of " << count;
+    }
+    EXPECT_TRUE(Near(out[count], sentinel, 0.0f)) << "nothing written past " << count;
+  }
 }
 
 TEST(VectorInterpolation, LinearAndCosine) {

@@ -4,10 +4,6 @@
 #include <iosfwd>
 #include <type_traits>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "vantra/export.h"
 #include "vantra/vector.h"
 
@@ -83,7 +79,7 @@ class VANTRA_API Matrix {
  private:
   // out may be a or b: the product is formed in registers before it is stored.
   // Out of line so that it can use the widest vector unit the processor has.
-  static VANTRA_INLINE void MultMatrix(Matrix& out, const Matrix& a, const Matrix& b);
+  static void MultMatrix(Matrix& out, const Matrix& a, const Matrix& b);
 
   float _m[16];
 };
@@ -120,35 +116,6 @@ VANTRA_INLINE Vector& Vector::transform(const Matrix& m) {
   y = px * m01 + py * m11 + pz * m21 + m31;
   z = px * m02 + py * m12 + pz * m22 + m32;
   return *this;
-}
-
-// Inline so that products in a caller's loop need no call. Every row of the result is
-// kept until all are computed, so out may be a or b; the terms are added in the order of
-// the scalar formula, so both paths give identical results.
-VANTRA_INLINE void Matrix::MultMatrix(Matrix& out, const Matrix& a, const Matrix& b) {
-#if defined(__SSE2__)
-  const __m128 b0 = _mm_loadu_ps(b._m);
-  const __m128 b1 = _mm_loadu_ps(b._m + 4);
-  const __m128 b2 = _mm_loadu_ps(b._m + 8);
-  const __m128 b3 = _mm_loadu_ps(b._m + 12);
-  __m128 rows[4];
-  for (int r = 0; r < 4; ++r) {
-    // The integer shuffle writes a fresh register, which spares a copy per broadcast.
-    const __m128i ar = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a._m + 4 * r));
-    __m128 sum = _mm_mul_ps(_mm_castsi128_ps(_mm_shuffle_epi32(ar, 0x00)), b0);
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_castsi128_ps(_mm_shuffle_epi32(ar, 0x55)), b1));
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_castsi128_ps(_mm_shuffle_epi32(ar, 0xAA)), b2));
-    rows[r] = _mm_add_ps(sum, _mm_mul_ps(_mm_castsi128_ps(_mm_shuffle_epi32(ar, 0xFF)), b3));
-  }
-  for (int r = 0; r < 4; ++r) _mm_storeu_ps(out._m + 4 * r, rows[r]);
-#else
-  float t[16];
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c)
-      t[4 * r + c] = a._m[4 * r] * b._m[c] + a._m[4 * r + 1] * b._m[4 + c] +
-                     a._m[4 * r + 2] * b._m[8 + c] + a._m[4 * r + 3] * b._m[12 + c];
-  for (int i = 0; i < 16; ++i) out._m[i] = t[i];
-#endif
 }
 
 }  // namespace vantra

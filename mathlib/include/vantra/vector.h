@@ -151,6 +151,10 @@ class VANTRA_API Vector {
   VANTRA_INLINE Vector& translate(const Vector& v) { return *this += v; }
   // As a point (w = 1); column 3 of m is ignored. Defined in matrix.h.
   VANTRA_INLINE Vector& transform(const Matrix& m);
+  // transform() over count points from in into out, which may be in itself
+  // but must not otherwise overlap it. Uses the widest vector unit the
+  // processor has, so results may differ from transform() in the last bit.
+  static void TransformPoints(Vector* out, const Vector* in, int count, const Matrix& m);
   VANTRA_INLINE Vector& interpolateLinear(const Vector& a, const Vector& b, float t) {
     x = a.x + (b.x - a.x) * t;
     y = a.y + (b.y - a.y) * t;
