@@ -180,12 +180,31 @@ Matrix& Matrix::transpose() {
 // translation row is each old column dotted with the translation, subtracted
 // from the old column 3 element.
 Matrix& Matrix::inverse() {
+#if defined(VANTRA_X86_KERNELS)
+  // The columns of this become the rows of the result. Row 3 becomes column 3
+  // minus (tx * column 0 + ty * column 1) + tz * column 2, each lane summed in
+  // the order of the scalar formula; its last element stays m33 whatever the
+  // translation holds.
+  __m128 c0 = _mm_loadu_ps(_m), c1 = _mm_loadu_ps(_m + 4), c2 = _mm_loadu_ps(_m + 8);
+  __m128 c3 = _mm_loadu_ps(_m + 12);
+  const __m128 t = c3;
+  _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
+  const __m128 firstThree = _mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0));
+  const __m128 moved = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_shuffle_ps(t, t, 0x00), c0),
+                                             _mm_mul_ps(_mm_shuffle_ps(t, t, 0x55), c1)),
+                                  _mm_mul_ps(_mm_shuffle_ps(t, t, 0xAA), c2));
+  _mm_storeu_ps(_m, _mm_and_ps(c0, firstThree));
+  _mm_storeu_ps(_m + 4, _mm_and_ps(c1, firstThree));
+  _mm_storeu_ps(_m + 8, _mm_and_ps(c2, firstThree));
+  _mm_storeu_ps(_m + 12, _mm_sub_ps(c3, _mm_and_ps(moved, firstThree)));
+#else
   const Matrix m = *this;
   const float tx = m(3, 0), ty = m(3, 1), tz = m(3, 2);
   SetRows(*this, m(0, 0), m(1, 0), m(2, 0), 0, m(0, 1), m(1, 1), m(2, 1), 0, m(0, 2), m(1, 2),
           m(2, 2), 0, m(0, 3) - (tx * m(0, 0) + ty * m(0, 1) + tz * m(0, 2)),
           m(1, 3) - (tx * m(1, 0) + ty * m(1, 1) + tz * m(1, 2)),
           m(2, 3) - (tx * m(2, 0) + ty * m(2, 1) + tz * m(2, 2)), m(3, 3));
+#endif
   return *this;
 }
 

@@ -165,6 +165,9 @@ TEST(BoundingBox, CornersOnThePlaneCountAsNegative) {
   EXPECT_EQ(untouched, 42.0f);
 }
 
+// Besides planes at random offsets, planes through each corner put that
+// corner's distance at zero and its neighbours' within rounding of it, where
+// any change in how the distances are evaluated would show.
 TEST(BoundingBox, PlaneClassificationAgreesWithCornerSigns) {
   Random random(29);
   for (int i = 0; i < 500; ++i) {
@@ -172,14 +175,18 @@ TEST(BoundingBox, PlaneClassificationAgreesWithCornerSigns) {
     const Vector* ends[2] = {&a, &b};
     const BoundingBox box(ends, 2);
     Vector normal = random.vector(1);
+    if (i % 2 == 1) normal.set(1.0f, random.uniform(-1e-6f, 1e-6f), random.uniform(-1e-6f, 1e-6f));
     normal.normalize();
-    const Plane plane(normal, random.uniform(-12, 12));
-    int positive = 0;
-    for (int k = 0; k < 8; ++k) positive += plane.distanceFromPoint(box.corner(k)) > 0 ? 1 : 0;
-    const int expected = positive == 8   ? Codes::OUTSIDE
-                         : positive == 0 ? Codes::INSIDE
-                                         : Codes::INTERSECTING;
-    EXPECT_EQ(box.testIntersectionWithPlane(plane, nullptr), expected);
+    std::vector<Plane> planes = {Plane(normal, random.uniform(-12, 12))};
+    for (int k = 0; k < 8; ++k) planes.emplace_back(normal, -(normal % box.corner(k)));
+    for (const Plane& plane : planes) {
+      int positive = 0;
+      for (int k = 0; k < 8; ++k) positive += plane.distanceFromPoint(box.corner(k)) > 0 ? 1 : 0;
+      const int expected = positive == 8   ? Codes::OUTSIDE
+                           : positive == 0 ? Codes::INSIDE
+                                           : Codes::INTERSECTING;
+      EXPECT_EQ(box.testIntersectionWithPlane(plane, nullptr), expected);
+    }
   }
 }
 

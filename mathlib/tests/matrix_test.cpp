@@ -163,6 +163,28 @@ TEST(MatrixInverse, InvertsRigidTransformsOnly) {
   EXPECT_TRUE((m * original).isIdentity()) << "operator! inverts its operand";
 }
 
+// Column 3 takes part in the new row 3 and m33 is kept; the result is exact
+// because every element is formed in the order of the formula.
+TEST(MatrixInverse, FollowsTheRigidFormulaForAnyMatrix) {
+  Random random(4);
+  for (int i = 0; i < 100; ++i) {
+    Matrix m;
+    for (int e = 0; e < 16; ++e) m[e] = random.uniform(-10, 10);
+    Matrix inv = m;
+    inv.inverse();
+    for (int r = 0; r < 3; ++r) {
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(inv(r, c), m(c, r));
+      EXPECT_EQ(inv(r, 3), 0.0f);
+      EXPECT_EQ(inv(3, r), m(r, 3) - (m(3, 0) * m(r, 0) + m(3, 1) * m(r, 1) + m(3, 2) * m(r, 2)));
+    }
+    EXPECT_EQ(inv(3, 3), m(3, 3));
+  }
+  Matrix far = Translation(INFINITY, 0, 0);
+  far.inverse();
+  EXPECT_EQ(far(3, 3), 1.0f) << "an infinite translation leaves m33 alone";
+  EXPECT_TRUE(std::isinf(far(3, 0)));
+}
+
 TEST(MatrixOrientation, OrthogoNormalizeKeepsTheLookDirection) {
   Matrix m(Vector(5, 6, 7), Vector(1, 0, 0), Vector(0, 2, 0.5f), Vector(0, 0, 3));
   m.orthogoNormalize();

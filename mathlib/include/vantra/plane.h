@@ -40,6 +40,9 @@ class VANTRA_API Plane {
   bool operator==(const Plane& other);
 
  private:
+  // Box tests share the products of the normal with the corners' coordinates.
+  friend class BoundingBox;
+
   // A point of a plane whose normal lies along a coordinate axis.
   const Vector& validPointInPlane(Vector& result) const;
 
