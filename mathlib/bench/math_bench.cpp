@@ -9,6 +9,7 @@
 #include <glm/gtc/matrix_inverse.hpp>
 #include <glm/gtc/quaternion.hpp>
 #include <glm/gtx/euler_angles.hpp>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -364,8 +365,8 @@ VANTRA_JOB(FitSphere);
 
 // Keeps the console output and collects each job's CPU time for the ratio
 // table; CPU time is steadier than wall time on a shared machine. With
-// --benchmark_repetitions the table uses the median of the repetitions, which
-// is robust against the odd run disturbed by other load.
+// repetitions the table uses the median of the repetitions, which is robust
+// against the odd run disturbed by other load.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -414,9 +415,27 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, double> _medians;
 };
 
+// Unless the command line asks otherwise, each job runs nine short times in
+// random order with its peer, so that a slow spell of a shared machine falls
+// on both sides of a ratio alike, and only the aggregates are printed.
+std::vector<char*> WithSteadyDefaults(int argc, char** argv) {
+  static char defaults[][48] = {"--benchmark_repetitions=9", "--benchmark_min_time=0.05",
+                                "--benchmark_enable_random_interleaving=true",
+                                "--benchmark_report_aggregates_only=true"};
+  std::vector<char*> args(argv, argv + argc);
+  const bool repetitionsGiven = std::any_of(args.begin(), args.end(), [](const char* a) {
+    return std::string(a).rfind("--benchmark_repetitions", 0) == 0;
+  });
+  if (!repetitionsGiven) args.insert(args.begin() + 1, std::begin(defaults), std::end(defaults));
+  return args;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<char*> args = WithSteadyDefaults(argc, argv);
+  argc = static_cast<int>(args.size());
+  argv = args.data();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;
