@@ -181,10 +181,8 @@ Matrix& Matrix::transpose() {
 // from the old column 3 element.
 Matrix& Matrix::inverse() {
 #if defined(VANTRA_X86_KERNELS)
-  // The columns of this become the rows of the result. Row 3 becomes column 3
-  // minus (tx * column 0 + ty * column 1) + tz * column 2, each lane summed in
-  // the order of the scalar formula; its last element stays m33 whatever the
-  // translation holds.
+  // The columns become the rows; all three products of a lane are summed in
+  // the order of the formula below, and m33 stays whatever the translation.
   __m128 c0 = _mm_loadu_ps(_m), c1 = _mm_loadu_ps(_m + 4), c2 = _mm_loadu_ps(_m + 8);
   __m128 c3 = _mm_loadu_ps(_m + 12);
   const __m128 t = c3;
