@@ -35,8 +35,8 @@ void SetRows(Matrix& m, float m00, float m01, float m02, float m03, float m10, f
 #if defined(VANTRA_X86_KERNELS)
 // Rows r and r + 1 of the product share one 256-bit register: each half
 // broadcasts its own row's element k against b's row k. Fused multiply-adds
-// round once per term instead of twice, so results may differ from the SSE2
-// kernel in the last bit.
+// round once per term instead of twice, so results may differ from the plain
+// formula in the last bit.
 __attribute__((target("avx,fma"))) void MultiplyAvxFma(float* out, const float* a, const float* b) {
   const __m256 b0 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(b));
   const __m256 b1 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(b + 4));
@@ -53,42 +53,20 @@ __attribute__((target("avx,fma"))) void MultiplyAvxFma(float* out, const float* 
   _mm256_storeu_ps(out, rows[0]);
   _mm256_storeu_ps(out + 8, rows[1]);
 }
-
-// One row at a time, the terms added in the order of the scalar formula. The
-// integer shuffle writes a fresh register, which spares a copy per broadcast.
-void MultiplySse2(float* out, const float* a, const float* b) {
-  const __m128 b0 = _mm_loadu_ps(b);
-  const __m128 b1 = _mm_loadu_ps(b + 4);
-  const __m128 b2 = _mm_loadu_ps(b + 8);
-  const __m128 b3 = _mm_loadu_ps(b + 12);
-  __m128 rows[4];
-  for (int r = 0; r < 4; ++r) {
-    const __m128i ar = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + 4 * r));
-    __m128 sum = _mm_mul_ps(_mm_castsi128_ps(_mm_shuffle_epi32(ar, 0x00)), b0);
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_castsi128_ps(_mm_shuffle_epi32(ar, 0x55)), b1));
-    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_castsi128_ps(_mm_shuffle_epi32(ar, 0xAA)), b2));
-    rows[r] = _mm_add_ps(sum, _mm_mul_ps(_mm_castsi128_ps(_mm_shuffle_epi32(ar, 0xFF)), b3));
-  }
-  for (int r = 0; r < 4; ++r) _mm_storeu_ps(out + 4 * r, rows[r]);
-}
 #endif
 
 }  // namespace
 
 void Matrix::MultMatrix(Matrix& out, const Matrix& a, const Matrix& b) {
 #if defined(VANTRA_X86_KERNELS)
-  if (cpu::HasAvxFma())
-    MultiplyAvxFma(out._m, a._m, b._m);
-  else
-    MultiplySse2(out._m, a._m, b._m);
-#else
+  if (cpu::HasAvxFma()) return MultiplyAvxFma(out._m, a._m, b._m);
+#endif
   float t[16];
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c)
       t[4 * r + c] = a._m[4 * r] * b._m[c] + a._m[4 * r + 1] * b._m[4 + c] +
                      a._m[4 * r + 2] * b._m[8 + c] + a._m[4 * r + 3] * b._m[12 + c];
   out.clone(t);
-#endif
 }
 
 Matrix::Matrix(const Vector& position, const Vector& xAxis, const Vector& yAxis,
