@@ -12,6 +12,7 @@
 
 #include "platform/d3d9.h"
 #include "platform/d3dx9.h"
+#include "platform/gl_program.h"
 #include "platform/headless_window.h"
 #include "platform/scripted_input_source.h"
 
@@ -193,13 +194,6 @@ void BM_DeviceLayer(benchmark::State& state) {
   direct3d->Release();
 }
 
-GLuint Shader(GLenum type, const char* text) {
-  const GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  return shader;
-}
-
 void BM_RawOpenGL(benchmark::State& state) {
   HeadlessWindow window(Size, Size, Input);
   if (!window.makeCurrent()) {
@@ -221,33 +215,27 @@ void BM_RawOpenGL(benchmark::State& state) {
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[0]);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, renderbuffers[2]);
 
-  const GLuint program = glCreateProgram();
-  glAttachShader(
-      program,
-      Shader(GL_VERTEX_SHADER,
-             "#version 330 core\n"
-             "layout(location = 0) in vec3 a_position;\n"
-             "layout(location = 1) in vec3 a_normal;\n"
-             "layout(location = 2) in vec4 a_diffuse;\n"
-             "layout(location = 3) in vec2 a_texCoord;\n"
-             "uniform mat4 u_worldView; uniform mat4 u_projection; uniform mat3 u_normalMatrix;\n"
-             "uniform vec3 u_toLight; uniform vec3 u_lightDiffuse; uniform vec3 u_ambient;\n"
-             "out vec4 v_diffuse; out vec2 v_texCoord;\n"
-             "void main() {\n"
-             "  vec4 viewPosition = u_worldView * vec4(a_position, 1.0);\n"
-             "  gl_Position = u_projection * viewPosition;\n"
-             "  float lambert = max(dot(u_normalMatrix * a_normal, u_toLight), 0.0);\n"
-             "  v_diffuse = vec4(clamp(u_ambient + a_diffuse.rgb * u_lightDiffuse * lambert, 0.0, "
-             "1.0), a_diffuse.a);\n"
-             "  v_texCoord = a_texCoord;\n"
-             "}\n"));
-  glAttachShader(
-      program, Shader(GL_FRAGMENT_SHADER,
-                      "#version 330 core\n"
-                      "in vec4 v_diffuse; in vec2 v_texCoord; uniform sampler2D u_texture;\n"
-                      "out vec4 fragColor;\n"
-                      "void main() { fragColor = texture(u_texture, v_texCoord) * v_diffuse; }\n"));
-  glLinkProgram(program);
+  const GLuint program = LinkProgram(
+      "#version 330 core\n"
+      "layout(location = 0) in vec3 a_position;\n"
+      "layout(location = 1) in vec3 a_normal;\n"
+      "layout(location = 2) in vec4 a_diffuse;\n"
+      "layout(location = 3) in vec2 a_texCoord;\n"
+      "uniform mat4 u_worldView; uniform mat4 u_projection; uniform mat3 u_normalMatrix;\n"
+      "uniform vec3 u_toLight; uniform vec3 u_lightDiffuse; uniform vec3 u_ambient;\n"
+      "out vec4 v_diffuse; out vec2 v_texCoord;\n"
+      "void main() {\n"
+      "  vec4 viewPosition = u_worldView * vec4(a_position, 1.0);\n"
+      "  gl_Position = u_projection * viewPosition;\n"
+      "  float lambert = max(dot(u_normalMatrix * a_normal, u_toLight), 0.0);\n"
+      "  v_diffuse = vec4(clamp(u_ambient + a_diffuse.rgb * u_lightDiffuse * lambert, 0.0, "
+      "1.0), a_diffuse.a);\n"
+      "  v_texCoord = a_texCoord;\n"
+      "}\n",
+      "#version 330 core\n"
+      "in vec4 v_diffuse; in vec2 v_texCoord; uniform sampler2D u_texture;\n"
+      "out vec4 fragColor;\n"
+      "void main() { fragColor = texture(u_texture, v_texCoord) * v_diffuse; }\n");
   glUseProgram(program);
 
   vantra::Matrix view, projection;

@@ -16,6 +16,7 @@
 
 #include "engine/input_devices.h"
 #include "platform/d3dx9.h"
+#include "platform/gl_program.h"
 #include "platform/headless_window.h"
 #include "platform/scripted_input_source.h"
 #include "scene/app_camera.h"
@@ -214,16 +215,7 @@ class Scene {
         vec4 c = texture(colourMap, t0) * colour;
         result = vec4(clamp(2.0 * c.rgb * texture(detailMap, t1).rgb, 0.0, 1.0), c.a);
       })";
-    _program = glCreateProgram();
-    for (const auto& [type, source] :
-         {std::pair<GLenum, const char*>{GL_VERTEX_SHADER, vertexSource},
-          {GL_FRAGMENT_SHADER, fragmentSource}}) {
-      const GLuint shader = glCreateShader(type);
-      glShaderSource(shader, 1, &source, nullptr);
-      glCompileShader(shader);
-      glAttachShader(_program, shader);
-    }
-    glLinkProgram(_program);
+    _program = LinkProgram(vertexSource, fragmentSource);
     glUseProgram(_program);
     glUniform1i(glGetUniformLocation(_program, "colourMap"), 0);
     glUniform1i(glGetUniformLocation(_program, "detailMap"), 1);

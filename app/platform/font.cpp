@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/gl_program.h"
 
 namespace {
 
@@ -49,26 +50,6 @@ bool MatchFontFile(const D3DXFONT_DESCA& description, std::string* file, int* in
   FcPatternGetInteger(match.get(), FC_WEIGHT, 0, &matchedWeight);
   *embolden = weight >= 600 && matchedWeight < FC_WEIGHT_DEMIBOLD;
   return true;
-}
-
-GLuint CompileProgram(const char* vertexText, const char* fragmentText) {
-  const GLuint program = glCreateProgram();
-  for (auto [type, text] : {std::pair<GLenum, const char*>{GL_VERTEX_SHADER, vertexText},
-                            std::pair<GLenum, const char*>{GL_FRAGMENT_SHADER, fragmentText}}) {
-    const GLuint shader = glCreateShader(type);
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    glAttachShader(program, shader);
-    glDeleteShader(shader);
-  }
-  glLinkProgram(program);
-  GLint linked = GL_FALSE;
-  glGetProgramiv(program, GL_LINK_STATUS, &linked);
-  if (linked == GL_FALSE) {
-    glDeleteProgram(program);
-    return 0;
-  }
-  return program;
 }
 
 }  // namespace
@@ -167,7 +148,7 @@ bool Font::_rasterise(const D3DXFONT_DESCA& description) {
 
 bool Font::_createProgram() {
   // Texels are fetched one to one, so the device's sampler state never applies here.
-  _program = CompileProgram(
+  _program = LinkProgram(
       "#version 330 core\n"
       "layout(location = 0) in vec2 a_position;\n"
       "layout(location = 1) in vec2 a_texel;\n"

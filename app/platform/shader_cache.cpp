@@ -1,9 +1,9 @@
 #include "platform/shader_cache.h"
 
-#include <cstdio>
 #include <sstream>
 
 #include "platform/d3d9.h"
+#include "platform/gl_program.h"
 
 namespace {
 
@@ -105,23 +105,6 @@ const char* Comparison(std::uint8_t func) {
 
 std::string MaterialColour(std::uint8_t source, const char* material) {
   return source == ShaderCache::FromDiffuse ? "a_diffuse" : material;
-}
-
-GLuint Compile(GLenum type, const std::string& source) {
-  const GLuint shader = glCreateShader(type);
-  const char* text = source.c_str();
-  glShaderSource(shader, 1, &text, nullptr);
-  glCompileShader(shader);
-  GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok == GL_FALSE) {
-    char log[1024] = {0};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-    std::fprintf(stderr, "shader compilation failed: %s\n%s\n", log, text);
-    glDeleteShader(shader);
-    return 0;
-  }
-  return shader;
 }
 
 }  // namespace
@@ -256,25 +239,8 @@ ShaderCache::Program* ShaderCache::program(const Key& key) {
   auto found = _programs.find(bytes);
   if (found == _programs.end()) {
     Program program;
-    const GLuint vertex = Compile(GL_VERTEX_SHADER, VertexSource(key));
-    const GLuint fragment = Compile(GL_FRAGMENT_SHADER, FragmentSource(key));
-    if (vertex == 0 || fragment == 0) {
-      glDeleteShader(vertex);
-      glDeleteShader(fragment);
-      return nullptr;
-    }
-    program.name = glCreateProgram();
-    glAttachShader(program.name, vertex);
-    glAttachShader(program.name, fragment);
-    glLinkProgram(program.name);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program.name, GL_LINK_STATUS, &linked);
-    if (linked == GL_FALSE) {
-      glDeleteProgram(program.name);
-      return nullptr;
-    }
+    program.name = LinkProgram(VertexSource(key).c_str(), FragmentSource(key).c_str());
+    if (program.name == 0) return nullptr;
     const GLuint p = program.name;
     program.worldView = glGetUniformLocation(p, "u_worldView");
     program.projection = glGetUniformLocation(p, "u_projection");
