@@ -31,6 +31,13 @@ void SetTransforms(IDirect3DDevice9* device, const D3DMATRIX& projection) {
   device->SetTransform(D3DTS_PROJECTION, &projection);
 }
 
+// Unlit, two-sided drawing through identity world and view transforms.
+void PrepareUnlit(IDirect3DDevice9* device, const D3DMATRIX& projection = Identity()) {
+  SetTransforms(device, projection);
+  device->SetRenderState(D3DRS_LIGHTING, 0);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+}
+
 // A quad over the whole target at depth z (identity transforms: x and y in -1..1).
 void DrawScreenQuad(IDirect3DDevice9* device, D3DCOLOR colour, float z = 0.5f) {
   const ColourVertex quad[4] = {
@@ -65,9 +72,7 @@ std::uint32_t Centre(const std::vector<std::uint32_t>& pixels, const RenderTarge
 TEST(Rendering, ScreenOrientationMatchesTheViewAxes) {
   RenderTarget target(32, 32);
   IDirect3DDevice9* device = target.device();
-  SetTransforms(device, Perspective(1, 100));
-  device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  PrepareUnlit(device, Perspective(1, 100));
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
   // A red quad above the view axis and a green one to its right, 10 units ahead.
   const D3DCOLOR red = 0xFFFF0000, green = 0xFF00FF00;
@@ -189,9 +194,7 @@ TEST(Rendering, LitTriangleFollowsTheLightingEquation) {
 TEST(Rendering, VertexColourShowsWithLightingOff) {
   RenderTarget target(16, 16);
   IDirect3DDevice9* device = target.device();
-  SetTransforms(device, Identity());
-  device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  PrepareUnlit(device);
   device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
   DrawScreenQuad(device, 0xFF3366CC);
   EXPECT_EQ(Centre(target.presentAndCapture(), target), 0x3366CCu);
@@ -205,9 +208,7 @@ TEST(Rendering, VertexColourShowsWithLightingOff) {
 TEST(Rendering, TextureStagesCombineLikeTheFixedPipeline) {
   RenderTarget target(8, 8);
   IDirect3DDevice9* device = target.device();
-  SetTransforms(device, Identity());
-  device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  PrepareUnlit(device);
   IDirect3DTexture9* first = SolidTexture(device, 0xFF4080C0);
   IDirect3DTexture9* second = SolidTexture(device, 0xFF806040);
   ASSERT_NE(first, nullptr);
@@ -298,9 +299,7 @@ TEST(Rendering, TextureStagesCombineLikeTheFixedPipeline) {
 TEST(Rendering, WireframeDrawsOnlyTheEdges) {
   RenderTarget target(32, 32);
   IDirect3DDevice9* device = target.device();
-  SetTransforms(device, Identity());
-  device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  PrepareUnlit(device);
   const ColourVertex triangle[3] = {{-0.9f, -0.9f, 0.5f, 0xFFFFFFFF},
                                     {0, 0.9f, 0.5f, 0xFFFFFFFF},
                                     {0.9f, -0.9f, 0.5f, 0xFFFFFFFF}};
@@ -337,9 +336,7 @@ TEST(Rendering, DepthOrderHoldsFromNearToFar) {
   };
   RenderTarget target(32, 32);
   IDirect3DDevice9* device = target.device();
-  SetTransforms(device, Perspective(1.0f, 800000.0f));
-  device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  PrepareUnlit(device, Perspective(1.0f, 800000.0f));
   device->SetFVF(ColourFvf);
   // Tilted quads: depth varies across the screen as on terrain seen at an angle.
   auto quad = [&](float z, D3DCOLOR colour) {
@@ -373,9 +370,7 @@ TEST(Rendering, TextBlendsOverTheSceneAndLeavesStateAlone) {
       "verdana"};
   ID3DXFont* font = nullptr;
   ASSERT_EQ(D3DXCreateFontIndirect(device, &description, &font), D3D_OK);
-  SetTransforms(device, Identity());
-  device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  PrepareUnlit(device);
   device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
   device->BeginScene();
@@ -412,9 +407,7 @@ TEST(Rendering, TextBlendsOverTheSceneAndLeavesStateAlone) {
 TEST(Rendering, CaptureSavedAsBitmapLoadsBackIdentical) {
   RenderTarget target(48, 32);
   IDirect3DDevice9* device = target.device();
-  SetTransforms(device, Identity());
-  device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  PrepareUnlit(device);
   device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
   const ColourVertex triangle[3] = {
       {-1, -1, 0.5f, 0xFFFF0000}, {-1, 1, 0.5f, 0xFF00FF00}, {1, 1, 0.5f, 0xFF0000FF}};
@@ -471,9 +464,7 @@ TEST(Presenting, CaptureShowsTheLastPresentedFrame) {
        {D3DSWAPEFFECT_FLIP, D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
     RenderTarget target(16, 16, D3DFMT_D32F_LOCKABLE, effect);
     IDirect3DDevice9* device = target.device();
-    SetTransforms(device, Identity());
-    device->SetRenderState(D3DRS_LIGHTING, 0);
-    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    PrepareUnlit(device);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
     EXPECT_EQ(Centre(target.presentAndCapture(), target), 0x102030u) << "effect " << effect;
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF405060, 1.0f, 0);
@@ -509,9 +500,7 @@ TEST(Presenting, CopyKeepsTheBackBuffer) {
 TEST(Rendering, DrawsWithObjectsMadeAfterOthersWereReleased) {
   RenderTarget target(8, 8);
   IDirect3DDevice9* device = target.device();
-  SetTransforms(device, Identity());
-  device->SetRenderState(D3DRS_LIGHTING, 0);
-  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  PrepareUnlit(device);
 
   IDirect3DTexture9* first = SolidTexture(device, 0xFFFF0000);
   device->SetTexture(0, first);
