@@ -23,7 +23,7 @@ void Steering::frames(int count, std::initializer_list<std::uint8_t> keys) {
   for (int i = 0; i < count; ++i) frame(keys);
 }
 
-vantra::Vector Steering::Row(int row) {
+vantra::Vector Steering::_row(int row) {
   const vantra::Matrix& m = camera.cameraWorldMatrix();
   return vantra::Vector(m(row, 0), m(row, 1), m(row, 2));
 }

@@ -27,15 +27,15 @@ class Steering {
              std::initializer_list<int> buttons = {});
   void frames(int count, std::initializer_list<std::uint8_t> keys);
 
-  vantra::Vector position() { return Row(3); }
-  vantra::Vector right() { return Row(0); }
-  vantra::Vector up() { return Row(1); }
-  vantra::Vector forward() { return Row(2); }
+  vantra::Vector position() { return _row(3); }
+  vantra::Vector right() { return _row(0); }
+  vantra::Vector up() { return _row(1); }
+  vantra::Vector forward() { return _row(2); }
 
   AppCamera camera;
 
  private:
-  vantra::Vector Row(int row);
+  vantra::Vector _row(int row);
 
   EventInputSource _source;
   InputDevices _input;

@@ -29,22 +29,22 @@ class KeyedTerrain : public Terrain {
       : Terrain(65, 65, 800.0f, 24240.0f, 800.0f), _samples(samples) {}
   void reset(D3D* engine, IDirect3DDevice9* device) override {
     WriteTerrainMaps(16, [](int, int) { return 60; });
-    _device = device;
+    _stateDevice = device;
     Terrain::reset(engine, device);
     setCamera(engine->activeCamera());
   }
   void update() override {
     Terrain::update();
     Sample s;
-    _device->GetTextureStageState(0, D3DTSS_COLOROP, &s.stage0);
-    _device->GetTextureStageState(1, D3DTSS_COLOROP, &s.stage1);
+    _stateDevice->GetTextureStageState(0, D3DTSS_COLOROP, &s.stage0);
+    _stateDevice->GetTextureStageState(1, D3DTSS_COLOROP, &s.stage1);
     s.fansHighlighted = quadtree()->highlightFans();
     _samples.push_back(s);
   }
 
  private:
   std::vector<Sample>& _samples;
-  IDirect3DDevice9* _device = nullptr;
+  IDirect3DDevice9* _stateDevice = nullptr;
 };
 
 // Frames [from, to) in which a key is held.
