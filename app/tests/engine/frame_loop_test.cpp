@@ -40,17 +40,17 @@ class FailingObject : public Object {
   void reset(D3D*, IDirect3DDevice9*) override {}
   void update() override {
     ++_calls.updates;
-    if (_phase == Phase::Update) failInFrame(_calls.updates - 1);
+    if (_phase == Phase::Update) _failInFrame(_calls.updates - 1);
   }
   void render() override {
     ++_calls.renders;
-    if (_phase == Phase::Render) failInFrame(_calls.renders - 1);
+    if (_phase == Phase::Render) _failInFrame(_calls.renders - 1);
   }
 
   static constexpr std::int32_t kCode = static_cast<std::int32_t>(D3DERR_INVALIDCALL);
 
  private:
-  void failInFrame(int frame) {
+  void _failInFrame(int frame) {
     if (frame != _frame) return;
     if (_resultCode) throw kCode;
     throw std::runtime_error("lost a resource");

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
 #include "render_target.h"
 #include "vantra/matrix.h"
@@ -31,16 +32,9 @@ Matrix TurnAboutY(float degrees) {
 }
 
 // A camera at (10, 2, -3) looking along +X, with the identity projection: view space is
-// clip space, so what lies 0.5 ahead of the camera on its axis is the centre pixel. A
-// quad's object space is turned 120 degrees about Y, 30 more than the camera, scaled by s
-// and placed on that axis; its object-space normal is n.
-struct LitCase {
-  Vector scale;
-  Vector normal;
-  bool normalizeNormals;
-  const char* why;
-};
-
+// clip space, so what lies 0.5 ahead of the camera on its axis is the centre pixel. A quad
+// is scaled, turned 120 degrees about Y (30 more than the camera, so that its normal and
+// the light both change between world and view space) and placed on that axis.
 TEST(LightingTransforms, DirectionalLightUnderWorldAndViewTransforms) {
   RenderTarget target(16, 16);
   IDirect3DDevice9* device = target.device();
@@ -70,8 +64,14 @@ TEST(LightingTransforms, DirectionalLightUnderWorldAndViewTransforms) {
   const Vector toLight(-0.5f, std::sqrt(3.0f) / 2, 0.0f);
   const Matrix quadTurn = TurnAboutY(120);
 
+  struct Case {
+    Vector scale;
+    Vector normal;  // in object space
+    bool normalizeNormals;
+    const char* why;
+  };
   const float r = 1 / std::sqrt(2.0f);
-  const LitCase cases[] = {
+  const Case cases[] = {
       {Vector(1, 1, 1), Vector(0, 0, -1), false, "unscaled: the light turned into view space"},
       {Vector(2, 2, 2), Vector(0, 0, -1), false,
        "doubled: the normal, carried by the inverse transpose, is half as long"},
@@ -79,7 +79,7 @@ TEST(LightingTransforms, DirectionalLightUnderWorldAndViewTransforms) {
       {Vector(2, 1, 1), Vector(-r, 0, -r), true,
        "stretched along x: the normal tilts away from x, normalised"},
   };
-  for (const LitCase& c : cases) {
+  for (const Case& c : cases) {
     Matrix scale;
     scale.scale(c.scale.x, c.scale.y, c.scale.z);
     const Matrix world = scale * quadTurn * Translation(eye + Vector(0.5f, 0, 0));
