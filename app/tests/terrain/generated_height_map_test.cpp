@@ -64,8 +64,8 @@ TEST_F(GeneratedHeightMap, HeightsAreFineGrainedWithoutFlatSteps) {
     }
   }
   const double equalShare = double(equalNeighbours) / double(pairs);
-  std::printf("distinct heights %zu, horizontally adjacent texels equal %.3f %%\n",
-              distinct.size(), 100.0 * equalShare);
+  std::printf("distinct heights %zu, horizontally adjacent texels equal %.3f %%\n", distinct.size(),
+              100.0 * equalShare);
   EXPECT_GE(distinct.size(), 20000u);
   EXPECT_LT(equalShare, 0.01);
 }
