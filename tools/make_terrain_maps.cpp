@@ -70,6 +70,8 @@ std::vector<std::uint8_t> ColourImage(const HeightField& field, std::uint32_t se
   const Colour rock{0.52f, 0.47f, 0.42f};
   const Colour darkRock{0.36f, 0.33f, 0.31f};
   const Colour snow{0.96f, 0.96f, 0.98f};
+  // The pale, dry bed of the valley floor where the camera starts.
+  const Colour lakeBed{0.92f, 0.86f, 0.72f};
   std::vector<std::uint8_t> rgb(kColourSize * kColourSize * 3);
   // The colour texture spans the terrain once: its texel centres lie half a texel in.
   const float toGrid = float(HeightField::Size) / float(kColourSize);
@@ -84,6 +86,7 @@ std::vector<std::uint8_t> ColourImage(const HeightField& field, std::uint32_t se
 
       Colour c = Mix(meadow, forest, SmoothStep(-0.1f, 0.3f, patches));
       c = Mix(riverbed, c, SmoothStep(0.04f, 0.1f, h));
+      c = Mix(lakeBed, c, SmoothStep(0.0f, 0.01f, h));
       c = Mix(c, Mix(rock, darkRock, 0.5f + 0.5f * grain), SmoothStep(0.3f, 0.7f, slope));
       const float snowLine = 0.72f + 0.06f * patches;
       c = Mix(c, snow,
