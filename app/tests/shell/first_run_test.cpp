@@ -259,4 +259,14 @@ TEST(FirstRun, TheInstalledProgramFallsBackToItsData) {
   EXPECT_NE(broken.err.find("during obejct reset(): error"), std::string::npos) << broken.err;
   EXPECT_EQ(broken.err.find("heightMap.bmp is not in"), std::string::npos) << broken.err;
   EXPECT_GT(ClearShare(own.capture(), 0, 600), 0.9) << "no terrain from a broken height map";
+
+  // A bitmap missing in both places is named with both places.
+  const fs::path shared = prefix.path() / "share" / "vantra";
+  fs::remove(shared / "detailMap.bmp");
+  const Result missing = empty.runHeadless(program);
+  EXPECT_NE(missing.err.find("detailMap.bmp: not found in " + empty.path().string() + " or in " +
+                             shared.string() + "\n"),
+            std::string::npos)
+      << missing.err;
+  EXPECT_NE(missing.err.find("during obejct reset(): error"), std::string::npos) << missing.err;
 }
