@@ -24,21 +24,18 @@ std::string DataFileLocator::locate(const std::string& name) {
   if (fs::exists(name, error)) return name;
   const std::string workingDirectory = fs::current_path(error).string();
 
-  const bool installed =
-      !_installedDirectory.empty() && fs::is_directory(_installedDirectory, error);
-  if (installed) {
-    const fs::path copy = fs::path(_installedDirectory) / name;
-    if (fs::exists(copy, error)) {
-      if (!_fallbackAnnounced.exchange(true))
-        std::fprintf(stderr, "VantraTest: %s is not in %s; using the installed data files in %s\n",
-                     name.c_str(), workingDirectory.c_str(), _installedDirectory.c_str());
-      return copy.string();
-    }
+  if (_installedDirectory.empty() || !fs::is_directory(_installedDirectory, error)) {
+    std::fprintf(stderr, "%s: not found in %s\n", name.c_str(), workingDirectory.c_str());
+    return name;
   }
-  if (installed)
+  const fs::path copy = fs::path(_installedDirectory) / name;
+  if (!fs::exists(copy, error)) {
     std::fprintf(stderr, "%s: not found in %s or in %s\n", name.c_str(), workingDirectory.c_str(),
                  _installedDirectory.c_str());
-  else
-    std::fprintf(stderr, "%s: not found in %s\n", name.c_str(), workingDirectory.c_str());
-  return name;
+    return name;
+  }
+  if (!_fallbackAnnounced.exchange(true))
+    std::fprintf(stderr, "VantraTest: %s is not in %s; using the installed data files in %s\n",
+                 name.c_str(), workingDirectory.c_str(), _installedDirectory.c_str());
+  return copy.string();
 }

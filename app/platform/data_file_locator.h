@@ -14,8 +14,6 @@ class DataFileLocator {
   // them relative to the running program.
   static DataFileLocator& Program();
 
-  const std::string& installedDirectory() const { return _installedDirectory; }
-
   // The path to open for name. A file of that name in the working directory always wins.
   // Without one the installed copy is used, and the first such fallback says so on standard
   // error. When neither exists a line "name: not found in DIR" goes to standard error and

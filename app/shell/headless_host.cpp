@@ -33,9 +33,10 @@ void HeadlessHost::reportProgress(int done, int total) {
   if (_terminal) {
     // One line redrawn in place whenever the percentage changes; the last state ends it.
     const int percent = static_cast<int>(100LL * done / total);
-    if (_lastPercent.exchange(finished ? -1 : percent) == percent && !finished) return;
-    std::fprintf(stderr, "\rBuilding the terrain: %d of %d leaves built%s", done, total,
-                 finished ? "\n" : "");
+    const bool changed = _lastPercent.exchange(finished ? -1 : percent) != percent;
+    if (changed || finished)
+      std::fprintf(stderr, "\rBuilding the terrain: %d of %d leaves built%s", done, total,
+                   finished ? "\n" : "");
   } else if (finished) {
     _building.store(false);
     std::fprintf(stderr, "Building the terrain: %d of %d leaves built\n", done, total);
