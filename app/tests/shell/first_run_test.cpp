@@ -126,8 +126,9 @@ class RunDirectory {
   }
 
   // The program headless at the default size with the capture script.
-  Result runHeadless(const std::string& program, const std::string& environment = "") const {
-    std::ofstream(_path / "capture.script") << kCaptureScript;
+  Result runHeadless(const std::string& program, const std::string& environment = "",
+                     const std::string& script = kCaptureScript) const {
+    std::ofstream(_path / "capture.script") << script;
     return run(environment + " '" + program + "' --headless --script capture.script");
   }
 
@@ -148,6 +149,22 @@ TEST(FirstRun, TheHeadlessStartViewShowsTheLandscape) {
   ASSERT_EQ(picture.width, 800);
   ASSERT_EQ(picture.height, 600);
   ExpectLandscapeInView(picture, "headless capture");
+}
+
+// The README's first step: in move mode one frame of Home lifts the eye by 1 unit, above
+// the 0.42 units at which the flat valley floor under it lies beyond the near plane, and
+// the floor then fills the lower half of the view as well.
+TEST(FirstRun, OneStepUpTheValleyFloorFillsTheLowerHalf) {
+  RunDirectory dir;
+  dir.copyMaps();
+  const Result r = dir.runHeadless(VANTRA_PROGRAM, "",
+                                   std::string("0 key F1 down\n1 key F1 up\n2 key HOME down\n"
+                                               "3 key HOME up\n") +
+                                       kCaptureScript);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Picture picture = dir.capture();
+  ExpectLandscapeInView(picture, "one step up");
+  EXPECT_LE(ClearShare(picture, picture.height / 2, picture.height), 0.05);
 }
 
 TEST(FirstRun, TheRendererWindowShowsTheLandscape) {
