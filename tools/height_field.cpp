@@ -11,8 +11,11 @@ namespace {
 // spacing) and rises into the surrounding land until the rim.
 constexpr float kFloorRadius = 6.0f;
 constexpr float kRimRadius = 48.0f;
+// Ahead of the start pose the valley runs this many times longer than it is wide, into a
+// lowland whose land keeps this share of its height.
 constexpr float kValleyStretch = 5.0f;
 constexpr float kLowlandHeight = 0.12f;
+constexpr float kDegreesPerRadian = 57.29578f;
 
 }  // namespace
 
@@ -33,7 +36,7 @@ HeightField::HeightField(std::uint32_t seed) : _noise(seed), _values(Size * Size
       const float behind = std::max(0.0f, float(gz - Centre));
       const float across = float(gx - Centre);
       const float distance = std::hypot(across, ahead / kValleyStretch + behind);
-      const float bearing = std::fabs(std::atan2(across, ahead)) * 57.29578f;
+      const float bearing = std::fabs(std::atan2(across, ahead)) * kDegreesPerRadian;
       const float lowland = ahead > 0.0f ? 1.0f - SmoothStep(8.0f, 20.0f, bearing) : 0.0f;
       v = (0.02f + 0.96f * (v - low) / range) * SmoothStep(kFloorRadius, kRimRadius, distance) *
           Mix(1.0f, kLowlandHeight, lowland);
