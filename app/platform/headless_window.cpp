@@ -2,6 +2,7 @@
 
 #include <epoxy/egl.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -15,6 +16,13 @@ bool HasExtension(const char* extensions, const char* name) {
     const bool endsWord = p[length] == ' ' || p[length] == '\0';
     if (startsWord && endsWord) return true;
   }
+  return false;
+}
+
+// Names the step that failed on standard error; the device reports the failure itself.
+bool ContextFailed(const char* step) {
+  std::fprintf(stderr, "VantraTest: no OpenGL 3.3 core context: %s failed (EGL error 0x%04X)\n",
+               step, static_cast<unsigned>(eglGetError()));
   return false;
 }
 
@@ -42,11 +50,11 @@ bool HeadlessWindow::_createContext() {
     surfaceless = display != EGL_NO_DISPLAY;
   }
   if (display == EGL_NO_DISPLAY) display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
-  if (display == EGL_NO_DISPLAY) return false;
+  if (display == EGL_NO_DISPLAY) return ContextFailed("eglGetDisplay");
   EGLint major = 0;
   EGLint minor = 0;
-  if (!eglInitialize(display, &major, &minor)) return false;
-  if (!eglBindAPI(EGL_OPENGL_API)) return false;
+  if (!eglInitialize(display, &major, &minor)) return ContextFailed("eglInitialize");
+  if (!eglBindAPI(EGL_OPENGL_API)) return ContextFailed("eglBindAPI");
   _display = display;
 
   surfaceless = surfaceless && HasExtension(eglQueryString(display, EGL_EXTENSIONS),
@@ -56,11 +64,12 @@ bool HeadlessWindow::_createContext() {
     const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
                                        EGL_OPENGL_BIT, EGL_NONE};
     EGLint count = 0;
-    if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count < 1) return false;
+    if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count < 1)
+      return ContextFailed("eglChooseConfig");
     // The device renders into framebuffer objects; the surface only satisfies EGL.
     const EGLint pbufferAttributes[] = {EGL_WIDTH, 1, EGL_HEIGHT, 1, EGL_NONE};
     _surface = eglCreatePbufferSurface(display, config, pbufferAttributes);
-    if (_surface == EGL_NO_SURFACE) return false;
+    if (_surface == EGL_NO_SURFACE) return ContextFailed("eglCreatePbufferSurface");
   }
   const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION,
                                       3,
@@ -70,7 +79,7 @@ bool HeadlessWindow::_createContext() {
                                       EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                       EGL_NONE};
   EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
-  if (context == EGL_NO_CONTEXT) return false;
+  if (context == EGL_NO_CONTEXT) return ContextFailed("eglCreateContext");
   _context = context;
   return true;
 }

@@ -8,7 +8,11 @@
 
 HeadlessHost::HeadlessHost(int width, int height, InputSource& input,
                            std::function<void(long)> onPresented)
-    : _width(width), _height(height), _input(input), _onPresented(std::move(onPresented)) {}
+    : _width(width),
+      _height(height),
+      _input(input),
+      _onPresented(std::move(onPresented)),
+      _terminal(isatty(fileno(stderr)) == 1) {}
 
 HeadlessHost::~HeadlessHost() = default;
 
@@ -25,10 +29,19 @@ int HeadlessHost::messageBox(const std::string& text, const std::string& caption
 
 void HeadlessHost::reportProgress(int done, int total) {
   if (total <= 0) return;
-  const int percent = static_cast<int>(100LL * done / total);
-  if (_lastPercent.exchange(percent) == percent) return;
-  // A terminal sees one line rewritten in place; a log gets a line per step.
-  const bool rewrite = done < total && isatty(fileno(stderr));
-  std::fprintf(stderr, "Building the terrain: %d of %d leaves built%c", done, total,
-               rewrite ? '\r' : '\n');
+  const bool finished = done >= total;
+  if (_terminal) {
+    // One line redrawn in place whenever the percentage changes; the last state ends it.
+    const int percent = static_cast<int>(100LL * done / total);
+    const bool changed = _lastPercent.exchange(finished ? -1 : percent) != percent;
+    if (changed || finished)
+      std::fprintf(stderr, "\rBuilding the terrain: %d of %d leaves built%s", done, total,
+                   finished ? "\n" : "");
+  } else if (finished) {
+    _building.store(false);
+    std::fprintf(stderr, "Building the terrain: %d of %d leaves built\n", done, total);
+  } else if (!_building.exchange(true)) {
+    // A log gets one line as the build starts and one as it ends.
+    std::fprintf(stderr, "Building the terrain: %d leaves\n", total);
+  }
 }

@@ -23,7 +23,9 @@ class HeadlessHost : public Host {
   RenderWindow* createRendererWindow(const std::string& title) override;
   // Prints "caption: text" to standard error and answers IDOK.
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
-  // Prints a line to standard error whenever the percentage done changes.
+  // On a terminal, redraws one line on standard error whenever the percentage done changes
+  // and ends it when the build is done; otherwise prints one line as a build starts and one
+  // as it ends.
   void reportProgress(int done, int total) override;
 
  private:
@@ -32,5 +34,7 @@ class HeadlessHost : public Host {
   InputSource& _input;
   std::function<void(long)> _onPresented;
   std::unique_ptr<HeadlessWindow> _window;
+  const bool _terminal;
   std::atomic<int> _lastPercent{-1};
+  std::atomic<bool> _building{false};
 };

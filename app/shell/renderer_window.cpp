@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
+#include <cstdio>
 
 #include "engine/d3d.h"
 #include "shell/key_mapping.h"
@@ -61,10 +62,17 @@ bool RendererWindow::makeCurrent() {
   if (!_context) {
     auto context = std::make_unique<QOpenGLContext>();
     context->setFormat(WindowFormat());
-    if (!context->create()) return false;
-    const QSurfaceFormat got = context->format();
-    if (got.profile() != QSurfaceFormat::CoreProfile || got.version() < qMakePair(3, 3))
+    if (!context->create()) {
+      std::fputs("VantraTest: no OpenGL 3.3 core context: the display offers none\n", stderr);
       return false;
+    }
+    const QSurfaceFormat got = context->format();
+    if (got.profile() != QSurfaceFormat::CoreProfile || got.version() < qMakePair(3, 3)) {
+      std::fprintf(stderr, "VantraTest: no OpenGL 3.3 core context: the display offers %d.%d%s\n",
+                   got.majorVersion(), got.minorVersion(),
+                   got.profile() == QSurfaceFormat::CoreProfile ? " core" : "");
+      return false;
+    }
     _context = std::move(context);
   }
   return _context->makeCurrent(this);

@@ -2,11 +2,19 @@
 
 #include "engine/d3d.h"
 #include "engine/input_devices.h"
+#include "platform/data_file_locator.h"
 #include "platform/dinput_keys.h"
 #include "terrain/sampled_texture.h"
 #include "terrain/terrain_quadtree.h"
 
 int Terrain::_colourCursors[2] = {1, 2};
+
+namespace {
+
+// The working directory's file, or the installed copy when the working directory lacks it.
+std::string Locate(const std::string& name) { return DataFileLocator::Program().locate(name); }
+
+}  // namespace
 
 Terrain::Terrain(int width, int depth, float sx, float sy, float sz)
     : _width(width), _depth(depth), _scale(sx, sy, sz) {}
@@ -29,11 +37,11 @@ void Terrain::reset(D3D* engine, IDirect3DDevice9* device) {
 
   // A texture whose reload fails stays empty; the ones after it keep their old instances.
   _heightMap.reset();
-  _heightMap = std::make_unique<SampledTexture>(_device, _heightMapFile.c_str());
+  _heightMap = std::make_unique<SampledTexture>(_device, Locate(_heightMapFile).c_str());
   _colourMap.reset();
-  _colourMap = std::make_unique<SampledTexture>(_device, _colourMapFile.c_str());
+  _colourMap = std::make_unique<SampledTexture>(_device, Locate(_colourMapFile).c_str());
   _detailMap.reset();
-  _detailMap = std::make_unique<SampledTexture>(_device, _detailMapFile.c_str());
+  _detailMap = std::make_unique<SampledTexture>(_device, Locate(_detailMapFile).c_str());
 
   // The quadtree's buffers live in the default pool, so a new device needs a new tree.
   _quadtree.reset();

@@ -148,7 +148,7 @@ TEST_P(CrackFreeRenderTest, FansCloseEveryGapBetweenLevels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(HighAboveLookingDown, CrackFreeRenderTest,
-                         ::testing::Values(View{-700, 500, 0, 35}, View{-600, 650, -300, 45},
+                         ::testing::Values(View{-700, 500, 0, 35}, View{-600, 650, -250, 45},
                                            View{-850, 400, 250, 30}, View{-500, 800, 150, 55},
                                            View{-750, 600, -150, 40}),
                          [](const ::testing::TestParamInfo<View>& info) {

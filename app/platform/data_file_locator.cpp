@@ -1,0 +1,41 @@
+#include "platform/data_file_locator.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+DataFileLocator::DataFileLocator(std::string installedDirectory)
+    : _installedDirectory(std::move(installedDirectory)) {}
+
+DataFileLocator& DataFileLocator::Program() {
+  static DataFileLocator locator([] {
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    if (error) return std::string();
+    return (program.parent_path() / VANTRA_DATA_FROM_PROGRAM).lexically_normal().string();
+  }());
+  return locator;
+}
+
+std::string DataFileLocator::locate(const std::string& name) {
+  std::error_code error;
+  if (fs::exists(name, error)) return name;
+  const std::string workingDirectory = fs::current_path(error).string();
+
+  if (_installedDirectory.empty() || !fs::is_directory(_installedDirectory, error)) {
+    std::fprintf(stderr, "%s: not found in %s\n", name.c_str(), workingDirectory.c_str());
+    return name;
+  }
+  const fs::path copy = fs::path(_installedDirectory) / name;
+  if (!fs::exists(copy, error)) {
+    std::fprintf(stderr, "%s: not found in %s or in %s\n", name.c_str(), workingDirectory.c_str(),
+                 _installedDirectory.c_str());
+    return name;
+  }
+  if (!_fallbackAnnounced.exchange(true))
+    std::fprintf(stderr, "VantraTest: %s is not in %s; using the installed data files in %s\n",
+                 name.c_str(), workingDirectory.c_str(), _installedDirectory.c_str());
+  return copy.string();
+}

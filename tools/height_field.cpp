@@ -1,0 +1,101 @@
+#include "height_field.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "shaping.h"
+
+namespace {
+
+// The valley floor around the centre is flat out to this many texels (4.8 km at 800-unit
+// spacing) and rises into the surrounding land until the rim.
+constexpr float kFloorRadius = 6.0f;
+constexpr float kRimRadius = 48.0f;
+// Ahead of the start pose the valley runs this many times longer than it is wide, into a
+// lowland whose land keeps this share of its height.
+constexpr float kValleyStretch = 5.0f;
+constexpr float kLowlandHeight = 0.12f;
+constexpr float kDegreesPerRadian = 57.29578f;
+
+}  // namespace
+
+HeightField::HeightField(std::uint32_t seed) : _noise(seed), _values(Size * Size) {
+  for (int gz = 0; gz < Size; ++gz)
+    for (int gx = 0; gx < Size; ++gx) _values[gz * Size + gx] = _landscape(gx, gz);
+
+  const auto [lo, hi] = std::minmax_element(_values.begin(), _values.end());
+  const float low = *lo;
+  const float range = *hi - *lo;
+  for (int gz = 0; gz < Size; ++gz)
+    for (int gx = 0; gx < Size; ++gx) {
+      float& v = _values[gz * Size + gx];
+      // The valley opens ahead of the start pose (toward the first rows, +z in the world)
+      // into a long lowland between hills, so that the view along it ends in low, distant
+      // hills against the sky.
+      const float ahead = std::max(0.0f, float(Centre - gz));
+      const float behind = std::max(0.0f, float(gz - Centre));
+      const float across = float(gx - Centre);
+      const float distance = std::hypot(across, ahead / kValleyStretch + behind);
+      const float bearing = std::fabs(std::atan2(across, ahead)) * kDegreesPerRadian;
+      const float lowland = ahead > 0.0f ? 1.0f - SmoothStep(8.0f, 20.0f, bearing) : 0.0f;
+      v = (0.02f + 0.96f * (v - low) / range) * SmoothStep(kFloorRadius, kRimRadius, distance) *
+          Mix(1.0f, kLowlandHeight, lowland);
+    }
+}
+
+std::uint32_t HeightField::word(int gx, int gz) const {
+  return static_cast<std::uint32_t>(std::lround(Clamp01(at(gx, gz)) * 16777215.0f));
+}
+
+float HeightField::sample(float gx, float gz) const {
+  gx = std::min(std::max(gx, 0.0f), float(Size - 1));
+  gz = std::min(std::max(gz, 0.0f), float(Size - 1));
+  const int x0 = std::min(static_cast<int>(gx), Size - 2);
+  const int z0 = std::min(static_cast<int>(gz), Size - 2);
+  const float fx = gx - x0;
+  const float fz = gz - z0;
+  return Mix(Mix(at(x0, z0), at(x0 + 1, z0), fx), Mix(at(x0, z0 + 1), at(x0 + 1, z0 + 1), fx), fz);
+}
+
+float HeightField::slope(float gx, float gz, float spacing, float heightRange) const {
+  const float dx = sample(gx + 0.5f, gz) - sample(gx - 0.5f, gz);
+  const float dz = sample(gx, gz + 0.5f) - sample(gx, gz - 0.5f);
+  return std::sqrt(dx * dx + dz * dz) * heightRange / spacing;
+}
+
+// Large plains and uplands, ridged mountain ranges, river valleys cut through both, and a
+// region of stepped mesas with cliffs: features from the whole map down to a few texels.
+float HeightField::_landscape(int gx, int gz) const {
+  const float x = gx / float(Size);
+  const float z = gz / float(Size);
+  // Warp the coordinates so that ranges and valleys bend instead of following the lattice.
+  const float wx = x + 0.12f * _noise.fractal(2.0f * x + 3.1f, 2.0f * z + 7.7f, 3);
+  const float wz = z + 0.12f * _noise.fractal(2.0f * x - 5.3f, 2.0f * z + 1.9f, 3);
+
+  const float continent = _noise.fractal(1.3f * wx + 11.0f, 1.3f * wz - 4.0f, 4);
+  const float mountainous = SmoothStep(-0.2f, 0.15f, continent);
+
+  const float plains = 0.08f + 0.02f * _noise.fractal(6.0f * x, 6.0f * z, 3);
+  const float hills = 0.5f + 0.5f * _noise.fractal(7.0f * wx + 40.0f, 7.0f * wz, 5, 0.55f);
+  const float ranges = _noise.ridged(2.4f * wx - 20.0f, 2.4f * wz + 13.0f, 8);
+
+  const float uplands = 0.14f + 0.2f * hills;
+  float h = Mix(plains, uplands, SmoothStep(-0.5f, -0.15f, continent));
+  h = Mix(h, 0.05f + 1.2f * std::pow(ranges, 1.3f) + 0.06f * hills, mountainous);
+
+  // Mesas: steep risers between gently sloping treads in one part of the map. The treads
+  // keep a slope so that no two neighbouring heights are the same.
+  const float mesaMask =
+      SmoothStep(0.2f, 0.4f, _noise.fractal(1.1f * x + 61.0f, 1.1f * z - 23.0f, 3));
+  const float steps = 6.0f * 1.6f;
+  const float t = h * steps;
+  const float tread = t - std::floor(t);
+  const float terraced =
+      (std::floor(t) + 0.25f * tread + 0.75f * SmoothStep(0.6f, 0.85f, tread)) / steps;
+  h = Mix(h, terraced, mesaMask * (1.0f - mountainous));
+
+  // Rivers: narrow valleys where a warped noise crosses zero, cut into the land around.
+  const float river = std::fabs(_noise.fractal(1.6f * wx + 90.0f, 1.6f * wz + 45.0f, 4));
+  const float banks = SmoothStep(0.0f, 0.05f, river);
+  return Mix(0.6f * h, h, banks);
+}
