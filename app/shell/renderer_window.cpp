@@ -13,10 +13,10 @@
 
 namespace {
 
-QSurfaceFormat WindowFormat() {
+QSurfaceFormat WindowFormat(int major = 3, int minor = 3) {
   QSurfaceFormat format;
   format.setRenderableType(QSurfaceFormat::OpenGL);
-  format.setVersion(3, 3);
+  format.setVersion(major, minor);
   format.setProfile(QSurfaceFormat::CoreProfile);
   // The device draws into its own framebuffer object with a depth buffer and copies the
   // picture to the window, so the window needs colour only.
@@ -58,15 +58,17 @@ RendererWindow::RendererWindow(const QString& title) {
 RendererWindow::~RendererWindow() { _context.reset(); }
 
 bool RendererWindow::makeCurrent() {
-  if (!_context) {
+  // 4.0 brings the tessellation shaders that draw N-patches; the device also runs on 3.3.
+  for (const auto& version : {qMakePair(4, 0), qMakePair(3, 3)}) {
+    if (_context) break;
     auto context = std::make_unique<QOpenGLContext>();
-    context->setFormat(WindowFormat());
-    if (!context->create()) return false;
+    context->setFormat(WindowFormat(version.first, version.second));
+    if (!context->create()) continue;
     const QSurfaceFormat got = context->format();
-    if (got.profile() != QSurfaceFormat::CoreProfile || got.version() < qMakePair(3, 3))
-      return false;
-    _context = std::move(context);
+    if (got.profile() == QSurfaceFormat::CoreProfile && got.version() >= version)
+      _context = std::move(context);
   }
+  if (!_context) return false;
   return _context->makeCurrent(this);
 }
 
