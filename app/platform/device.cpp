@@ -160,6 +160,11 @@ GLenum DepthInternalFormat(D3DFORMAT format) {
   }
 }
 
+// The N-patch level: the whole number of segments per edge. Counts made of 0.1 steps fall
+// just short of whole numbers (forty steps make 3.9999983), so a count within a thousandth
+// below one counts as that number.
+float TessellationLevel(float segments) { return std::floor(segments + 1e-3f); }
+
 bool HasStencil(D3DFORMAT format) { return format == D3DFMT_D24S8 || format == D3DFMT_D24FS8; }
 
 void ColourValue(D3DCOLOR colour, float out[4]) {
@@ -589,13 +594,12 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
 // the N-patch capability.
 HRESULT Device::SetNPatchMode(float nSegments) {
   if (!(nSegments >= 0.0f)) return D3DERR_INVALIDCALL;
-  if (nSegments >= 1.0f && !_tessellation && !_nPatchWarned) {
+  if (TessellationLevel(nSegments) >= 1.0f && !_tessellation && !_nPatchWarned) {
     std::fprintf(stderr,
                  "N-patches need OpenGL 4.0 tessellation shaders, which this context lacks: "
                  "triangles are drawn flat\n");
     _nPatchWarned = true;
   }
-  if ((_nPatchSegments >= 1.0f) != (nSegments >= 1.0f)) _shaderKeyDirty = true;
   _nPatchSegments = nSegments;
   ++_uniformVersion;
   return D3D_OK;
@@ -958,7 +962,8 @@ void Device::_uploadUniforms(ShaderCache::Program& program) {
   glUniform1f(program.alphaRef, static_cast<float>(_renderStates[D3DRS_ALPHAREF] & 0xFF));
   // Discrete edges: each splits into the whole number of segments.
   if (program.tessLevel >= 0)
-    glUniform1f(program.tessLevel, std::min(std::floor(_nPatchSegments), _maxTessellationLevel));
+    glUniform1f(program.tessLevel,
+                std::min(TessellationLevel(_nPatchSegments), _maxTessellationLevel));
   if (program.normalMatrix < 0) return;
 
   float normal[9];
@@ -1065,7 +1070,8 @@ void Device::_bindVertexLayout(GLuint vertexBuffer, UINT offset, UINT stride) {
 bool Device::_drawsPatches(D3DPRIMITIVETYPE type) const {
   const bool triangles =
       type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN;
-  return triangles && _tessellation && _nPatchSegments >= 1.0f && (_fvf & D3DFVF_NORMAL) != 0;
+  return triangles && _tessellation && TessellationLevel(_nPatchSegments) >= 1.0f &&
+         (_fvf & D3DFVF_NORMAL) != 0;
 }
 
 HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches) {

@@ -173,12 +173,16 @@ TEST(NPatches, OctahedronCoversTheAreaOfItsPatchOutline) {
     double expected;
     const char* why;
   };
+  // What forty frames of the N key's 0.1 steps make: a little under four.
+  float fortySteps = 0.0f;
+  for (int step = 0; step < 40; ++step) fortySteps += 0.1f;
   const Case cases[] = {
       {0.0f, NormalFvf, polygon, "off: the flat polygon"},
       {0.9f, NormalFvf, polygon, "below one segment N-patches are off"},
       {1.0f, NormalFvf, polygon, "one segment per edge keeps the corners"},
       {1.9f, NormalFvf, polygon, "the level is the whole number of segments"},
       {2.0f, NormalFvf, PredictedOctahedronArea(2), "two segments per edge"},
+      {fortySteps, NormalFvf, PredictedOctahedronArea(4), "forty 0.1 steps make four segments"},
       {4.0f, NormalFvf, PredictedOctahedronArea(4), "four segments per edge"},
       {8.0f, NormalFvf, PredictedOctahedronArea(8), "eight segments per edge"},
       {8.0f, ColourFvf, polygon, "vertices without normals stay flat"},
