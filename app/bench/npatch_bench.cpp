@@ -4,7 +4,7 @@
 // Ratios against the frame without N-patches of the same run are printed at the end.
 //
 // The frame without N-patches against the device layer before N-patches cannot share a
-// run with it; tools/compare-npatch-off.sh times the terrain benchmark's frame in this
+// run with it; app/bench/compare_npatch_off.sh times the terrain benchmark's frame in this
 // build and in one of the main branch, interleaved.
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
