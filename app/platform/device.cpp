@@ -1115,10 +1115,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                             VertexSize(_fvf);
   if (stride < VertexSize(_fvf) || end > _stream->length()) return D3DERR_INVALIDCALL;
   const bool patches = _drawsPatches(PrimitiveType);
-  const PatchIndexCache::Range strips =
-      patches && PrimitiveType != D3DPT_TRIANGLELIST
-          ? _patchIndices.convert(nullptr, 0, PrimitiveType, PrimitiveCount, nullptr, 4)
-          : PatchIndexCache::Range{};
+  const PatchIndexCache::Range strips = _generatedList(PrimitiveType, PrimitiveCount, patches);
   const HRESULT prepared = _prepareDraw(_stream->glBuffer(), _streamOffset, stride, patches);
   if (FAILED(prepared)) return prepared;
   if (patches)
@@ -1185,10 +1182,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), pVertexStreamZeroData,
                GL_STREAM_DRAW);
   const bool patches = _drawsPatches(PrimitiveType);
-  const PatchIndexCache::Range strips =
-      patches && PrimitiveType != D3DPT_TRIANGLELIST
-          ? _patchIndices.convert(nullptr, 0, PrimitiveType, PrimitiveCount, nullptr, 4)
-          : PatchIndexCache::Range{};
+  const PatchIndexCache::Range strips = _generatedList(PrimitiveType, PrimitiveCount, patches);
   const HRESULT prepared = _prepareDraw(_streamBuffer, 0, VertexStreamZeroStride, patches);
   if (FAILED(prepared)) return prepared;
   if (patches)
@@ -1202,6 +1196,14 @@ void Device::_bindIndexBuffer(GLuint buffer) {
   if (buffer != 0 && buffer == _boundIndexBuffer) return;
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
   _boundIndexBuffer = buffer;
+}
+
+// Strips and fans drawn without indices reach the tessellator through generated lists,
+// made before the draw's state is set since making one may delete older lists.
+PatchIndexCache::Range Device::_generatedList(D3DPRIMITIVETYPE type, UINT primitives,
+                                              bool patches) {
+  if (!patches || type == D3DPT_TRIANGLELIST) return {};
+  return _patchIndices.convert(nullptr, 0, type, primitives, nullptr, 4);
 }
 
 // Lists go to the tessellator as they are; strips and fans through their converted lists.

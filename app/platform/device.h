@@ -117,6 +117,7 @@ class Device : public RefCounted<IDirect3DDevice9> {
   bool _drawsPatches(D3DPRIMITIVETYPE type) const;
   HRESULT _prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches);
   void _bindIndexBuffer(GLuint buffer);
+  PatchIndexCache::Range _generatedList(D3DPRIMITIVETYPE type, UINT primitives, bool patches);
   void _drawArrayPatches(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex,
                          const PatchIndexCache::Range& strips);
   bool _depthIsReversible() const;
