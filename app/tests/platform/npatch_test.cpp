@@ -463,3 +463,21 @@ TEST(NPatchesWithoutTessellation, TheCountIsKeptWithNoEffect) {
   device->GetDeviceCaps(&caps);
   EXPECT_EQ(caps.MaxNpatchTessellationLevel, 0.0f);
 }
+
+TEST(NPatches, TrianglesWithARepeatedCornerDrawNothing) {
+  RenderTarget target(Size, Size);
+  IDirect3DDevice9* device = target.device();
+  ASSERT_TRUE(HasNPatches(device));
+  PrepareUnlitShapes(device);
+  device->SetNPatchMode(4.0f);
+  // With tilted normals the patch of a, a, c would still have a curved centre.
+  const NormalVertex a{-1, -1, 5, -0.6f, 0.3f, -0.7f, 0xFFFFFFFF},
+      c{1, 0.5f, 5, 0.5f, 0.5f, -0.7f, 0xFFFFFFFF};
+  const NormalVertex triangles[2][3] = {{a, a, c}, {a, c, c}};
+  device->SetFVF(NormalFvf);
+  for (const auto& triangle : triangles) {
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(NormalVertex));
+    EXPECT_EQ(CoveredPixels(target.presentAndCapture()), 0);
+  }
+}
