@@ -481,3 +481,61 @@ TEST(NPatches, TrianglesWithARepeatedCornerDrawNothing) {
     EXPECT_EQ(CoveredPixels(target.presentAndCapture()), 0);
   }
 }
+
+TEST(NPatches, LightingFollowsTheCurvedNormal) {
+  RenderTarget target(Size, Size);
+  IDirect3DDevice9* device = target.device();
+  ASSERT_TRUE(HasNPatches(device));
+  SetOrthographicView(device);
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_LIGHTING, 1);
+  D3DMATERIAL9 material{};
+  material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+  device->SetMaterial(&material);
+  // Light along the normal of the face x, y, -z: each corner's normal meets it at
+  // cos = 1/sqrt(3), while the patch's normal at the face centre is the face's own.
+  const double third = 1.0 / std::sqrt(3.0);
+  D3DLIGHT9 light{};
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+  light.Direction = {-1.0f, -1.0f, 1.0f};
+  device->SetLight(0, &light);
+  device->LightEnable(0, 1);
+  const std::vector<NormalVertex> octahedron = Octahedron(0xFFFFFFFF);
+
+  // Where the face centre lands: the cubic patch at barycentric (1/3, 1/3, 1/3).
+  const Point p[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, -1}};
+  auto edgePoint = [](Point pi, Point pj) {
+    return (1.0 / 3) * (2.0 * pi + pj - Dot(pj - pi, pi) * pi);
+  };
+  Point edges{0, 0, 0}, corners{0, 0, 0};
+  for (int i = 0; i < 3; ++i) {
+    corners = corners + p[i];
+    edges = edges + edgePoint(p[i], p[(i + 1) % 3]) + edgePoint(p[i], p[(i + 2) % 3]);
+  }
+  const Point e = (1.0 / 6) * edges, v = (1.0 / 3) * corners;
+  const Point centre = e + 0.5 * (e - v);
+  const Point surface = (1.0 / 27) * corners + (1.0 / 9) * edges + (2.0 / 9) * centre;
+  auto brightnessAt = [&](const std::vector<std::uint32_t>& pixels, Point at) {
+    const int x = static_cast<int>(std::lround(Size / 2.0 + at.x * Scale));
+    const int y = static_cast<int>(std::lround(Size / 2.0 - at.y * Scale));
+    return RenderTarget::Green(pixels.at(static_cast<std::size_t>(y) * Size + x));
+  };
+  struct Case {
+    float segments;
+    Point at;
+    double expected;
+    const char* why;
+  };
+  const Case cases[] = {
+      {0.0f, v, third, "flat: the corners' shading interpolated"},
+      {8.0f, surface, 1.0, "curved: the patch's normal at the centre faces the light"},
+  };
+  for (const Case& c : cases) {
+    device->SetNPatchMode(c.segments);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device->SetFVF(NormalFvf);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 8, octahedron.data(), sizeof(NormalVertex));
+    EXPECT_NEAR(brightnessAt(target.presentAndCapture(), c.at), 255 * c.expected, 6) << c.why;
+  }
+}
