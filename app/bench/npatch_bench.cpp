@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <vector>
 
 #include "engine/input_devices.h"
 #include "platform/device.h"

@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -80,7 +81,8 @@ std::uint32_t MostCommon(const std::vector<std::uint32_t>& pixels) {
 // the capture the script asked for.
 std::vector<std::uint32_t> PlayAndCapture(const std::string& script) {
   char name[] = "/tmp/vantra-npatch-XXXXXX";
-  const fs::path dir = mkdtemp(name);
+  if (mkdtemp(name) == nullptr) return {};
+  const fs::path dir = name;
   const fs::path programDir = fs::path(VANTRA_TEST_PROGRAM).parent_path();
   for (const char* map : {"heightMap.bmp", "textureMap.bmp", "detailMap.bmp"})
     if (fs::exists(programDir / map)) fs::create_symlink(programDir / map, dir / map);
