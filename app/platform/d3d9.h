@@ -303,6 +303,7 @@ constexpr UINT D3DPRESENT_INTERVAL_IMMEDIATE = 0x80000000;
 // Raster capabilities.
 constexpr DWORD D3DPRASTERCAPS_ZTEST = 0x00000010;
 constexpr DWORD D3DPRASTERCAPS_WBUFFER = 0x00040000;
+constexpr DWORD D3DDEVCAPS_NPATCHES = 0x01000000;
 
 struct D3DCOLORVALUE {
   float r;
@@ -385,6 +386,7 @@ struct D3DPRESENT_PARAMETERS {
 struct D3DCAPS9 {
   D3DDEVTYPE DeviceType;
   UINT AdapterOrdinal;
+  DWORD DevCaps;
   DWORD RasterCaps;
   DWORD ZCmpCaps;
   DWORD MaxTextureWidth;
@@ -396,6 +398,7 @@ struct D3DCAPS9 {
   DWORD MaxPrimitiveCount;
   DWORD MaxVertexIndex;
   DWORD MaxStreams;
+  float MaxNpatchTessellationLevel;
 };
 
 class IUnknown {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -159,6 +160,11 @@ GLenum DepthInternalFormat(D3DFORMAT format) {
   }
 }
 
+// The N-patch level: the whole number of segments per edge. Counts made of 0.1 steps fall
+// just short of whole numbers (forty steps make 3.9999983), so a count within a thousandth
+// below one counts as that number.
+float TessellationLevel(float segments) { return std::floor(segments + 1e-3f); }
+
 bool HasStencil(D3DFORMAT format) { return format == D3DFMT_D24S8 || format == D3DFMT_D24FS8; }
 
 void ColourValue(D3DCOLOR colour, float out[4]) {
@@ -281,7 +287,8 @@ Device::Device(RenderWindow* window, UINT width, UINT height, D3DFORMAT depthFor
       _width(width),
       _height(height),
       _depthFormat(depthFormat),
-      _swapEffect(swapEffect) {
+      _swapEffect(swapEffect),
+      _patchIndices(_context) {
   _setDefaults();
 }
 
@@ -370,6 +377,13 @@ bool Device::_createTargets() {
   glGetFloatv(GL_POINT_SIZE_RANGE, pointSizes);
   _maxPointSize = pointSizes[1];
   glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+  _tessellation = epoxy_gl_version() >= 40;
+  if (_tessellation) {
+    GLint maxLevel = 0;
+    glGetIntegerv(GL_MAX_TESS_GEN_LEVEL, &maxLevel);
+    _maxTessellationLevel = static_cast<float>(maxLevel);
+    glPatchParameteri(GL_PATCH_VERTICES, 3);
+  }
   glFrontFace(GL_CW);
   glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
   return glGetError() == GL_NO_ERROR;
@@ -406,6 +420,7 @@ Device::~Device() {
   if (_indices != nullptr) _indices->Release();
   // Away from the render thread the context is not current: destroying it frees all.
   const bool current = _context->usable();
+  _patchIndices.clear();
   _context->detach();
   _shaders.clear(current);
   if (!current) return;
@@ -547,6 +562,10 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* pCaps) {
   pCaps->MaxPrimitiveCount = 0xFFFFFF;
   pCaps->MaxVertexIndex = 0xFFFFFF;
   pCaps->MaxStreams = 1;
+  if (_tessellation) {
+    pCaps->DevCaps = D3DDEVCAPS_NPATCHES;
+    pCaps->MaxNpatchTessellationLevel = _maxTessellationLevel;
+  }
   return D3D_OK;
 }
 
@@ -571,10 +590,18 @@ HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
   return D3D_OK;
 }
 
-// Tessellation is not performed; the segment count is kept for the caller to read back.
+// Without tessellation shaders the count is kept with no effect, as on a device without
+// the N-patch capability.
 HRESULT Device::SetNPatchMode(float nSegments) {
   if (!(nSegments >= 0.0f)) return D3DERR_INVALIDCALL;
+  if (TessellationLevel(nSegments) >= 1.0f && !_tessellation && !_nPatchWarned) {
+    std::fprintf(stderr,
+                 "N-patches need OpenGL 4.0 tessellation shaders, which this context lacks: "
+                 "triangles are drawn flat\n");
+    _nPatchWarned = true;
+  }
   _nPatchSegments = nSegments;
+  ++_uniformVersion;
   return D3D_OK;
 }
 
@@ -862,7 +889,7 @@ bool Device::_depthIsReversible() const {
   return p[11] != 0.0f && p[15] == 0.0f && p[10] != 1.0f && p[10] != 0.0f;
 }
 
-ShaderCache::Key Device::_shaderKey(DWORD fvf) const {
+ShaderCache::Key Device::_shaderKey(DWORD fvf, bool patches) const {
   ShaderCache::Key key;
   std::memset(&key, 0, sizeof key);
   const DWORD* rs = _renderStates;
@@ -904,6 +931,7 @@ ShaderCache::Key Device::_shaderKey(DWORD fvf) const {
     key.alphaFunc = static_cast<std::uint8_t>(std::clamp<DWORD>(rs[D3DRS_ALPHAFUNC], 1, 8));
   key.wBuffer = rs[D3DRS_ZENABLE] == D3DZB_USEW && _backDepth != 0 && _depthIsReversible();
   key.flatShading = rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
+  key.nPatch = patches;
   return key;
 }
 
@@ -932,6 +960,10 @@ void Device::_uploadUniforms(ShaderCache::Program& program) {
   ColourValue(_renderStates[D3DRS_TEXTUREFACTOR], colour);
   glUniform4fv(program.textureFactor, 1, colour);
   glUniform1f(program.alphaRef, static_cast<float>(_renderStates[D3DRS_ALPHAREF] & 0xFF));
+  // Discrete edges: each splits into the whole number of segments.
+  if (program.tessLevel >= 0)
+    glUniform1f(program.tessLevel,
+                std::min(TessellationLevel(_nPatchSegments), _maxTessellationLevel));
   if (program.normalMatrix < 0) return;
 
   float normal[9];
@@ -1035,17 +1067,25 @@ void Device::_bindVertexLayout(GLuint vertexBuffer, UINT offset, UINT stride) {
   _layoutFvf = _fvf;
 }
 
-HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride) {
+bool Device::_drawsPatches(D3DPRIMITIVETYPE type) const {
+  const bool triangles =
+      type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN;
+  return triangles && _tessellation && TessellationLevel(_nPatchSegments) >= 1.0f &&
+         (_fvf & D3DFVF_NORMAL) != 0;
+}
+
+HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches) {
   if (_context->deletions() != _deletionsSeen) {
     // A cached name may now belong to another object, or be unbound.
     _deletionsSeen = _context->deletions();
     forgetGlState();
   }
   if (_glStateDirty) _applyRenderState();
-  if (_shaderKeyDirty || _program == nullptr) {
-    _program = _shaders.program(_shaderKey(_fvf));
+  if (_shaderKeyDirty || _program == nullptr || patches != _programPatches) {
+    _program = _shaders.program(_shaderKey(_fvf, patches));
     if (_program == nullptr) return E_FAIL;
     _shaderKeyDirty = false;
+    _programPatches = patches;
   }
   ShaderCache::Program& program = *_program;
   if (program.name != _currentProgram) {
@@ -1074,9 +1114,14 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
                             static_cast<std::uint64_t>(stride) * (StartVertex + vertices - 1) +
                             VertexSize(_fvf);
   if (stride < VertexSize(_fvf) || end > _stream->length()) return D3DERR_INVALIDCALL;
-  const HRESULT prepared = _prepareDraw(_stream->glBuffer(), _streamOffset, stride);
+  const bool patches = _drawsPatches(PrimitiveType);
+  const PatchIndexCache::Range strips = _generatedList(PrimitiveType, PrimitiveCount, patches);
+  const HRESULT prepared = _prepareDraw(_stream->glBuffer(), _streamOffset, stride, patches);
   if (FAILED(prepared)) return prepared;
-  glDrawArrays(mode, static_cast<GLint>(StartVertex), static_cast<GLsizei>(vertices));
+  if (patches)
+    _drawArrayPatches(PrimitiveType, PrimitiveCount, static_cast<GLint>(StartVertex), strips);
+  else
+    glDrawArrays(mode, static_cast<GLint>(StartVertex), static_cast<GLsizei>(vertices));
   return D3D_OK;
 }
 
@@ -1093,15 +1138,29 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
   if (stride < VertexSize(_fvf) ||
       (static_cast<std::uint64_t>(StartIndex) + count) * indexSize > _indices->length())
     return D3DERR_INVALIDCALL;
-  const HRESULT prepared = _prepareDraw(_stream->glBuffer(), _streamOffset, stride);
-  if (FAILED(prepared)) return prepared;
-  const GLuint indexBuffer = _indices->glBuffer();
-  if (indexBuffer == 0 || indexBuffer != _boundIndexBuffer) {
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-    _boundIndexBuffer = indexBuffer;
+  const bool patches = _drawsPatches(PrimitiveType);
+  if (patches && PrimitiveType != D3DPT_TRIANGLELIST) {
+    // The conversion reads the buffer's host copy; a read-only lock leaves it clean.
+    void* indices = nullptr;
+    if (FAILED(
+            _indices->Lock(StartIndex * indexSize, count * indexSize, &indices, D3DLOCK_READONLY)))
+      return D3DERR_INVALIDCALL;
+    const PatchIndexCache::Range list = _patchIndices.convert(_indices, StartIndex, PrimitiveType,
+                                                              PrimitiveCount, indices, indexSize);
+    _indices->Unlock();
+    const HRESULT prepared = _prepareDraw(_stream->glBuffer(), _streamOffset, stride, true);
+    if (FAILED(prepared)) return prepared;
+    if (list.count == 0) return D3D_OK;
+    _bindIndexBuffer(list.buffer);
+    glDrawElementsBaseVertex(GL_PATCHES, list.count, GL_UNSIGNED_INT, nullptr, BaseVertexIndex);
+    return D3D_OK;
   }
+  const HRESULT prepared = _prepareDraw(_stream->glBuffer(), _streamOffset, stride, patches);
+  if (FAILED(prepared)) return prepared;
+  _bindIndexBuffer(_indices->glBuffer());
   glDrawElementsBaseVertex(
-      mode, static_cast<GLsizei>(count), indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+      patches ? GL_PATCHES : mode, static_cast<GLsizei>(count),
+      indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
       reinterpret_cast<const void*>(static_cast<std::uintptr_t>(StartIndex) * indexSize),
       BaseVertexIndex);
   return D3D_OK;
@@ -1122,10 +1181,40 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
   glBindBuffer(GL_ARRAY_BUFFER, _streamBuffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), pVertexStreamZeroData,
                GL_STREAM_DRAW);
-  const HRESULT prepared = _prepareDraw(_streamBuffer, 0, VertexStreamZeroStride);
+  const bool patches = _drawsPatches(PrimitiveType);
+  const PatchIndexCache::Range strips = _generatedList(PrimitiveType, PrimitiveCount, patches);
+  const HRESULT prepared = _prepareDraw(_streamBuffer, 0, VertexStreamZeroStride, patches);
   if (FAILED(prepared)) return prepared;
-  glDrawArrays(mode, 0, static_cast<GLsizei>(vertices));
+  if (patches)
+    _drawArrayPatches(PrimitiveType, PrimitiveCount, 0, strips);
+  else
+    glDrawArrays(mode, 0, static_cast<GLsizei>(vertices));
   return D3D_OK;
+}
+
+void Device::_bindIndexBuffer(GLuint buffer) {
+  if (buffer != 0 && buffer == _boundIndexBuffer) return;
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffer);
+  _boundIndexBuffer = buffer;
+}
+
+// Strips and fans drawn without indices reach the tessellator through generated lists,
+// made before the draw's state is set since making one may delete older lists.
+PatchIndexCache::Range Device::_generatedList(D3DPRIMITIVETYPE type, UINT primitives,
+                                              bool patches) {
+  if (!patches || type == D3DPT_TRIANGLELIST) return {};
+  return _patchIndices.convert(nullptr, 0, type, primitives, nullptr, 4);
+}
+
+// Lists go to the tessellator as they are; strips and fans through their converted lists.
+void Device::_drawArrayPatches(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex,
+                               const PatchIndexCache::Range& strips) {
+  if (type == D3DPT_TRIANGLELIST) {
+    glDrawArrays(GL_PATCHES, firstVertex, static_cast<GLsizei>(3 * primitives));
+    return;
+  }
+  _bindIndexBuffer(strips.buffer);
+  glDrawElementsBaseVertex(GL_PATCHES, strips.count, GL_UNSIGNED_INT, nullptr, firstVertex);
 }
 
 HRESULT Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {

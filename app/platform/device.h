@@ -5,6 +5,8 @@
 // at the target's current size for capture and shows it on the target. With a flip or
 // discard swap effect and nothing to stretch, Present swaps the roles of the two colour
 // buffers instead of copying, since those effects leave the back buffer undefined.
+// With an N-patch segment count of at least 1 and a context with tessellation shaders,
+// triangles with normals are drawn as curved point-normal patches.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -15,6 +17,7 @@
 #include "platform/buffer.h"
 #include "platform/context_link.h"
 #include "platform/d3d9.h"
+#include "platform/patch_index_cache.h"
 #include "platform/ref_counted.h"
 #include "platform/shader_cache.h"
 
@@ -109,9 +112,14 @@ class Device : public RefCounted<IDirect3DDevice9> {
   void _setDefaults();
   void _applySamplerState(DWORD sampler);
   void _applyRenderState();
-  ShaderCache::Key _shaderKey(DWORD fvf) const;
+  ShaderCache::Key _shaderKey(DWORD fvf, bool patches) const;
   void _uploadUniforms(ShaderCache::Program& program);
-  HRESULT _prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride);
+  bool _drawsPatches(D3DPRIMITIVETYPE type) const;
+  HRESULT _prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches);
+  void _bindIndexBuffer(GLuint buffer);
+  PatchIndexCache::Range _generatedList(D3DPRIMITIVETYPE type, UINT primitives, bool patches);
+  void _drawArrayPatches(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex,
+                         const PatchIndexCache::Range& strips);
   bool _depthIsReversible() const;
 
   RenderWindow* const _window;
@@ -138,6 +146,7 @@ class Device : public RefCounted<IDirect3DDevice9> {
   // the draw. Zero (or _bindingsKnown false) means unknown: issue again.
   ShaderCache::Program* _program = nullptr;
   bool _shaderKeyDirty = true;
+  bool _programPatches = false;
   GLuint _currentProgram = 0;
   bool _bindingsKnown = false;
   unsigned long _deletionsSeen = 0;
@@ -163,6 +172,11 @@ class Device : public RefCounted<IDirect3DDevice9> {
   IndexBuffer* _indices = nullptr;
   DWORD _fvf = 0;
   float _nPatchSegments = 0.0f;
+  // Whether the context has tessellation shaders, and the highest level they take.
+  bool _tessellation = false;
+  float _maxTessellationLevel = 0.0f;
+  bool _nPatchWarned = false;
+  PatchIndexCache _patchIndices;
   bool _inScene = false;
   ShaderCache _shaders;
 };

@@ -1,5 +1,6 @@
 #include "platform/gl_program.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -23,13 +24,21 @@ GLuint Compile(GLenum type, const char* source) {
 }  // namespace
 
 GLuint LinkProgram(const char* vertexSource, const char* fragmentSource) {
-  const GLuint vertex = Compile(GL_VERTEX_SHADER, vertexSource);
-  const GLuint fragment = Compile(GL_FRAGMENT_SHADER, fragmentSource);
+  return LinkProgram(vertexSource, nullptr, nullptr, fragmentSource);
+}
+
+GLuint LinkProgram(const char* vertexSource, const char* tessControlSource,
+                   const char* tessEvaluationSource, const char* fragmentSource) {
+  const bool tessellated = tessControlSource != nullptr && tessEvaluationSource != nullptr;
+  GLuint shaders[4] = {Compile(GL_VERTEX_SHADER, vertexSource),
+                       Compile(GL_FRAGMENT_SHADER, fragmentSource),
+                       tessellated ? Compile(GL_TESS_CONTROL_SHADER, tessControlSource) : 0,
+                       tessellated ? Compile(GL_TESS_EVALUATION_SHADER, tessEvaluationSource) : 0};
+  const int stages = tessellated ? 4 : 2;
   GLuint program = 0;
-  if (vertex != 0 && fragment != 0) {
+  if (std::all_of(shaders, shaders + stages, [](GLuint shader) { return shader != 0; })) {
     program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
+    for (int stage = 0; stage < stages; ++stage) glAttachShader(program, shaders[stage]);
     glLinkProgram(program);
     GLint linked = GL_FALSE;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
@@ -42,7 +51,6 @@ GLuint LinkProgram(const char* vertexSource, const char* fragmentSource) {
     }
   }
   // Attached shaders live on with the program; deleting them now frees them with it.
-  glDeleteShader(vertex);
-  glDeleteShader(fragment);
+  for (int stage = 0; stage < stages; ++stage) glDeleteShader(shaders[stage]);
   return program;
 }

@@ -71,14 +71,19 @@ bool HeadlessWindow::_createContext() {
     _surface = eglCreatePbufferSurface(display, config, pbufferAttributes);
     if (_surface == EGL_NO_SURFACE) return ContextFailed("eglCreatePbufferSurface");
   }
-  const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION,
-                                      3,
-                                      EGL_CONTEXT_MINOR_VERSION,
-                                      3,
-                                      EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                      EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                      EGL_NONE};
-  EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+  // 4.0 brings the tessellation shaders that draw N-patches; the device also runs on 3.3.
+  EGLContext context = EGL_NO_CONTEXT;
+  for (const EGLint major : {4, 3}) {
+    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                        major,
+                                        EGL_CONTEXT_MINOR_VERSION,
+                                        major == 4 ? 0 : 3,
+                                        EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                        EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                        EGL_NONE};
+    context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
+    if (context != EGL_NO_CONTEXT) break;
+  }
   if (context == EGL_NO_CONTEXT) return ContextFailed("eglCreateContext");
   _context = context;
   return true;

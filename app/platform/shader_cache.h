@@ -1,5 +1,7 @@
 // The one place that turns device state into shading code: a key of everything that
 // changes the generated fixed-function program, and a cache of linked programs per key.
+// N-patch programs add tessellation stages that curve each triangle and shade the
+// vertices they generate.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -33,6 +35,7 @@ class ShaderCache {
     StageKey stages[Stages];
     std::uint8_t alphaFunc;  // 0 when the alpha test is off, else the comparison
     std::uint8_t wBuffer, flatShading;
+    std::uint8_t nPatch;  // triangles with normals drawn as tessellated point-normal patches
   };
 
   struct Program {
@@ -42,7 +45,7 @@ class ShaderCache {
           materialPower = -1, globalAmbient = -1;
     GLint lightDiffuse = -1, lightSpecular = -1, lightAmbient = -1, lightDirection = -1,
           lightPosition = -1, lightAttenuation = -1, lightRange = -1, lightSpot = -1;
-    GLint textureFactor = -1, alphaRef = -1, depthRange = -1;
+    GLint textureFactor = -1, alphaRef = -1, depthRange = -1, tessLevel = -1;
     unsigned long uniformVersion = 0;
   };
 
@@ -57,6 +60,9 @@ class ShaderCache {
 
   static std::string VertexSource(const Key& key);
   static std::string FragmentSource(const Key& key);
+  // The two tessellation stages of an N-patch program (OpenGL 4.0).
+  static std::string TessControlSource(const Key& key);
+  static std::string TessEvaluationSource(const Key& key);
 
  private:
   std::unordered_map<std::string, Program> _programs;

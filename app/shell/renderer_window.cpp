@@ -14,10 +14,10 @@
 
 namespace {
 
-QSurfaceFormat WindowFormat() {
+QSurfaceFormat WindowFormat(int major = 3, int minor = 3) {
   QSurfaceFormat format;
   format.setRenderableType(QSurfaceFormat::OpenGL);
-  format.setVersion(3, 3);
+  format.setVersion(major, minor);
   format.setProfile(QSurfaceFormat::CoreProfile);
   // The device draws into its own framebuffer object with a depth buffer and copies the
   // picture to the window, so the window needs colour only.
@@ -59,21 +59,25 @@ RendererWindow::RendererWindow(const QString& title) {
 RendererWindow::~RendererWindow() { _context.reset(); }
 
 bool RendererWindow::makeCurrent() {
-  if (!_context) {
+  // 4.0 brings the tessellation shaders that draw N-patches; the device also runs on 3.3.
+  QSurfaceFormat offered;
+  for (const auto& version : {qMakePair(4, 0), qMakePair(3, 3)}) {
+    if (_context) break;
     auto context = std::make_unique<QOpenGLContext>();
-    context->setFormat(WindowFormat());
-    if (!context->create()) {
+    context->setFormat(WindowFormat(version.first, version.second));
+    if (!context->create()) continue;
+    offered = context->format();
+    if (offered.profile() == QSurfaceFormat::CoreProfile && offered.version() >= version)
+      _context = std::move(context);
+  }
+  if (!_context) {
+    if (offered.majorVersion() <= 0)
       std::fputs("VantraTest: no OpenGL 3.3 core context: the display offers none\n", stderr);
-      return false;
-    }
-    const QSurfaceFormat got = context->format();
-    if (got.profile() != QSurfaceFormat::CoreProfile || got.version() < qMakePair(3, 3)) {
+    else
       std::fprintf(stderr, "VantraTest: no OpenGL 3.3 core context: the display offers %d.%d%s\n",
-                   got.majorVersion(), got.minorVersion(),
-                   got.profile() == QSurfaceFormat::CoreProfile ? " core" : "");
-      return false;
-    }
-    _context = std::move(context);
+                   offered.majorVersion(), offered.minorVersion(),
+                   offered.profile() == QSurfaceFormat::CoreProfile ? " core" : "");
+    return false;
   }
   return _context->makeCurrent(this);
 }

@@ -1,0 +1,131 @@
+// The N and M keys in the real program, run headless from a script: N-patches show as more
+// wireframe edges in a capture, and M brings back the picture drawn without them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int Size = 320;
+// The statistics overlay fills the rows above this one and changes from run to run.
+constexpr int FirstSceneRow = 170;
+
+// A capture's pixels below the overlay as 0xRRGGBB words, top row first; empty when the
+// file is not the 24-bit bitmap of the target's size.
+std::vector<std::uint32_t> SceneBelowOverlay(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  const std::string bytes = text.str();
+  auto int32 = [&](std::size_t at) {
+    std::int32_t value;
+    std::memcpy(&value, bytes.data() + at, 4);
+    return value;
+  };
+  constexpr std::size_t RowBytes = Size * 3;
+  if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0 || int32(18) != Size ||
+      int32(22) != Size || (int32(28) & 0xFFFF) != 24 ||
+      static_cast<std::size_t>(int32(10)) + RowBytes * Size > bytes.size())
+    return {};
+  std::vector<std::uint32_t> pixels;
+  for (int row = FirstSceneRow; row < Size; ++row) {
+    // Bitmap rows run from the bottom up.
+    const std::size_t start = static_cast<std::size_t>(int32(10)) + (Size - 1 - row) * RowBytes;
+    for (int x = 0; x < Size; ++x) {
+      const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + start + 3 * x);
+      pixels.push_back(std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0]);
+    }
+  }
+  return pixels;
+}
+
+// Edges crossed by the picture's rows and columns: each run of pixels other than the
+// background along a row or a column is one edge (or a few that touch).
+int EdgeCrossings(const std::vector<std::uint32_t>& pixels, std::uint32_t background) {
+  const int rows = static_cast<int>(pixels.size()) / Size;
+  auto line = [&](int x, int y) {
+    return pixels[static_cast<std::size_t>(y) * Size + x] != background;
+  };
+  int crossings = 0;
+  for (int y = 0; y < rows; ++y)
+    for (int x = 0; x < Size; ++x) crossings += line(x, y) && (x == 0 || !line(x - 1, y));
+  for (int x = 0; x < Size; ++x)
+    for (int y = 0; y < rows; ++y) crossings += line(x, y) && (y == 0 || !line(x, y - 1));
+  return crossings;
+}
+
+std::uint32_t MostCommon(const std::vector<std::uint32_t>& pixels) {
+  std::map<std::uint32_t, int> counts;
+  for (std::uint32_t pixel : pixels) ++counts[pixel];
+  std::uint32_t common = 0;
+  int most = 0;
+  for (const auto& [pixel, count] : counts)
+    if (count > most) std::tie(common, most) = std::tie(pixel, count);
+  return common;
+}
+
+// Runs the program headless in a fresh directory beside the terrain bitmaps and returns
+// the capture the script asked for.
+std::vector<std::uint32_t> PlayAndCapture(const std::string& script) {
+  char name[] = "/tmp/vantra-npatch-XXXXXX";
+  if (mkdtemp(name) == nullptr) return {};
+  const fs::path dir = name;
+  const fs::path programDir = fs::path(VANTRA_TEST_PROGRAM).parent_path();
+  for (const char* map : {"heightMap.bmp", "textureMap.bmp", "detailMap.bmp"})
+    if (fs::exists(programDir / map)) fs::create_symlink(programDir / map, dir / map);
+  std::ofstream(dir / "input.script") << script;
+  const std::string command =
+      std::string("'") + VANTRA_TEST_PROGRAM + "' --headless --frames 200 --size " +
+      std::to_string(Size) + "x" + std::to_string(Size) + " --data-dir '" + dir.string() +
+      "' --script '" + (dir / "input.script").string() + "' >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  std::vector<std::uint32_t> pixels;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    pixels = SceneBelowOverlay(dir / "screen-capture.bmp");
+  fs::remove_all(dir);
+  return pixels;
+}
+
+}  // namespace
+
+TEST(NPatchKeys, HoldingNAddsEdgesAndMRestoresThePicture) {
+  // Over the middle of the terrain looking down steeply, so that the landscape fills the
+  // picture whatever its shape, then wireframe on.
+  const std::string pose =
+      "0 key F2 down\n1 key F2 up\n1 button 1 down\n1 mouse 500 75\n2 button 1 up\n"
+      "2 key A down\n2 key UP down\n12 key A up\n12 key UP up\n14 key W down\n15 key W up\n";
+  // Forty frames of N make four segments per edge.
+  const std::string holdN = "16 key N down\n56 key N up\n";
+  const std::string capture = "60 key F12 down\n61 key F12 up\n62 quit\n";
+
+  const std::vector<std::uint32_t> flat = PlayAndCapture(pose + capture);
+  const std::vector<std::uint32_t> curved = PlayAndCapture(pose + holdN + capture);
+  const std::vector<std::uint32_t> restored =
+      PlayAndCapture(pose + holdN + "57 key M down\n58 key M up\n" + capture);
+  ASSERT_FALSE(flat.empty());
+  ASSERT_FALSE(curved.empty());
+  ASSERT_FALSE(restored.empty());
+
+  const std::uint32_t background = MostCommon(flat);
+  const int flatEdges = EdgeCrossings(flat, background);
+  const int curvedEdges = EdgeCrossings(curved, background);
+  RecordProperty("flatEdges", flatEdges);
+  RecordProperty("curvedEdges", curvedEdges);
+  ASSERT_GT(flatEdges, 200) << "the wireframe terrain shows below the overlay";
+  EXPECT_GT(curvedEdges, 2 * flatEdges)
+      << "flat " << flatEdges << ", four segments " << curvedEdges;
+  EXPECT_TRUE(restored == flat) << "M brings back the picture without N-patches";
+}
