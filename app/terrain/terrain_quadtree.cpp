@@ -55,6 +55,13 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, D3D
 
 TerrainQuadtree::~TerrainQuadtree() = default;
 
+bool TerrainQuadtree::DrawsWithoutCracks(int width, int depth) {
+  if (width < 2 || depth < 2) return false;
+  if (std::min(width, depth) <= 65) return true;
+  const int cells = width - 1;
+  return width == depth && (cells & (cells - 1)) == 0;
+}
+
 void TerrainQuadtree::_split(QuadNode* node, int depth) {
   if (depth <= 0) {
     _computeBox(node);

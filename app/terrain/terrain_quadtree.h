@@ -28,6 +28,15 @@ class TerrainQuadtree {
                   int z1);
   ~TerrainQuadtree();
 
+  // Whether a grid of width x depth vertices is drawn without cracks. A grid whose smaller
+  // side has at most 65 vertices is one leaf and has no seams. Any larger grid splits into
+  // leaves that must be square with a power-of-two cell count, so that the strips' edge
+  // vertices at every level are the multiples of the step that the edge fans join: the grid
+  // must be square with 2^k + 1 vertices a side (129, 257, 513, 1025, ...). Elsewhere the
+  // strips clamp their last row of steps to the leaf's edge while the fans stop at the last
+  // multiple of the step, and a coarse step beyond a short side gets no fan at all.
+  static bool DrawsWithoutCracks(int width, int depth);
+
   TerrainQuadtree(const TerrainQuadtree&) = delete;
   TerrainQuadtree& operator=(const TerrainQuadtree&) = delete;
 
