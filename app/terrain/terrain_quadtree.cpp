@@ -159,7 +159,13 @@ void TerrainQuadtree::update() {
 }
 
 void TerrainQuadtree::flush() {
-  for (int i = 0; i < _queueCount; ++i) _renderQueue[i]->lodSet()->draw();
+  _lastDrawn = DrawCounts{};
+  for (int i = 0; i < _queueCount; ++i) {
+    const LodIndexSet& set = *_renderQueue[i]->lodSet();
+    set.draw();
+    _lastDrawn.triangles += set.primitiveCount();
+    ++_lastDrawn.leavesPerLevel[set.level()];
+  }
   if (_highlightFans) {
     _engine->pushMaterial();
     _engine->setMaterial(5.0f, 5.0f, 0.0f, 0.0f);
@@ -172,8 +178,8 @@ void TerrainQuadtree::flush() {
   if (_edgeFans) {
     for (int i = 0; i < _queueCount; ++i) {
       QuadLeaf* leaf = _renderQueue[i];
-      leaf->drawEdgeFans(*leaf->columnFans(), leaf->columnNeighbour());
-      leaf->drawEdgeFans(*leaf->rowFans(), leaf->rowNeighbour());
+      _lastDrawn.triangles += leaf->drawEdgeFans(*leaf->columnFans(), leaf->columnNeighbour());
+      _lastDrawn.triangles += leaf->drawEdgeFans(*leaf->rowFans(), leaf->rowNeighbour());
     }
   }
   if (_highlightFans) _engine->popMaterial();

@@ -4,6 +4,7 @@
 // queue, sorts it near to far, draws the edge fans and empties it.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,13 @@ class Terrain;
 
 class TerrainQuadtree {
  public:
+  // What one flush drew: the triangles handed to the device for strips and fans (degenerate
+  // ones included) and the leaves drawn at each level of detail.
+  struct DrawCounts {
+    long triangles = 0;
+    std::array<int, 16> leavesPerLevel{};
+  };
+
   // Builds the whole tree over grid columns x0..x1 and rows z0..z1 with every leaf's
   // resources, reporting leaves built through the engine's host. The engine may be null
   // (nothing is reported, the S key is not read). Throws the device's result code
@@ -62,6 +70,7 @@ class TerrainQuadtree {
   QuadLeaf* leaf(int i) const;
   QuadLeaf* const* renderQueue() const { return _renderQueue.data(); }
   int queueCount() const { return _queueCount; }
+  const DrawCounts& lastDrawn() const { return _lastDrawn; }
 
  private:
   friend class QuadLeaf;
@@ -105,5 +114,6 @@ class TerrainQuadtree {
   int _firstLeaf = -1;
   std::vector<QuadLeaf*> _renderQueue;
   int _queueCount = 0;
+  DrawCounts _lastDrawn;
   int _leavesBuilt = 0;
 };
