@@ -14,13 +14,6 @@ class Object;
 
 class TimeDemo : public Host {
  public:
-  // One frame of the flight.
-  struct Frame {
-    FrameTimes times{};
-    long triangles = 0;
-    std::array<int, 16> leavesPerLevel{};
-  };
-
   // Passes everything but the frame times on to host; width x height is the render size
   // the summary names.
   TimeDemo(Host& host, int width, int height);
@@ -41,16 +34,22 @@ class TimeDemo : public Host {
   void reportProgress(int done, int total) override;
   void framePresented(const FrameTimes& times) override;
 
-  // After the engine has stopped: the frames presented, in order.
-  const std::vector<Frame>& frames() const { return _frames; }
-  // Frame count, mean, median, 95th and 99th percentile, minimum and maximum frame time,
-  // triangles per frame and the share of leaves drawn at each level of detail.
+  // After the engine has stopped: frame count; mean, median, 95th and 99th percentile,
+  // minimum and maximum frame time; triangles per frame; the share of leaves drawn at each
+  // level of detail.
   void printSummary(std::FILE* out) const;
   // One line per frame: frame, frame ms, update ms, render ms, present ms, triangles drawn,
   // after a header line. Does nothing when no file was opened; false when writing failed.
   bool writeCsv();
 
  private:
+  // One frame of the flight.
+  struct Frame {
+    FrameTimes times{};
+    long triangles = 0;
+    std::array<int, 16> leavesPerLevel{};
+  };
+
   Host& _host;
   const int _width;
   const int _height;
