@@ -213,6 +213,8 @@ std::int32_t D3D::run() {
       _device->Present(nullptr, nullptr, nullptr, nullptr);
       presentation.stop();
       actual.stop();
+      _host.framePresented({actual.lastMilliseconds(), update.lastMilliseconds(),
+                            render.lastMilliseconds(), presentation.lastMilliseconds()});
       _framesRendered.fetch_add(1);
     }
   } catch (std::int32_t code) {

@@ -49,6 +49,8 @@ class D3D : public vantrautils::Thread {
   // Services for scene objects, on the render thread.
   InputDevices* input() { return _input; }
   AppCamera* activeCamera();
+  // The scene's terrain; null once its reset has failed.
+  Terrain* terrain() { return _terrain; }
   // Applies m before the current world transform.
   void multiplyWorldMatrix(const vantra::Matrix& m);
   void pushWorldMatrix();

@@ -5,6 +5,14 @@
 
 class RenderWindow;
 
+// Durations of one presented frame, in milliseconds.
+struct FrameTimes {
+  float frame;  // from the frame's start to the end of its presentation
+  float update;
+  float render;
+  float present;
+};
+
 // Message box types and answers.
 constexpr unsigned MB_OK = 0x00000000;
 constexpr unsigned MB_ICONERROR = 0x00000010;
@@ -24,4 +32,8 @@ class Host {
 
   // Any thread: progress of a long load (the terrain's build: leaves done out of total).
   virtual void reportProgress(int done, int total) = 0;
+
+  // Render thread: the durations of the frame just presented. Hosts that keep no record of
+  // single frames leave this as it is.
+  virtual void framePresented(const FrameTimes&) {}
 };

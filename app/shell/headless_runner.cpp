@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
 #include "engine/d3d.h"
 #include "platform/scripted_input_source.h"
 #include "shell/headless_host.h"
+#include "shell/time_demo.h"
 
 namespace {
 
@@ -47,8 +50,13 @@ bool HeadlessRunner::ParseArguments(int argc, char** argv, HeadlessOptions* opti
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--headless") continue;
+    if (argument == "--timedemo") {
+      options->timeDemo = true;
+      continue;
+    }
     const bool takesValue = argument == "--frames" || argument == "--size" ||
-                            argument == "--script" || argument == "--data-dir";
+                            argument == "--script" || argument == "--data-dir" ||
+                            argument == "--timedemo-csv";
     if (!takesValue) {
       *error = "unknown argument \"" + argument + "\"";
       return false;
@@ -71,9 +79,18 @@ bool HeadlessRunner::ParseArguments(int argc, char** argv, HeadlessOptions* opti
       }
     } else if (argument == "--script") {
       options->script = value;
+    } else if (argument == "--timedemo-csv") {
+      options->timeDemo = true;
+      // Like the script, relative to where the program was started, not to --data-dir.
+      options->timeDemoCsv = std::filesystem::absolute(value).string();
     } else {
       options->dataDir = value;
     }
+  }
+  // The flight is the same on every run: no input may steer it.
+  if (options->timeDemo && !options->script.empty()) {
+    *error = "--timedemo flies by itself and takes no --script";
+    return false;
   }
   return true;
 }
@@ -94,13 +111,18 @@ int HeadlessRunner::run() {
     return 2;
   }
 
-  const long frames = _options.frames;
+  std::unique_ptr<TimeDemo> timeDemo;
+  const long frames = _options.timeDemo ? TimeDemo::FrameCount() : _options.frames;
   input.setQuitCallback([this] { stopAfterThisFrame(); });
   HeadlessHost host(_options.width, _options.height, input, [this, frames](long presented) {
     if (presented >= frames) stopAfterThisFrame();
   });
 
-  D3D* engine = new D3D(host);
+  if (_options.timeDemo) {
+    timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height);
+    if (!prepareTimeDemo(*timeDemo)) return 2;
+  }
+  D3D* engine = timeDemo ? new D3D(*timeDemo, {timeDemo->createFlight()}) : new D3D(host);
   std::unique_lock<std::mutex> lock(_lock);
   _engine = engine;
   _changed.notify_all();
@@ -120,8 +142,24 @@ int HeadlessRunner::run() {
 
   if (rendered > 0)
     for (const char* line : lines) std::printf("%s\n", line);
+  if (timeDemo && !finishTimeDemo(*timeDemo, rendered)) return 2;
   std::fflush(stdout);
   return result == 0 ? 0 : 1;
+}
+
+bool HeadlessRunner::prepareTimeDemo(TimeDemo& timeDemo) {
+  if (_options.timeDemoCsv.empty()) return true;
+  std::string error;
+  if (timeDemo.openCsv(_options.timeDemoCsv, &error)) return true;
+  std::fprintf(stderr, "VantraTest: %s\n", error.c_str());
+  return false;
+}
+
+bool HeadlessRunner::finishTimeDemo(TimeDemo& timeDemo, long rendered) {
+  if (rendered > 0) timeDemo.printSummary(stdout);
+  if (timeDemo.writeCsv()) return true;
+  std::fprintf(stderr, "VantraTest: cannot write %s\n", _options.timeDemoCsv.c_str());
+  return false;
 }
 
 void HeadlessRunner::stopAfterThisFrame() {

@@ -6,13 +6,16 @@
 #include <string>
 
 class D3D;
+class TimeDemo;
 
 struct HeadlessOptions {
   long frames = 600;
   int width = 800;
   int height = 600;
-  std::string script;   // empty: no input
-  std::string dataDir;  // empty: the current directory
+  std::string script;       // empty: no input
+  std::string dataDir;      // empty: the current directory
+  bool timeDemo = false;    // fly the built-in timed flight instead of frames or a script
+  std::string timeDemoCsv;  // with timeDemo: the per-frame file; empty: none
 };
 
 // Plays the real engine (construction, render thread, frame loop, destruction) against an
@@ -33,6 +36,10 @@ class HeadlessRunner {
  private:
   // Render thread: stops the frame loop after the current frame.
   void stopAfterThisFrame();
+  // The timed flight's checks before anything is rendered and its output after the run:
+  // false (after a message) when the CSV file cannot be written.
+  bool prepareTimeDemo(TimeDemo& timeDemo);
+  bool finishTimeDemo(TimeDemo& timeDemo, long rendered);
 
   HeadlessOptions _options;
   std::mutex _lock;

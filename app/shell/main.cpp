@@ -14,6 +14,7 @@ void PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: VantraTest [--headless [--frames N] [--size WxH] [--script FILE]\n"
       "                  [--data-dir DIR]] | --help\n"
+      "       VantraTest --timedemo [--timedemo-csv FILE] [--size WxH] [--data-dir DIR]\n"
       "\n"
       "Without --headless the program opens its main window and the \"3D App\" renderer\n"
       "window. With no display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless.\n"
@@ -25,6 +26,10 @@ void PrintUsage(std::FILE* out) {
       "  --script FILE   play keyboard and mouse input from FILE\n"
       "  --data-dir DIR  change into DIR first: the bitmaps are read and the screen capture\n"
       "                  written there\n"
+      "  --timedemo      fly the built-in timed flight (the same frames on every run)\n"
+      "                  and print frame-time statistics to standard output\n"
+      "  --timedemo-csv FILE  also write one line per frame to FILE: frame, frame ms,\n"
+      "                  update ms, render ms, present ms, triangles drawn\n"
       "  --help          show this text\n"
       "\n"
       "Script: one event per line, '#' starts a comment, frames count from 0 and must not\n"
@@ -59,7 +64,9 @@ int main(int argc, char** argv) {
       PrintUsage(stdout);
       return 0;
     }
-    if (std::strcmp(argv[i], "--headless") == 0) headless = true;
+    // The timed flight is a headless run, display or not.
+    if (std::strcmp(argv[i], "--headless") == 0 || std::strncmp(argv[i], "--timedemo", 10) == 0)
+      headless = true;
   }
   if (!headless && !HasDisplay()) {
     std::fputs("VantraTest: no display (DISPLAY and WAYLAND_DISPLAY are unset); running headless\n",

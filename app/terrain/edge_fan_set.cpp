@@ -38,6 +38,7 @@ void EdgeFanSet::build(int stepA, int stepB) {
   BufferLock lock(_indexBuffer, _bufferBytes, D3DLOCK_DISCARD);
   auto* out = static_cast<std::uint16_t*>(lock.data());
   _fanSizes.clear();
+  _primitiveCount = 0;
   // Walk the two lists of edge positions p = 0, step, 2 step, ... (p < n) in step. Vertex
   // numbers grow with p along the edge, so comparing them compares positions.
   int nextCoarse = 0;
@@ -59,6 +60,7 @@ void EdgeFanSet::build(int stepA, int stepB) {
     *out++ = m;
     ++size;
     _fanSizes.push_back(size);
+    _primitiveCount += size - 2;
   }
   _builtCoarse = coarse;
   _builtFine = fine;

@@ -32,6 +32,8 @@ class EdgeFanSet {
 
   Kind kind() const { return _kind; }
   const std::vector<int>& fanSizes() const { return _fanSizes; }
+  // Triangles that draw hands to the device, degenerate ones included.
+  int primitiveCount() const { return _primitiveCount; }
   IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer; }
   int bufferBytes() const { return _bufferBytes; }
 
@@ -44,6 +46,7 @@ class EdgeFanSet {
   TerrainPatch* _patch;
   int _bufferBytes;
   std::vector<int> _fanSizes;
+  int _primitiveCount = 0;
   // The coarse and fine steps of the last build; 0 before the first.
   int _builtCoarse = 0;
   int _builtFine = 0;

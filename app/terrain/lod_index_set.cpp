@@ -101,5 +101,5 @@ void LodIndexSet::draw() const {
   _device->SetFVF(TerrainVertex::FVF);
   _device->SetIndices(_indexBuffer);
   _device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, _patch->vertexCount(), range.start,
-                                range.count - 2);
+                                primitiveCount());
 }

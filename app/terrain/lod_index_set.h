@@ -31,6 +31,8 @@ class LodIndexSet {
   void setLevel(int level) { _level = level; }
   int level() const { return _level; }
   int maxLevel() const { return _maxLevel; }
+  // Triangles that draw hands to the device for the current level, degenerate ones included.
+  int primitiveCount() const { return _levels[_level].count - 2; }
   const std::vector<LevelRange>& levels() const { return _levels; }
   IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer; }
 

@@ -36,11 +36,11 @@ float QuadLeaf::distanceSquared() const {
   return _tree->_leafLevels[_index - _tree->firstLeaf()].distanceSquared;
 }
 
-void QuadLeaf::drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
-  if (neighbour == nullptr) return;
+int QuadLeaf::drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
+  if (neighbour == nullptr) return 0;
   const int level = _lodSet->level();
   const int neighbourLevel = neighbour->_lodSet->level();
-  if (level == neighbourLevel) return;
+  if (level == neighbourLevel) return 0;
   const int step = 1 << level;
   const int neighbourStep = 1 << neighbourLevel;
   // Besides a level change at the last selection, the fans may hold the levels of an older
@@ -48,4 +48,5 @@ void QuadLeaf::drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
   if (changed() || neighbour->changed() || !fans.builtFor(step, neighbourStep))
     fans.build(step, neighbourStep);
   fans.draw();
+  return fans.primitiveCount();
 }

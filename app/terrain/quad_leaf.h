@@ -26,8 +26,8 @@ class QuadLeaf : public QuadNode {
   // Picks the level of detail from the squared distance between the camera and the centre.
   void selectLevel();
   // Draws the fans toward a neighbour when the two levels differ, rebuilding them first
-  // when they were made for other levels.
-  void drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour);
+  // when they were made for other levels. Returns the triangles drawn.
+  int drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour);
 
   LodIndexSet* lodSet() const { return _lodSet.get(); }
   TerrainPatch* patch() const { return _patch.get(); }

@@ -21,6 +21,10 @@ bool IsReadableFormat(D3DFORMAT format) {
   }
 }
 
+// The fourth byte of a 32-bit texel is alpha or undefined and never height: the height is
+// the 24 bits of red, green and blue, so a 32-bit map reads like the same map in 24 bits.
+float HeightWord(std::uint32_t texel) { return static_cast<float>(texel & 0x00FFFFFFu); }
+
 }  // namespace
 
 SampledTexture::SampledTexture(IDirect3DDevice9* device, const char* fileName)
@@ -87,21 +91,23 @@ void SampledTexture::fixCoordinates(float& u, float& v) const {
 
 float SampledTexture::sample(float u, float v) const {
   fixCoordinates(u, v);
-  const float x = static_cast<float>(_description.Width) * u;
+  // Each index is scaled by the side it runs along, so that a map that is not square still
+  // stretches over the whole grid.
+  const float x = static_cast<float>(_description.Height) * u;
   const int ix = static_cast<int>(x);
   const float fx = x - static_cast<float>(ix);
-  const float y = static_cast<float>(_description.Height) * v;
+  const float y = static_cast<float>(_description.Width) * v;
   const int iy = static_cast<int>(y);
   const float fy = y - static_cast<float>(iy);
   float value;
   if (_bilinear == 1) {
-    const float t00 = static_cast<float>(texel(ix, iy));
-    const float t10 = static_cast<float>(texel(ix + 1, iy));
-    const float t01 = static_cast<float>(texel(ix, iy + 1));
-    const float t11 = static_cast<float>(texel(ix + 1, iy + 1));
+    const float t00 = HeightWord(texel(ix, iy));
+    const float t10 = HeightWord(texel(ix + 1, iy));
+    const float t01 = HeightWord(texel(ix, iy + 1));
+    const float t11 = HeightWord(texel(ix + 1, iy + 1));
     value = fy * (t01 * (1.0f - fx) + t11 * fx) + (1.0f - fy) * (t00 * (1.0f - fx) + t10 * fx);
   } else {
-    value = static_cast<float>(texel(ix, iy));
+    value = HeightWord(texel(ix, iy));
   }
   return value / _maxValue;
 }

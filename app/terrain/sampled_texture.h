@@ -30,8 +30,9 @@ class SampledTexture {
   // Brings coordinates outside [0, 1] back by the address mode.
   void fixCoordinates(float& u, float& v) const;
 
-  // The texel value at (u, v) divided by 2^24 - 1: a grey level k reads as k / 255. The row
-  // comes from u, the column from v.
+  // The texel's red, green and blue word at (u, v) divided by 2^24 - 1: a grey level k reads
+  // as k / 255 whatever the fourth byte holds. The row comes from u scaled by the height,
+  // the column from v scaled by the width.
   float sample(float u, float v) const;
 
  private:

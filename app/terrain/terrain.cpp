@@ -17,7 +17,9 @@ std::string Locate(const std::string& name) { return DataFileLocator::Program().
 }  // namespace
 
 Terrain::Terrain(int width, int depth, float sx, float sy, float sz)
-    : _width(width), _depth(depth), _scale(sx, sy, sz) {}
+    : _width(width), _depth(depth), _scale(sx, sy, sz) {
+  if (!TerrainQuadtree::DrawsWithoutCracks(width, depth)) throw E_INVALIDARG;
+}
 
 Terrain::~Terrain() {
   _quadtree.reset();

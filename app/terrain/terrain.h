@@ -17,7 +17,11 @@ class TerrainQuadtree;
 class Terrain : public Object {
  public:
   // width and depth in vertices; sx and sz the spacing of columns and rows, sy the height
-  // of a height-map value of 1. The grid is centred on the origin.
+  // of a height-map value of 1. The grid is centred on the origin. Throws E_INVALIDARG
+  // (std::int32_t) for a grid the edge fans cannot close: one whose smaller side has more
+  // than 65 vertices must be square with 2^k + 1 vertices a side (129, 257, 513, 1025, ...);
+  // smaller grids are a single leaf, accepted from 2 x 2 up to what its 16-bit indices hold
+  // (checked when the leaf is built).
   Terrain(int width, int depth, float sx, float sy, float sz);
   ~Terrain() override;
 

@@ -55,6 +55,13 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, D3D
 
 TerrainQuadtree::~TerrainQuadtree() = default;
 
+bool TerrainQuadtree::DrawsWithoutCracks(int width, int depth) {
+  if (width < 2 || depth < 2) return false;
+  if (std::min(width, depth) <= 65) return true;
+  const int cells = width - 1;
+  return width == depth && (cells & (cells - 1)) == 0;
+}
+
 void TerrainQuadtree::_split(QuadNode* node, int depth) {
   if (depth <= 0) {
     _computeBox(node);
@@ -152,7 +159,13 @@ void TerrainQuadtree::update() {
 }
 
 void TerrainQuadtree::flush() {
-  for (int i = 0; i < _queueCount; ++i) _renderQueue[i]->lodSet()->draw();
+  _lastDrawn = DrawCounts{};
+  for (int i = 0; i < _queueCount; ++i) {
+    const LodIndexSet& set = *_renderQueue[i]->lodSet();
+    set.draw();
+    _lastDrawn.triangles += set.primitiveCount();
+    ++_lastDrawn.leavesPerLevel[set.level()];
+  }
   if (_highlightFans) {
     _engine->pushMaterial();
     _engine->setMaterial(5.0f, 5.0f, 0.0f, 0.0f);
@@ -165,8 +178,8 @@ void TerrainQuadtree::flush() {
   if (_edgeFans) {
     for (int i = 0; i < _queueCount; ++i) {
       QuadLeaf* leaf = _renderQueue[i];
-      leaf->drawEdgeFans(*leaf->columnFans(), leaf->columnNeighbour());
-      leaf->drawEdgeFans(*leaf->rowFans(), leaf->rowNeighbour());
+      _lastDrawn.triangles += leaf->drawEdgeFans(*leaf->columnFans(), leaf->columnNeighbour());
+      _lastDrawn.triangles += leaf->drawEdgeFans(*leaf->rowFans(), leaf->rowNeighbour());
     }
   }
   if (_highlightFans) _engine->popMaterial();

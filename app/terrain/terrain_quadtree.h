@@ -4,6 +4,7 @@
 // queue, sorts it near to far, draws the edge fans and empties it.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,13 @@ class Terrain;
 
 class TerrainQuadtree {
  public:
+  // What one flush drew: the triangles handed to the device for strips and fans (degenerate
+  // ones included) and the leaves drawn at each level of detail.
+  struct DrawCounts {
+    long triangles = 0;
+    std::array<int, 16> leavesPerLevel{};
+  };
+
   // Builds the whole tree over grid columns x0..x1 and rows z0..z1 with every leaf's
   // resources, reporting leaves built through the engine's host. The engine may be null
   // (nothing is reported, the S key is not read). Throws the device's result code
@@ -27,6 +35,15 @@ class TerrainQuadtree {
   TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, D3D* engine, int x0, int x1, int z0,
                   int z1);
   ~TerrainQuadtree();
+
+  // Whether a grid of width x depth vertices is drawn without cracks. A grid whose smaller
+  // side has at most 65 vertices is one leaf and has no seams. Any larger grid splits into
+  // leaves that must be square with a power-of-two cell count, so that the strips' edge
+  // vertices at every level are the multiples of the step that the edge fans join: the grid
+  // must be square with 2^k + 1 vertices a side (129, 257, 513, 1025, ...). Elsewhere the
+  // strips clamp their last row of steps to the leaf's edge while the fans stop at the last
+  // multiple of the step, and a coarse step beyond a short side gets no fan at all.
+  static bool DrawsWithoutCracks(int width, int depth);
 
   TerrainQuadtree(const TerrainQuadtree&) = delete;
   TerrainQuadtree& operator=(const TerrainQuadtree&) = delete;
@@ -53,6 +70,7 @@ class TerrainQuadtree {
   QuadLeaf* leaf(int i) const;
   QuadLeaf* const* renderQueue() const { return _renderQueue.data(); }
   int queueCount() const { return _queueCount; }
+  const DrawCounts& lastDrawn() const { return _lastDrawn; }
 
  private:
   friend class QuadLeaf;
@@ -96,5 +114,6 @@ class TerrainQuadtree {
   int _firstLeaf = -1;
   std::vector<QuadLeaf*> _renderQueue;
   int _queueCount = 0;
+  DrawCounts _lastDrawn;
   int _leavesBuilt = 0;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "terrain_test_support.h"
 
 namespace {
@@ -104,6 +106,63 @@ TEST_F(SampledTextureTest, HoldsOneDeviceReference) {
   const ULONG with = deviceReferences();
   texture.reset();
   EXPECT_EQ(deviceReferences(), with - 1);
+}
+
+// Ramps along one side of maps that are not square: every sample follows the ramp over the
+// whole range, with no plateau where the other side's size would run the index past the
+// last texel.
+TEST(SampledTextureShape, NonSquareMapsStretchOverTheWholeRange) {
+  ScratchDirectory directory;
+  RenderTarget device{64, 64};
+  struct Case {
+    int width, height;
+    bool alongRows;
+    const char* why;
+  };
+  const Case cases[] = {{16, 8, true, "rows of a wide map, read along u"},
+                        {16, 8, false, "columns of a wide map, read along v"},
+                        {8, 16, true, "rows of a tall map, read along u"},
+                        {8, 16, false, "columns of a tall map, read along v"}};
+  for (const Case& c : cases) {
+    WriteGreyBitmap("ramp.bmp", c.width, c.height,
+                    [&](int row, int column) { return 10 + 14 * (c.alongRows ? row : column); });
+    const SampledTexture texture(device.device(), "ramp.bmp");
+    const int steps = c.alongRows ? c.height : c.width;
+    for (int i = 0; i <= 64; ++i) {
+      const float t = i / 64.0f;
+      // Past the last texel centre the reads stay on the last texel.
+      const float position = std::min(t * steps, steps - 1.0f);
+      const float sampled = c.alongRows ? texture.sample(t, 0.3f) : texture.sample(0.3f, t);
+      EXPECT_NEAR(sampled, (10.0f + 14.0f * position) / 255.0f, 1e-5f) << c.why << " at " << t;
+    }
+  }
+}
+
+// The fourth byte of a 32-bit texel carries no height: with it 0 or 255, a 32-bit map reads
+// exactly as the same picture saved with 24 bits, full 24-bit heights included.
+TEST(SampledTextureDepth, ThirtyTwoBitMapsReadLikeTwentyFourBit) {
+  ScratchDirectory directory;
+  RenderTarget device{64, 64};
+  const auto height = [](int row, int column) {
+    return (static_cast<std::uint32_t>(row * 8 + column) * 2654435761u) & 0x00FFFFFFu;
+  };
+  WriteBitmap("height24.bmp", 8, 8, 24, height);
+  const SampledTexture reference(device.device(), "height24.bmp");
+  for (const std::uint32_t fourth : {0x00u, 0xFFu}) {
+    WriteBitmap("height32.bmp", 8, 8, 32,
+                [&](int row, int column) { return fourth << 24 | height(row, column); });
+    const SampledTexture texture(device.device(), "height32.bmp");
+    ASSERT_EQ(texture.format(), D3DFMT_A8R8G8B8) << "the fourth byte must reach the texel";
+    EXPECT_EQ(texture.texel(2, 3) >> 24, fourth);
+    for (int i = 0; i <= 32; ++i)
+      for (int j = 0; j <= 32; ++j) {
+        const float u = i / 32.0f, v = j / 32.0f;
+        const float sampled = texture.sample(u, v);
+        EXPECT_EQ(sampled, reference.sample(u, v))
+            << "fourth byte " << fourth << " at " << u << ", " << v;
+        EXPECT_LE(sampled, 1.0f);
+      }
+  }
 }
 
 }  // namespace

@@ -25,24 +25,34 @@ void Put(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
 
 void WriteBitmap(const std::string& path, int width, int height, int bitsPerPixel,
                  const std::function<std::uint32_t(int row, int column)>& pixel) {
+  // 32-bit files carry a version 4 header whose masks include alpha, so that the reader
+  // keeps the fourth byte.
+  const bool withAlpha = bitsPerPixel == 32;
+  const int infoSize = withAlpha ? 108 : 40;
   const int rowBytes = (width * bitsPerPixel / 8 + 3) & ~3;
   std::vector<std::uint8_t> out;
   Put(out, 0x4D42, 2);
-  Put(out, 54 + rowBytes * height, 4);
+  Put(out, 14 + infoSize + rowBytes * height, 4);
   Put(out, 0, 4);
-  Put(out, 54, 4);
-  Put(out, 40, 4);
+  Put(out, 14 + infoSize, 4);
+  Put(out, infoSize, 4);
   Put(out, width, 4);
   Put(out, height, 4);
   Put(out, 1, 2);
   Put(out, bitsPerPixel, 2);
-  for (int i = 0; i < 6; ++i) Put(out, 0, 4);
+  Put(out, withAlpha ? 3 : 0, 4);  // BI_BITFIELDS or BI_RGB
+  for (int i = 0; i < 5; ++i) Put(out, 0, 4);
+  if (withAlpha) {
+    for (const std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
+      Put(out, mask, 4);
+    while (out.size() < static_cast<std::size_t>(14 + infoSize)) out.push_back(0);
+  }
   for (int row = height - 1; row >= 0; --row) {
     const std::size_t start = out.size();
     for (int column = 0; column < width; ++column) {
       const std::uint32_t rgb = pixel(row, column);
-      if (bitsPerPixel == 24) {
-        Put(out, rgb, 3);
+      if (bitsPerPixel >= 24) {
+        Put(out, rgb, bitsPerPixel / 8);
       } else {
         const std::uint32_t r = (rgb >> 19) & 31, g = (rgb >> 11) & 31, b = (rgb >> 3) & 31;
         Put(out, (r << 10) | (g << 5) | b, 2);

@@ -15,8 +15,9 @@ class QuadLeaf;
 class Terrain;
 class TerrainQuadtree;
 
-// Writes an uncompressed bottom-up bitmap of 24 or 16 (X1R5G5B5) bits per pixel; pixel
-// gives 0xRRGGBB for (row, column) counted from the top.
+// Writes an uncompressed bottom-up bitmap of 32 (A8R8G8B8), 24 or 16 (X1R5G5B5) bits per
+// pixel; pixel gives 0xAARRGGBB (alpha used by 32 bits only) for (row, column) counted from
+// the top.
 void WriteBitmap(const std::string& path, int width, int height, int bitsPerPixel,
                  const std::function<std::uint32_t(int row, int column)>& pixel);
 

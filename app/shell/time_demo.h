@@ -1,0 +1,61 @@
+// The timed demo: the engine flies the built-in camera flight while this host records each
+// frame's durations and what the terrain drew, then summarises them and writes them out.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/host.h"
+
+class Object;
+
+class TimeDemo : public Host {
+ public:
+  // Passes everything but the frame times on to host; width x height is the render size
+  // the summary names.
+  TimeDemo(Host& host, int width, int height);
+
+  // Frames the flight lasts: the run stops after them.
+  static long FrameCount();
+
+  // Opens the file that writeCsv fills, before anything is rendered, so that an unusable
+  // path stops the run at once. False with the reason in *error.
+  bool openCsv(const std::string& path, std::string* error);
+
+  // The scene object that flies the camera and reports what the terrain drew; the engine
+  // takes it among its objects and owns it.
+  Object* createFlight();
+
+  RenderWindow* createRendererWindow(const std::string& title) override;
+  int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
+  void reportProgress(int done, int total) override;
+  void framePresented(const FrameTimes& times) override;
+
+  // After the engine has stopped: frame count; mean, median, 95th and 99th percentile,
+  // minimum and maximum frame time; triangles per frame; the share of leaves drawn at each
+  // level of detail.
+  void printSummary(std::FILE* out) const;
+  // One line per frame: frame, frame ms, update ms, render ms, present ms, triangles drawn,
+  // after a header line. Does nothing when no file was opened; false when writing failed.
+  bool writeCsv();
+
+ private:
+  // One frame of the flight.
+  struct Frame {
+    FrameTimes times{};
+    long triangles = 0;
+    std::array<int, 16> leavesPerLevel{};
+  };
+
+  Host& _host;
+  const int _width;
+  const int _height;
+  // Filled on the render thread, sized for the whole flight up front; _presented counts the
+  // frames whose times have arrived.
+  std::vector<Frame> _frames;
+  long _presented = 0;
+  std::ofstream _csv;
+};

@@ -1,0 +1,41 @@
+// The timed demo's camera flight: a scene object that flies the active camera along a fixed
+// path over the terrain and reports what the terrain drew in every frame.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "scene/object.h"
+#include "terrain/terrain_quadtree.h"
+#include "vantra/vector.h"
+
+class TimeDemoFlight : public Object {
+ public:
+  // Called on the render thread once per frame with the frame's number (from 0) and what
+  // the terrain drew in it.
+  using DrawnCallback = std::function<void(long frame, const TerrainQuadtree::DrawCounts&)>;
+
+  // Frames from the start pose to the end of the flight.
+  static long FrameCount();
+
+  // Where the camera is and what it looks at in a frame of the flight over a terrain whose
+  // grid reaches halfWidth and halfDepth from its centre and whose heights reach top. Frame
+  // 0 is the camera's start pose.
+  static void Pose(long frame, float halfWidth, float halfDepth, float top, vantra::Vector* eye,
+                   vantra::Vector* target);
+
+  explicit TimeDemoFlight(DrawnCallback onDrawn);
+
+  void hook(std::uint32_t value) override;
+  const GUID* classId() const override;
+  void update() override;
+  // Runs after the terrain has drawn: reports the frame, then poses the camera for the next
+  // one, so that its update and the terrain's culling in that frame see the new pose.
+  void render() override;
+  void reset(D3D* engine, IDirect3DDevice9* device) override;
+
+ private:
+  DrawnCallback _onDrawn;
+  D3D* _engine = nullptr;
+  long _frame = 0;
+};
