@@ -10,11 +10,6 @@
 #include "engine/screen_capture.h"
 #include "platform/dinput_keys.h"
 #include "platform/render_window.h"
-#include "scene/app_camera.h"
-#include "scene/object.h"
-#include "scene/test_light.h"
-#include "scene/test_light2.h"
-#include "terrain/terrain.h"
 
 using vantra::Matrix;
 using vantra::Vector;
@@ -40,18 +35,14 @@ DWORD FloatBits(float value) {
 
 }  // namespace
 
-D3D::D3D(Host& host) : D3D(host, {}) {}
-
-D3D::D3D(Host& host, std::vector<Object*> extraObjects) : _host(host) {
+D3D::D3D(Host& host, const SceneFactory& makeScene) : _host(host) {
   _window = _host.createRendererWindow("3D App");
 
-  _cameras.push_back(new AppCamera());
-  _objects.push_back(new TestLight());
-  _objects.push_back(new TestLight2());
-  _terrain = new Terrain(513, 513, 800.0f, 24240.0f, 800.0f);
-  _objects.push_back(_terrain);
-  _cameras.front()->setDefaultMoveScale(800.0f);
-  _objects.insert(_objects.end(), extraObjects.begin(), extraObjects.end());
+  SceneObjects scene = makeScene();
+  _cameras = std::move(scene.cameras);
+  _objects = std::move(scene.objects);
+  _cameraFollower = scene.cameraFollower;
+  _followCamera = std::move(scene.followCamera);
 
   start();
   resume();
@@ -60,8 +51,9 @@ D3D::D3D(Host& host, std::vector<Object*> extraObjects) : _host(host) {
 D3D::~D3D() {
   requestStop();
   wait();
-  for (Object* object : _objects) delete object;
-  for (AppCamera* camera : _cameras) delete camera;
+  // Objects first, in order, then cameras: the terrain may still hold the first camera.
+  for (std::unique_ptr<Object>& object : _objects) object.reset();
+  for (std::unique_ptr<Camera>& camera : _cameras) camera.reset();
   if (_font != nullptr) _font->Release();
   _objects.clear();
   _cameras.clear();
@@ -88,7 +80,7 @@ int D3D::reportError(const char* caption, const char* format, ...) {
   return _host.messageBox(text, caption, MB_OK);
 }
 
-AppCamera* D3D::activeCamera() { return _cameras[_activeCamera]; }
+Camera* D3D::activeCamera() { return _cameras[_activeCamera].get(); }
 
 void D3D::multiplyWorldMatrix(const Matrix& m) {
   Matrix world;
@@ -253,18 +245,17 @@ void D3D::initialise() {
       (*it)->reset(this, _device);
       ++it;
     } catch (...) {
-      Object* failed = *it;
-      if (IsEqualGUID(*failed->classId(), kTerrainClassId)) _terrain = nullptr;
-      delete failed;
+      if (it->get() == _cameraFollower) _cameraFollower = nullptr;
+      it->reset();
       it = _objects.erase(it);
       _host.messageBox("error", "during obejct reset()", MB_OK);
     }
   }
 
   // The terrain follows the first camera; a terrain whose reset failed is gone already.
-  if (_terrain != nullptr) _terrain->setCamera(_cameras.front());
+  if (_cameraFollower != nullptr) _followCamera(_cameras.front().get());
 
-  for (AppCamera* camera : _cameras) camera->reset(this, _device);
+  for (std::unique_ptr<Camera>& camera : _cameras) camera->reset(this, _device);
 
   createFont();
 }
@@ -355,13 +346,13 @@ void D3D::handleKeys() {
 }
 
 void D3D::updateObjects() {
-  for (AppCamera* camera : _cameras) camera->update();
-  for (Object* object : _objects) object->update();
+  for (std::unique_ptr<Camera>& camera : _cameras) camera->update();
+  for (std::unique_ptr<Object>& object : _objects) object->update();
 }
 
 void D3D::renderObjects() {
-  for (AppCamera* camera : _cameras) camera->render();
-  for (Object* object : _objects) object->render();
+  for (std::unique_ptr<Camera>& camera : _cameras) camera->render();
+  for (std::unique_ptr<Object>& object : _objects) object->render();
 }
 
 void D3D::releaseInput() {

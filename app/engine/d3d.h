@@ -5,36 +5,40 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "engine/camera.h"
+#include "engine/engine_services.h"
 #include "engine/host.h"
+#include "engine/object.h"
+#include "engine/scene_objects.h"
 #include "engine/thread.h"
 #include "platform/d3d9.h"
 #include "platform/d3dx9.h"
 #include "vantra/matrix.h"
 #include "vantra/vector.h"
 
-class AppCamera;
 class InputDevices;
-class Object;
 class RenderWindow;
-class Terrain;
 
-// Created and deleted on the GUI thread. The constructor opens the renderer window, builds
-// the scene and starts the render thread, which creates the device, the input devices and
+// Created and deleted on the GUI thread. The constructor opens the renderer window, has the
+// scene made and starts the render thread, which creates the device, the input devices and
 // every object's resources, then renders frames until a stop is requested. The device,
 // the scene objects and the stacks belong to the render thread between construction and
 // destruction.
-class D3D : public vantrautils::Thread {
+class D3D : public vantrautils::Thread, public EngineServices {
  public:
+  // Makes the scene; called once by the constructor, after the renderer window is open.
+  using SceneFactory = std::function<SceneObjects()>;
+
   static constexpr int kStatisticsLines = 6;
   static constexpr std::size_t kStatisticsLineSize = 256;
 
-  explicit D3D(Host& host);
-  // The standard scene followed by extraObjects, which the engine then owns.
-  D3D(Host& host, std::vector<Object*> extraObjects);
+  D3D(Host& host, const SceneFactory& makeScene);
   // Stops and joins the render thread, then frees the scene and the device.
   ~D3D() override;
 
@@ -44,26 +48,19 @@ class D3D : public vantrautils::Thread {
   // Shows a message box whose text is format filled with the arguments, printf style.
   int reportError(const char* caption, const char* format, ...)
       __attribute__((format(printf, 3, 4)));
-  Host& host() { return _host; }
 
   // Services for scene objects, on the render thread.
-  InputDevices* input() { return _input; }
-  AppCamera* activeCamera();
-  // The scene's terrain; null once its reset has failed.
-  Terrain* terrain() { return _terrain; }
-  // Applies m before the current world transform.
-  void multiplyWorldMatrix(const vantra::Matrix& m);
-  void pushWorldMatrix();
-  // Pops into the world transform; an empty stack gives the identity.
-  void popWorldMatrix();
-  void pushMaterial();
-  // Does nothing on an empty stack.
-  void popMaterial();
-  // A material whose diffuse and ambient colours are (r, g, b, a), all else zero.
-  void setMaterial(float r, float g, float b, float a);
-  // Draws the quad a, b, c, d as a fan of four triangles around its centre.
+  Host& host() override { return _host; }
+  InputDevices* input() override { return _input; }
+  Camera* activeCamera() override;
+  void multiplyWorldMatrix(const vantra::Matrix& m) override;
+  void pushWorldMatrix() override;
+  void popWorldMatrix() override;
+  void pushMaterial() override;
+  void popMaterial() override;
+  void setMaterial(float r, float g, float b, float a) override;
   void drawQuad(const vantra::Vector& a, const vantra::Vector& b, const vantra::Vector& c,
-                const vantra::Vector& d);
+                const vantra::Vector& d) override;
 
   // GUI thread (focus changes): acquires or unacquires the keyboard, then the mouse, when
   // the input devices exist; safe against their creation and deletion on the render thread.
@@ -101,9 +98,12 @@ class D3D : public vantrautils::Thread {
   InputDevices* _input = nullptr;
   float _frameTime = 0.0f;
   RenderWindow* _window = nullptr;
-  std::vector<Object*> _objects;
-  std::vector<AppCamera*> _cameras;
-  Terrain* _terrain = nullptr;
+  std::vector<std::unique_ptr<Object>> _objects;
+  std::vector<std::unique_ptr<Camera>> _cameras;
+  // The object handed the first camera after the resets (the terrain), one of _objects;
+  // null once its reset has failed and it has been deleted.
+  Object* _cameraFollower = nullptr;
+  std::function<void(Camera*)> _followCamera;
   std::int32_t _activeCamera = 0;
   ID3DXFont* _font = nullptr;
 

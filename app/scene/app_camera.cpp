@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/d3d.h"
+#include "engine/engine_services.h"
 #include "engine/input_devices.h"
 #include "platform/d3dx9.h"
 #include "platform/dinput_keys.h"
@@ -37,7 +37,7 @@ void AppCamera::hook(std::uint32_t) {}
 
 const GUID* AppCamera::classId() const { return &kAppCameraClassId; }
 
-void AppCamera::reset(D3D* engine, IDirect3DDevice9* device) {
+void AppCamera::reset(EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
   ReplaceReference(_device, device);
   resetView();

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "scene/object.h"
+#include "engine/camera.h"
 #include "vantra/basic_camera.h"
 #include "vantra/bounding_box.h"
 #include "vantra/matrix.h"
@@ -12,11 +12,14 @@
 
 class InputDevices;
 
+constexpr GUID kAppCameraClassId = {
+    0xEACB0EE9, 0xF9E1, 0x45FC, {0x91, 0x91, 0x7B, 0xC8, 0xAC, 0xBF, 0x93, 0x94}};
+
 // Holds a BasicCamera and steers it every frame from the engine's input in one of four
 // modes (0 move, 1 turn, 2 orbit, 3 flight; F1 to F4 select, Space resets to the start
 // pose in mode 3). Keeps its view frustum's corners and planes in world space for culling;
 // while active it sets the device's view transform every frame.
-class AppCamera : public Object {
+class AppCamera : public Camera {
  public:
   AppCamera();
   ~AppCamera() override;
@@ -29,21 +32,19 @@ class AppCamera : public Object {
   // Steers from the engine's input of this frame.
   void update() override;
   void render() override;
-  void reset(D3D* engine, IDirect3DDevice9* device) override;
+  void reset(EngineServices* engine, IDirect3DDevice9* device) override;
 
   // One frame of steering from the given input state, then the world frustum is rebuilt.
   void steer(const InputDevices& input);
 
-  void setActive(bool active) { _active = active; }
-  bool isActive() const { return _active; }
-  vantra::Matrix& cameraWorldMatrix() { return _camera.cameraWorldMatrix(); }
+  void setActive(bool active) override { _active = active; }
+  bool isActive() const override { return _active; }
+  vantra::Matrix& cameraWorldMatrix() override { return _camera.cameraWorldMatrix(); }
   // Takes effect at the next reset of the view.
   void setDefaultMoveScale(float scale) { _defaultMoveScale = scale; }
-  void setProjection();
+  void setProjection() override;
   void setView();
-  // OUTSIDE (1) when the box lies wholly outside one frustum plane, INSIDE (-1) when it lies
-  // inside all six, INTERSECTING (0) otherwise.
-  int boxVisibility(const vantra::BoundingBox& box) const;
+  int boxVisibility(const vantra::BoundingBox& box) const override;
 
   int mode() const { return _mode; }
   float moveStep() const { return _moveStep; }
@@ -64,7 +65,7 @@ class AppCamera : public Object {
 
   vantra::BasicCamera _camera;
   IDirect3DDevice9* _device = nullptr;
-  D3D* _engine = nullptr;
+  EngineServices* _engine = nullptr;
   float _fieldOfView;
   float _aspectRatio = 1.0f;
   float _nearDistance = 1.0f;

@@ -13,7 +13,7 @@ void DirectionalLight::hook(std::uint32_t) {}
 
 void DirectionalLight::render() {}
 
-void DirectionalLight::reset(D3D* engine, IDirect3DDevice9* device) {
+void DirectionalLight::reset(EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
   ReplaceReference(_device, device);
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "scene/object.h"
+#include "engine/object.h"
 
 class DirectionalLight : public Object {
  public:
@@ -17,7 +17,7 @@ class DirectionalLight : public Object {
   void render() override;
   // Keeps the engine and a reference on the device, then programs the light shining
   // straight down and enables it.
-  void reset(D3D* engine, IDirect3DDevice9* device) override;
+  void reset(EngineServices* engine, IDirect3DDevice9* device) override;
 
   std::int32_t lightIndex() const { return _lightIndex; }
 
@@ -25,7 +25,7 @@ class DirectionalLight : public Object {
   DirectionalLight(std::int32_t lightIndex, float level);
 
   IDirect3DDevice9* _device = nullptr;
-  D3D* _engine = nullptr;
+  EngineServices* _engine = nullptr;
   D3DLIGHT9 _light;
 
  private:

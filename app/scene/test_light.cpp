@@ -1,7 +1,7 @@
 #include "scene/test_light.h"
 
-#include "engine/d3d.h"
-#include "scene/app_camera.h"
+#include "engine/camera.h"
+#include "engine/engine_services.h"
 
 std::int32_t TestLight::_instances = 0;
 

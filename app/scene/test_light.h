@@ -5,6 +5,9 @@
 
 #include "scene/directional_light.h"
 
+constexpr GUID kTestLightClassId = {
+    0xEE02B15D, 0x2F68, 0x448F, {0x84, 0xE0, 0x1D, 0xE1, 0xB3, 0xE8, 0x68, 0x64}};
+
 class TestLight : public DirectionalLight {
  public:
   TestLight();

@@ -5,6 +5,9 @@
 
 #include "scene/directional_light.h"
 
+constexpr GUID kTestLight2ClassId = {
+    0xAFDF3491, 0x01B2, 0x4D84, {0xBD, 0xBF, 0x31, 0x9B, 0x09, 0x94, 0x4E, 0x14}};
+
 class TestLight2 : public DirectionalLight {
  public:
   TestLight2();

@@ -13,6 +13,7 @@
 #include "engine/d3d.h"
 #include "platform/scripted_input_source.h"
 #include "shell/headless_host.h"
+#include "shell/standard_scene.h"
 #include "shell/time_demo.h"
 
 namespace {
@@ -122,7 +123,17 @@ int HeadlessRunner::run() {
     timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height);
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
-  D3D* engine = timeDemo ? new D3D(*timeDemo, {timeDemo->createFlight()}) : new D3D(host);
+  D3D* engine = nullptr;
+  if (timeDemo) {
+    engine = new D3D(*timeDemo, [&timeDemo] {
+      Terrain* terrain = nullptr;
+      SceneObjects scene = MakeStandardScene(&terrain);
+      timeDemo->addFlight(scene, *terrain);
+      return scene;
+    });
+  } else {
+    engine = new D3D(host, [] { return MakeStandardScene(); });
+  }
   std::unique_lock<std::mutex> lock(_lock);
   _engine = engine;
   _changed.notify_all();

@@ -31,12 +31,20 @@ bool TimeDemo::openCsv(const std::string& path, std::string* error) {
   return true;
 }
 
-Object* TimeDemo::createFlight() {
-  return new TimeDemoFlight([this](long frame, const TerrainQuadtree::DrawCounts& drawn) {
-    if (frame >= static_cast<long>(_frames.size())) return;
-    _frames[frame].triangles = drawn.triangles;
-    _frames[frame].leavesPerLevel = drawn.leavesPerLevel;
-  });
+void TimeDemo::addFlight(SceneObjects& scene, Terrain& terrain) {
+  auto flight = std::make_unique<TimeDemoFlight>(
+      [this](long frame, const TerrainQuadtree::DrawCounts& drawn) {
+        if (frame >= static_cast<long>(_frames.size())) return;
+        _frames[frame].triangles = drawn.triangles;
+        _frames[frame].leavesPerLevel = drawn.leavesPerLevel;
+      });
+  TimeDemoFlight* flying = flight.get();
+  scene.objects.push_back(std::move(flight));
+  // Told only when the terrain's reset succeeded: a failed terrain is deleted at once.
+  scene.followCamera = [follow = std::move(scene.followCamera), flying, &terrain](Camera* camera) {
+    follow(camera);
+    flying->flyOver(&terrain);
+  };
 }
 
 RenderWindow* TimeDemo::createRendererWindow(const std::string& title) {

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "engine/host.h"
+#include "engine/scene_objects.h"
 
-class Object;
+class Terrain;
 
 class TimeDemo : public Host {
  public:
@@ -25,9 +26,9 @@ class TimeDemo : public Host {
   // path stops the run at once. False with the reason in *error.
   bool openCsv(const std::string& path, std::string* error);
 
-  // The scene object that flies the camera and reports what the terrain drew; the engine
-  // takes it among its objects and owns it.
-  Object* createFlight();
+  // Appends to scene the object that flies the camera over terrain (one of scene's objects)
+  // and reports what the terrain drew; it flies once the terrain has come through its reset.
+  void addFlight(SceneObjects& scene, Terrain& terrain);
 
   RenderWindow* createRendererWindow(const std::string& title) override;
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;

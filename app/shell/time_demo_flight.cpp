@@ -2,8 +2,8 @@
 
 #include <iterator>
 
-#include "engine/d3d.h"
-#include "scene/app_camera.h"
+#include "engine/camera.h"
+#include "engine/engine_services.h"
 #include "terrain/terrain.h"
 #include "vantra/matrix.h"
 
@@ -84,7 +84,7 @@ const GUID* TimeDemoFlight::classId() const { return &kTimeDemoFlightClassId; }
 void TimeDemoFlight::update() {}
 
 void TimeDemoFlight::render() {
-  const Terrain* terrain = _engine->terrain();
+  const Terrain* terrain = _terrain;
   if (terrain == nullptr) return;
   _onDrawn(_frame, terrain->quadtree()->lastDrawn());
   ++_frame;
@@ -105,7 +105,7 @@ void TimeDemoFlight::render() {
       vantra::Matrix(eye, right, forward ^ right, forward);
 }
 
-void TimeDemoFlight::reset(D3D* engine, IDirect3DDevice9*) {
+void TimeDemoFlight::reset(EngineServices* engine, IDirect3DDevice9*) {
   _engine = engine;
   _frame = 0;
 }

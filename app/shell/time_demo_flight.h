@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "scene/object.h"
+#include "engine/object.h"
 #include "terrain/terrain_quadtree.h"
 #include "vantra/vector.h"
+
+class Terrain;
 
 class TimeDemoFlight : public Object {
  public:
@@ -32,10 +34,14 @@ class TimeDemoFlight : public Object {
   // Runs after the terrain has drawn: reports the frame, then poses the camera for the next
   // one, so that its update and the terrain's culling in that frame see the new pose.
   void render() override;
-  void reset(D3D* engine, IDirect3DDevice9* device) override;
+  void reset(EngineServices* engine, IDirect3DDevice9* device) override;
+
+  // The terrain to fly over and report on; until it is given, the flight does nothing.
+  void flyOver(const Terrain* terrain) { _terrain = terrain; }
 
  private:
   DrawnCallback _onDrawn;
-  D3D* _engine = nullptr;
+  EngineServices* _engine = nullptr;
+  const Terrain* _terrain = nullptr;
   long _frame = 0;
 };

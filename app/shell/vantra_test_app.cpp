@@ -8,6 +8,7 @@
 #include "engine/d3d.h"
 #include "shell/desktop_host.h"
 #include "shell/main_frame.h"
+#include "shell/standard_scene.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ bool CVantraTestApp::initInstance() {
   _mainFrame->repaint();
 
   _host = std::make_unique<DesktopHost>(*_mainFrame);
-  _engine = std::make_unique<D3D>(*_host);
+  _engine = std::make_unique<D3D>(*_host, [] { return MakeStandardScene(); });
   return true;
 }
 

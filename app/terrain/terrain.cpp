@@ -1,6 +1,6 @@
 #include "terrain/terrain.h"
 
-#include "engine/d3d.h"
+#include "engine/engine_services.h"
 #include "engine/input_devices.h"
 #include "platform/data_file_locator.h"
 #include "platform/dinput_keys.h"
@@ -33,7 +33,7 @@ void Terrain::hook(std::uint32_t) {}
 
 const GUID* Terrain::classId() const { return &kTerrainClassId; }
 
-void Terrain::reset(D3D* engine, IDirect3DDevice9* device) {
+void Terrain::reset(EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
   ReplaceReference(_device, device);
 
@@ -72,7 +72,7 @@ void Terrain::_setUpTextureStages() {
   _device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
 }
 
-void Terrain::setCamera(AppCamera* camera) {
+void Terrain::setCamera(Camera* camera) {
   _camera = camera;
   if (_quadtree) _quadtree->setCamera(camera);
 }

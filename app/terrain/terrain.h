@@ -7,12 +7,15 @@
 #include <memory>
 #include <string>
 
-#include "scene/object.h"
+#include "engine/object.h"
 #include "vantra/vector.h"
 
-class AppCamera;
+class Camera;
 class SampledTexture;
 class TerrainQuadtree;
+
+constexpr GUID kTerrainClassId = {
+    0x2250A59F, 0xEE73, 0x4C04, {0x8C, 0xB6, 0xBB, 0x34, 0x0D, 0x4E, 0xED, 0x45}};
 
 class Terrain : public Object {
  public:
@@ -35,10 +38,10 @@ class Terrain : public Object {
   // Loads the three bitmaps from the working directory, rebuilds the quadtree and sets up
   // the texture stages. Throws the device's result code (std::int32_t) on failure, leaving
   // what was replaced before the failure in place.
-  void reset(D3D* engine, IDirect3DDevice9* device) override;
+  void reset(EngineServices* engine, IDirect3DDevice9* device) override;
 
   // The camera the quadtree culls against; kept for the quadtrees of later resets.
-  void setCamera(AppCamera* camera);
+  void setCamera(Camera* camera);
 
   int width() const { return _width; }
   int depth() const { return _depth; }
@@ -58,7 +61,7 @@ class Terrain : public Object {
   void _setUpTextureStages();
 
   IDirect3DDevice9* _device = nullptr;
-  D3D* _engine = nullptr;
+  EngineServices* _engine = nullptr;
   int _width;
   int _depth;
   vantra::Vector _scale;
@@ -70,7 +73,7 @@ class Terrain : public Object {
   std::string _colourMapFile = "textureMap.bmp";
   std::string _detailMapFile = "detailMap.bmp";
   std::unique_ptr<TerrainQuadtree> _quadtree;
-  AppCamera* _camera = nullptr;
+  Camera* _camera = nullptr;
 
   // Shared by every terrain for the life of the program: stage 0 starts at MODULATE and
   // stage 1 at MODULATE2X, the operations reset sets.

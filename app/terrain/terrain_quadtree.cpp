@@ -5,18 +5,18 @@
 #include <cstring>
 #include <deque>
 
-#include "engine/d3d.h"
+#include "engine/camera.h"
+#include "engine/engine_services.h"
 #include "engine/host.h"
 #include "engine/input_devices.h"
 #include "platform/dinput_keys.h"
-#include "scene/app_camera.h"
 #include "terrain/quad_leaf.h"
 #include "terrain/quad_node.h"
 #include "terrain/terrain.h"
 #include "vantra/intersection_codes.h"
 
-TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, D3D* engine, int x0,
-                                 int x1, int z0, int z1)
+TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, EngineServices* engine,
+                                 int x0, int x1, int z0, int z1)
     : _device(device), _terrain(terrain), _engine(engine) {
   const char* noFans = std::getenv("VANTRA_NO_EDGE_FANS");
   _edgeFans = noFans == nullptr || std::strcmp(noFans, "1") != 0;

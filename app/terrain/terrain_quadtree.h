@@ -12,8 +12,8 @@
 #include "vantra/bounding_box.h"
 #include "vantra/vector.h"
 
-class AppCamera;
-class D3D;
+class Camera;
+class EngineServices;
 class LodIndexSet;
 class QuadLeaf;
 class QuadNode;
@@ -32,8 +32,8 @@ class TerrainQuadtree {
   // resources, reporting leaves built through the engine's host. The engine may be null
   // (nothing is reported, the S key is not read). Throws the device's result code
   // (std::int32_t) on failure.
-  TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, D3D* engine, int x0, int x1, int z0,
-                  int z1);
+  TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, EngineServices* engine, int x0,
+                  int x1, int z0, int z1);
   ~TerrainQuadtree();
 
   // Whether a grid of width x depth vertices is drawn without cracks. A grid whose smaller
@@ -48,7 +48,7 @@ class TerrainQuadtree {
   TerrainQuadtree(const TerrainQuadtree&) = delete;
   TerrainQuadtree& operator=(const TerrainQuadtree&) = delete;
 
-  void setCamera(AppCamera* camera) { _camera = camera; }
+  void setCamera(Camera* camera) { _camera = camera; }
 
   // Once per frame before render: culls and queues the visible leaves (nothing without a
   // camera); S held toggles the fan highlight.
@@ -59,7 +59,7 @@ class TerrainQuadtree {
   // Appends a leaf to this frame's queue.
   void enqueue(QuadLeaf* leaf);
 
-  AppCamera* camera() const { return _camera; }
+  Camera* camera() const { return _camera; }
   Terrain* terrain() const { return _terrain; }
   QuadNode* root() const { return _root.get(); }
   int depth() const { return _depth; }
@@ -96,8 +96,8 @@ class TerrainQuadtree {
 
   IDirect3DDevice9* _device;
   Terrain* _terrain;
-  D3D* _engine;
-  AppCamera* _camera = nullptr;
+  EngineServices* _engine;
+  Camera* _camera = nullptr;
   std::unique_ptr<QuadNode> _root;
   int _depth = 0;
   bool _highlightFans = false;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "engine/d3d.h"
+#include "engine/object.h"
 #include "scene/app_camera.h"
-#include "scene/object.h"
 #include "scene/test_light.h"
 #include "test_host.h"
 
@@ -43,7 +43,7 @@ class DeviceProbe : public Object {
   }
   void hook(std::uint32_t) override {}
   const GUID* classId() const override { return &kId; }
-  void reset(D3D* engine, IDirect3DDevice9* device) override {
+  void reset(EngineServices* engine, IDirect3DDevice9* device) override {
     _engine = engine;
     device->AddRef();
     _device = device;
@@ -63,7 +63,7 @@ class DeviceProbe : public Object {
  private:
   static constexpr GUID kId = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   std::vector<Sample>& _samples;
-  D3D* _engine = nullptr;
+  EngineServices* _engine = nullptr;
   IDirect3DDevice9* _device = nullptr;
   Matrix _scrambled;
 };
@@ -132,7 +132,7 @@ class ServiceProbe : public Object {
   explicit ServiceProbe(ServiceResults& results) : _results(results) {}
   void hook(std::uint32_t) override {}
   const GUID* classId() const override { return &kId; }
-  void reset(D3D* engine, IDirect3DDevice9* device) override {
+  void reset(EngineServices* engine, IDirect3DDevice9* device) override {
     _engine = engine;
     _device = device;
     _device->GetMaterial(&_results.startMaterial);
@@ -188,7 +188,7 @@ class ServiceProbe : public Object {
  private:
   static constexpr GUID kId = {5, 6, 7, {8, 9, 10, 11, 12, 13, 14, 15}};
   ServiceResults& _results;
-  D3D* _engine = nullptr;
+  EngineServices* _engine = nullptr;
   IDirect3DDevice9* _device = nullptr;
   bool _done = false;
 };
@@ -220,7 +220,9 @@ class ThrowingObject : public Object {
   ~ThrowingObject() override { thrownObjectDeleted = true; }
   void hook(std::uint32_t) override {}
   const GUID* classId() const override { return &kId; }
-  void reset(D3D*, IDirect3DDevice9*) override { throw std::runtime_error("no resources"); }
+  void reset(EngineServices*, IDirect3DDevice9*) override {
+    throw std::runtime_error("no resources");
+  }
   void update() override { ++thrownObjectUpdates; }
   void render() override {}
 
@@ -246,11 +248,11 @@ TEST(Engine, TestLightFollowsTheCameraFromTheFirstFrame) {
     std::int32_t index;
     D3DLIGHT9 light = {};
     Vector forward;
-    D3D* engine = nullptr;
+    EngineServices* engine = nullptr;
     IDirect3DDevice9* device = nullptr;
     void hook(std::uint32_t) override {}
     const GUID* classId() const override { return &kAppCameraClassId; }
-    void reset(D3D* e, IDirect3DDevice9* d) override {
+    void reset(EngineServices* e, IDirect3DDevice9* d) override {
       engine = e;
       device = d;
     }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/d3d.h"
+#include "engine/object.h"
 #include "scene/app_camera.h"
-#include "scene/object.h"
 #include "scene/test_light.h"
 #include "test_host.h"
 
@@ -37,7 +37,7 @@ class FailingObject : public Object {
       : _calls(calls), _phase(phase), _frame(frame), _resultCode(resultCode) {}
   void hook(std::uint32_t) override {}
   const GUID* classId() const override { return &kId; }
-  void reset(D3D*, IDirect3DDevice9*) override {}
+  void reset(EngineServices*, IDirect3DDevice9*) override {}
   void update() override {
     ++_calls.updates;
     if (_phase == Phase::Update) _failInFrame(_calls.updates - 1);
@@ -112,7 +112,7 @@ class LightAndCameraProbe : public Object {
       : _lightIndex(lightIndex), _samples(samples) {}
   void hook(std::uint32_t) override {}
   const GUID* classId() const override { return &kId; }
-  void reset(D3D* engine, IDirect3DDevice9* device) override {
+  void reset(EngineServices* engine, IDirect3DDevice9* device) override {
     _engine = engine;
     _device = device;
   }
@@ -129,7 +129,7 @@ class LightAndCameraProbe : public Object {
   static constexpr GUID kId = {0x71, 0x72, 0x73, {0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A, 0x7B}};
   const std::int32_t _lightIndex;
   std::vector<Sample>& _samples;
-  D3D* _engine = nullptr;
+  EngineServices* _engine = nullptr;
   IDirect3DDevice9* _device = nullptr;
 };
 

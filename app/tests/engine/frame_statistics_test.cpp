@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/d3d.h"
-#include "scene/object.h"
+#include "engine/object.h"
 #include "test_host.h"
 
 namespace {
@@ -28,7 +28,7 @@ class QuadDrawer : public Object {
  public:
   void hook(std::uint32_t) override {}
   const GUID* classId() const override { return &kId; }
-  void reset(D3D* engine, IDirect3DDevice9*) override { _engine = engine; }
+  void reset(EngineServices* engine, IDirect3DDevice9*) override { _engine = engine; }
   void update() override {}
   void render() override {
     _engine->drawQuad(Vector(-1, -1, 10), Vector(-1, 1, 10), Vector(1, 1, 10), Vector(1, -1, 10));
@@ -36,7 +36,7 @@ class QuadDrawer : public Object {
 
  private:
   static constexpr GUID kId = {0x51, 0x52, 0x53, {0x54, 0x55, 0x56, 0x57, 0x58, 0x59, 0x5A, 0x5B}};
-  D3D* _engine = nullptr;
+  EngineServices* _engine = nullptr;
 };
 
 // Runs the engine for the given number of frames and parses the lines of the last one.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/d3dx9.h"
+#include "shell/standard_scene.h"
 
 namespace {
 
@@ -58,7 +59,11 @@ ScriptedEngine::ScriptedEngine(const std::string& script, std::vector<Object*> e
     _published.wait(lock, [this] { return _engine != nullptr; });
     _engine->requestStop();
   });
-  D3D* engine = new D3D(_host, std::move(extraObjects));
+  D3D* engine = new D3D(_host, [&extraObjects] {
+    SceneObjects scene = MakeStandardScene();
+    for (Object* object : extraObjects) scene.objects.emplace_back(object);
+    return scene;
+  });
   std::lock_guard<std::mutex> lock(_lock);
   _engine = engine;
   _published.notify_all();

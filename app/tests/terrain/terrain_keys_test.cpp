@@ -27,7 +27,7 @@ class KeyedTerrain : public Terrain {
  public:
   explicit KeyedTerrain(std::vector<Sample>& samples)
       : Terrain(65, 65, 800.0f, 24240.0f, 800.0f), _samples(samples) {}
-  void reset(D3D* engine, IDirect3DDevice9* device) override {
+  void reset(EngineServices* engine, IDirect3DDevice9* device) override {
     WriteTerrainMaps(16, [](int, int) { return 60; });
     _stateDevice = device;
     Terrain::reset(engine, device);

@@ -1,0 +1,24 @@
+#include "shell/standard_scene.h"
+
+#include "scene/app_camera.h"
+#include "scene/test_light.h"
+#include "scene/test_light2.h"
+#include "terrain/terrain.h"
+
+SceneObjects MakeStandardScene(Terrain** terrain) {
+  SceneObjects scene;
+  auto camera = std::make_unique<AppCamera>();
+  AppCamera& firstCamera = *camera;
+  scene.cameras.push_back(std::move(camera));
+  scene.objects.push_back(std::make_unique<TestLight>());
+  scene.objects.push_back(std::make_unique<TestLight2>());
+  auto madeTerrain = std::make_unique<Terrain>(513, 513, 800.0f, 24240.0f, 800.0f);
+  Terrain* follower = madeTerrain.get();
+  scene.objects.push_back(std::move(madeTerrain));
+  firstCamera.setDefaultMoveScale(800.0f);
+
+  scene.cameraFollower = follower;
+  scene.followCamera = [follower](Camera* followed) { follower->setCamera(followed); };
+  if (terrain != nullptr) *terrain = follower;
+  return scene;
+}

@@ -1,0 +1,12 @@
+// The composition root: the program's scene, made here so that the engine, the scene
+// objects and the terrain need not know one another.
+#pragma once
+
+#include "engine/scene_objects.h"
+
+class Terrain;
+
+// Makes the camera, TestLight, TestLight2 and the terrain, in this order; the terrain follows
+// the camera once it has come through its reset. When terrain is given it receives the
+// terrain, which the engine will own.
+SceneObjects MakeStandardScene(Terrain** terrain = nullptr);
