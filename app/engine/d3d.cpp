@@ -54,13 +54,13 @@ D3D::~D3D() {
   // Objects first, in order, then cameras: the terrain may still hold the first camera.
   for (std::unique_ptr<Object>& object : _objects) object.reset();
   for (std::unique_ptr<Camera>& camera : _cameras) camera.reset();
-  if (_font != nullptr) _font->Release();
+  _font.reset();
   _objects.clear();
   _cameras.clear();
   _worldStack.clear();
   _materialStack.clear();
-  if (_device != nullptr) _device->Release();
-  if (_d3d != nullptr) _d3d->Release();
+  _device.reset();
+  _d3d.reset();
 }
 
 int D3D::reportError(const char* caption, const char* format, ...) {
@@ -227,13 +227,13 @@ void D3D::initialise() {
   const HRESULT created = createDevice();
   if (FAILED(created)) throw static_cast<std::int32_t>(created);
 
-  InputDevices* input = new InputDevices();
+  auto input = std::make_unique<InputDevices>();
   input->create(&_window->inputSource());
   input->setKeyboardAcquired(true);
   input->setMouseAcquired(true);
   {
     std::lock_guard<std::mutex> lock(_inputLock);
-    _input = input;
+    _input = std::move(input);
   }
 
   _cameras.front()->setActive(true);
@@ -242,7 +242,7 @@ void D3D::initialise() {
   // An object that cannot create its resources leaves the scene; the rest still start.
   for (auto it = _objects.begin(); it != _objects.end();) {
     try {
-      (*it)->reset(this, _device);
+      (*it)->reset(this, _device.get());
       ++it;
     } catch (...) {
       if (it->get() == _cameraFollower) _cameraFollower = nullptr;
@@ -255,16 +255,14 @@ void D3D::initialise() {
   // The terrain follows the first camera; a terrain whose reset failed is gone already.
   if (_cameraFollower != nullptr) _followCamera(_cameras.front().get());
 
-  for (std::unique_ptr<Camera>& camera : _cameras) camera->reset(this, _device);
+  for (std::unique_ptr<Camera>& camera : _cameras) camera->reset(this, _device.get());
 
   createFont();
 }
 
 HRESULT D3D::createDevice() {
-  IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-  if (_d3d != nullptr) _d3d->Release();
-  _d3d = d3d;
-  if (_d3d == nullptr) {
+  _d3d = ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+  if (!_d3d) {
     reportError("Fatal", "Device creation Error");
     throw static_cast<std::int32_t>(E_FAIL);
   }
@@ -298,7 +296,7 @@ HRESULT D3D::createDevice() {
   parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
 
   hr = _d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, _window,
-                          D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &_device);
+                          D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, _device.out());
   if (FAILED(hr)) {
     _host.messageBox(DXGetErrorDescription9(hr), "error", MB_OK);
     return hr;
@@ -329,7 +327,7 @@ void D3D::handleKeys() {
     _activeCamera = next;
     _cameras[next]->setProjection();
   } else if (_input->isKeyDown(DIK_F12)) {
-    saveScreenCapture(_device, kCaptureFile);
+    saveScreenCapture(_device.get(), kCaptureFile);
   } else if (_input->isKeyDown(DIK_N)) {
     _nPatchSegments += 0.1f;
     _device->SetNPatchMode(_nPatchSegments);
@@ -361,15 +359,10 @@ void D3D::releaseInput() {
   _input->setKeyboardAcquired(false);
   _input->setMouseAcquired(false);
   _input->release();
-  delete _input;
-  _input = nullptr;
+  _input.reset();
 }
 
 void D3D::createFont() {
-  if (_font != nullptr) {
-    _font->Release();
-    _font = nullptr;
-  }
   D3DXFONT_DESCA description = {};
   description.Height = 16;
   description.Width = 0;
@@ -381,11 +374,12 @@ void D3D::createFont() {
   description.Quality = DEFAULT_QUALITY;
   description.PitchAndFamily = VARIABLE_PITCH;
   std::strcpy(description.FaceName, "verdana");
-  D3DXCreateFontIndirect(_device, &description, &_font);
+  // A font made before is released first.
+  D3DXCreateFontIndirect(_device.get(), &description, _font.out());
 }
 
 void D3D::drawText(const char* text, int top) {
-  if (_font == nullptr) return;
+  if (!_font) return;
   RECT client;
   _window->clientRect(&client);
   RECT box = {client.left + 10, top, client.right, top + 20};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/camera.h"
+#include "engine/com_ref.h"
 #include "engine/engine_services.h"
 #include "engine/host.h"
 #include "engine/object.h"
@@ -51,7 +52,7 @@ class D3D : public vantrautils::Thread, public EngineServices {
 
   // Services for scene objects, on the render thread.
   Host& host() override { return _host; }
-  InputDevices* input() override { return _input; }
+  InputDevices* input() override { return _input.get(); }
   Camera* activeCamera() override;
   void multiplyWorldMatrix(const vantra::Matrix& m) override;
   void pushWorldMatrix() override;
@@ -91,11 +92,11 @@ class D3D : public vantrautils::Thread, public EngineServices {
   void publishStatistics();
 
   Host& _host;
-  IDirect3D9* _d3d = nullptr;
-  IDirect3DDevice9* _device = nullptr;
+  ComRef<IDirect3D9> _d3d;
+  ComRef<IDirect3DDevice9> _device;
   std::vector<vantra::Matrix> _worldStack;
   std::vector<D3DMATERIAL9> _materialStack;
-  InputDevices* _input = nullptr;
+  std::unique_ptr<InputDevices> _input;
   float _frameTime = 0.0f;
   RenderWindow* _window = nullptr;
   std::vector<std::unique_ptr<Object>> _objects;
@@ -105,7 +106,7 @@ class D3D : public vantrautils::Thread, public EngineServices {
   Object* _cameraFollower = nullptr;
   std::function<void(Camera*)> _followCamera;
   std::int32_t _activeCamera = 0;
-  ID3DXFont* _font = nullptr;
+  ComRef<ID3DXFont> _font;
 
   // State of the key handling and the material service.
   float _nPatchSegments = 0.0f;

@@ -29,17 +29,13 @@ bool EitherKeyDown(const InputDevices& input, int a, int b) {
 
 AppCamera::AppCamera() : _fieldOfView(3.1415927f * 25.0f * (1.0f / 180.0f)) {}
 
-AppCamera::~AppCamera() {
-  if (_device != nullptr) _device->Release();
-}
-
 void AppCamera::hook(std::uint32_t) {}
 
 const GUID* AppCamera::classId() const { return &kAppCameraClassId; }
 
 void AppCamera::reset(EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
-  ReplaceReference(_device, device);
+  _device.retain(device);
   resetView();
   if (_active) setProjection();
 }
@@ -108,14 +104,14 @@ int AppCamera::boxVisibility(const vantra::BoundingBox& box) const {
 // Without a device (before the first reset, or after a reset that released it) there is
 // nothing to set.
 void AppCamera::setProjection() {
-  if (_device == nullptr) return;
+  if (!_device) return;
   Matrix projection;
   D3DXMatrixPerspectiveFovLH(&projection, _fieldOfView, _aspectRatio, _nearDistance, _farDistance);
   _device->SetTransform(D3DTS_PROJECTION, &projection);
 }
 
 void AppCamera::setView() {
-  if (_device == nullptr) return;
+  if (!_device) return;
   Matrix view = _camera.cameraWorldMatrix();
   view.inverse();
   _device->SetTransform(D3DTS_VIEW, &view);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/camera.h"
+#include "engine/com_ref.h"
 #include "vantra/basic_camera.h"
 #include "vantra/bounding_box.h"
 #include "vantra/matrix.h"
@@ -22,7 +23,6 @@ constexpr GUID kAppCameraClassId = {
 class AppCamera : public Camera {
  public:
   AppCamera();
-  ~AppCamera() override;
 
   AppCamera(const AppCamera&) = delete;
   AppCamera& operator=(const AppCamera&) = delete;
@@ -64,7 +64,7 @@ class AppCamera : public Camera {
   void flightStep(const InputDevices& input);
 
   vantra::BasicCamera _camera;
-  IDirect3DDevice9* _device = nullptr;
+  ComRef<IDirect3DDevice9> _device;
   EngineServices* _engine = nullptr;
   float _fieldOfView;
   float _aspectRatio = 1.0f;

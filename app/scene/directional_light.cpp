@@ -5,17 +5,13 @@
 DirectionalLight::DirectionalLight(std::int32_t lightIndex, float level)
     : _lightIndex(lightIndex), _level(level) {}
 
-DirectionalLight::~DirectionalLight() {
-  if (_device != nullptr) _device->Release();
-}
-
 void DirectionalLight::hook(std::uint32_t) {}
 
 void DirectionalLight::render() {}
 
 void DirectionalLight::reset(EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
-  ReplaceReference(_device, device);
+  _device.retain(device);
 
   std::memset(&_light, 0, sizeof(_light));
   _light.Type = D3DLIGHT_DIRECTIONAL;

@@ -4,12 +4,11 @@
 
 #include <cstdint>
 
+#include "engine/com_ref.h"
 #include "engine/object.h"
 
 class DirectionalLight : public Object {
  public:
-  ~DirectionalLight() override;
-
   DirectionalLight(const DirectionalLight&) = delete;
   DirectionalLight& operator=(const DirectionalLight&) = delete;
 
@@ -24,7 +23,7 @@ class DirectionalLight : public Object {
  protected:
   DirectionalLight(std::int32_t lightIndex, float level);
 
-  IDirect3DDevice9* _device = nullptr;
+  ComRef<IDirect3DDevice9> _device;
   EngineServices* _engine = nullptr;
   D3DLIGHT9 _light;
 

@@ -16,12 +16,8 @@ EdgeFanSet::EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device)
   _bufferBytes = cells * 12;
   const HRESULT hr =
       _device->CreateIndexBuffer(_bufferBytes, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
-                                 D3DFMT_INDEX16, D3DPOOL_DEFAULT, &_indexBuffer, nullptr);
+                                 D3DFMT_INDEX16, D3DPOOL_DEFAULT, _indexBuffer.out(), nullptr);
   if (FAILED(hr)) throw hr;
-}
-
-EdgeFanSet::~EdgeFanSet() {
-  if (_indexBuffer != nullptr) _indexBuffer->Release();
 }
 
 int EdgeFanSet::_edgeVertex(int p) const {
@@ -35,7 +31,7 @@ void EdgeFanSet::build(int stepA, int stepB) {
   if (coarse < fine) std::swap(coarse, fine);
   const int n = _kind == COLUMN_EDGE ? _patch->rows() - 1 : _patch->columns() - 1;
 
-  BufferLock lock(_indexBuffer, _bufferBytes, D3DLOCK_DISCARD);
+  BufferLock lock(_indexBuffer.get(), _bufferBytes, D3DLOCK_DISCARD);
   auto* out = static_cast<std::uint16_t*>(lock.data());
   _fanSizes.clear();
   _primitiveCount = 0;
@@ -73,7 +69,7 @@ bool EdgeFanSet::builtFor(int stepA, int stepB) const {
 void EdgeFanSet::draw() const {
   _device->SetStreamSource(0, _patch->vertexBuffer(), 0, sizeof(TerrainVertex));
   _device->SetFVF(TerrainVertex::FVF);
-  _device->SetIndices(_indexBuffer);
+  _device->SetIndices(_indexBuffer.get());
   UINT start = 0;
   for (const int size : _fanSizes) {
     _device->DrawIndexedPrimitive(D3DPT_TRIANGLEFAN, 0, 0, _patch->vertexCount(), start, size - 2);

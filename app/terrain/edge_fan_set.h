@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "engine/com_ref.h"
 #include "platform/d3d9.h"
 
 class TerrainPatch;
@@ -17,7 +18,6 @@ class EdgeFanSet {
 
   // Creates the empty buffer. Throws the device's result code (std::int32_t) on failure.
   EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device);
-  ~EdgeFanSet();
 
   EdgeFanSet(const EdgeFanSet&) = delete;
   EdgeFanSet& operator=(const EdgeFanSet&) = delete;
@@ -34,14 +34,14 @@ class EdgeFanSet {
   const std::vector<int>& fanSizes() const { return _fanSizes; }
   // Triangles that draw hands to the device, degenerate ones included.
   int primitiveCount() const { return _primitiveCount; }
-  IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer; }
+  IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer.get(); }
   int bufferBytes() const { return _bufferBytes; }
 
  private:
   int _edgeVertex(int p) const;
 
   Kind _kind;
-  IDirect3DIndexBuffer9* _indexBuffer = nullptr;
+  ComRef<IDirect3DIndexBuffer9> _indexBuffer;
   IDirect3DDevice9* _device;
   TerrainPatch* _patch;
   int _bufferBytes;

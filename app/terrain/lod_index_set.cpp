@@ -19,10 +19,6 @@ LodIndexSet::LodIndexSet(int firstColumn, int lastColumn, int firstRow, int last
   _build();
 }
 
-LodIndexSet::~LodIndexSet() {
-  if (_indexBuffer != nullptr) _indexBuffer->Release();
-}
-
 void LodIndexSet::_build() {
   // A level has nc bands of 2 * nv indices joined by nc - 1 joints of 4.
   int total = 0;
@@ -34,13 +30,11 @@ void LodIndexSet::_build() {
   // Vertex numbers and level starts are 16-bit; a larger patch would wrap around silently.
   if (_patch->vertexCount() > 65536 || lastStart > 65535 || total <= 0) throw E_INVALIDARG;
 
-  if (_indexBuffer != nullptr) _indexBuffer->Release();
-  _indexBuffer = nullptr;
   const HRESULT hr = _device->CreateIndexBuffer(total * 2, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                                D3DPOOL_DEFAULT, &_indexBuffer, nullptr);
+                                                D3DPOOL_DEFAULT, _indexBuffer.out(), nullptr);
   if (FAILED(hr)) throw hr;
 
-  BufferLock lock(_indexBuffer, total * 2, 0);
+  BufferLock lock(_indexBuffer.get(), total * 2, 0);
   auto* out = static_cast<std::uint16_t*>(lock.data());
   auto index = [this](int row, int column) {
     return static_cast<std::uint16_t>(_patch->index(row, column));
@@ -99,7 +93,7 @@ void LodIndexSet::draw() const {
   const LevelRange& range = _levels[_level];
   _device->SetStreamSource(0, _patch->vertexBuffer(), 0, sizeof(TerrainVertex));
   _device->SetFVF(TerrainVertex::FVF);
-  _device->SetIndices(_indexBuffer);
+  _device->SetIndices(_indexBuffer.get());
   _device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, _patch->vertexCount(), range.start,
                                 primitiveCount());
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/com_ref.h"
 #include "platform/d3d9.h"
 
 class TerrainPatch;
@@ -22,7 +23,6 @@ class LodIndexSet {
   // patch or its strips do not fit 16-bit indices.
   LodIndexSet(int firstColumn, int lastColumn, int firstRow, int lastRow, TerrainPatch* patch,
               IDirect3DDevice9* device);
-  ~LodIndexSet();
 
   LodIndexSet(const LodIndexSet&) = delete;
   LodIndexSet& operator=(const LodIndexSet&) = delete;
@@ -34,7 +34,7 @@ class LodIndexSet {
   // Triangles that draw hands to the device for the current level, degenerate ones included.
   int primitiveCount() const { return _levels[_level].count - 2; }
   const std::vector<LevelRange>& levels() const { return _levels; }
-  IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer; }
+  IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer.get(); }
 
   // Draws the current level.
   void draw() const;
@@ -42,7 +42,7 @@ class LodIndexSet {
  private:
   void _build();
 
-  IDirect3DIndexBuffer9* _indexBuffer = nullptr;
+  ComRef<IDirect3DIndexBuffer9> _indexBuffer;
   IDirect3DDevice9* _device;
   TerrainPatch* _patch;
   std::vector<LevelRange> _levels;

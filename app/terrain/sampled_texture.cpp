@@ -28,28 +28,14 @@ float HeightWord(std::uint32_t texel) { return static_cast<float>(texel & 0x00FF
 }  // namespace
 
 SampledTexture::SampledTexture(IDirect3DDevice9* device, const char* fileName)
-    : _device(device), _fileName(fileName) {
-  _device->AddRef();
-  try {
-    HRESULT hr = D3DXCreateTextureFromFileA(_device, fileName, &_texture);
-    if (FAILED(hr)) throw hr;
-    hr = _texture->GetLevelDesc(0, &_description);
-    if (FAILED(hr)) throw hr;
-    if (!IsReadableFormat(_description.Format)) throw E_FAIL;
-  } catch (...) {
-    _release();
-    throw;
-  }
+    : _fileName(fileName) {
+  _device.retain(device);
+  HRESULT hr = D3DXCreateTextureFromFileA(_device.get(), fileName, _texture.out());
+  if (FAILED(hr)) throw hr;
+  hr = _texture->GetLevelDesc(0, &_description);
+  if (FAILED(hr)) throw hr;
+  if (!IsReadableFormat(_description.Format)) throw E_FAIL;
   _maxValue = 16777215.0f;
-}
-
-SampledTexture::~SampledTexture() { _release(); }
-
-void SampledTexture::_release() {
-  if (_texture != nullptr) _texture->Release();
-  _texture = nullptr;
-  if (_device != nullptr) _device->Release();
-  _device = nullptr;
 }
 
 std::uint32_t SampledTexture::texel(int a, int b) const {
@@ -60,19 +46,16 @@ std::uint32_t SampledTexture::texel(int a, int b) const {
   // the surface and the top byte is zero as in the X8 formats.
   const std::size_t texelBytes = _description.Format == D3DFMT_R8G8B8 ? 3 : 4;
 
-  _texture->AddRef();
+  // A reference of its own for the time of the read.
+  const ComRef<IDirect3DTexture9> texture = _texture;
   D3DLOCKED_RECT locked;
-  const HRESULT hr = _texture->LockRect(0, &locked, nullptr, 0);
-  if (FAILED(hr)) {
-    _texture->Release();
-    throw hr;
-  }
+  const HRESULT hr = texture->LockRect(0, &locked, nullptr, 0);
+  if (FAILED(hr)) throw hr;
   std::uint32_t word = 0;
   const auto* bits = static_cast<const std::uint8_t*>(locked.pBits);
   std::memcpy(&word, bits + static_cast<std::size_t>(row) * locked.Pitch + column * texelBytes,
               texelBytes);
-  _texture->UnlockRect(0);
-  _texture->Release();
+  texture->UnlockRect(0);
   return word;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/com_ref.h"
 #include "platform/d3d9.h"
 
 class SampledTexture {
@@ -12,12 +13,11 @@ class SampledTexture {
   // Loads the file on the device. Throws the device's result code (std::int32_t), or E_FAIL
   // when level 0 is not one of the 24- or 32-bit RGB formats whose words can be read.
   SampledTexture(IDirect3DDevice9* device, const char* fileName);
-  ~SampledTexture();
 
   SampledTexture(const SampledTexture&) = delete;
   SampledTexture& operator=(const SampledTexture&) = delete;
 
-  IDirect3DTexture9* texture() const { return _texture; }
+  IDirect3DTexture9* texture() const { return _texture.get(); }
   const std::string& fileName() const { return _fileName; }
   UINT width() const { return _description.Width; }
   UINT height() const { return _description.Height; }
@@ -36,10 +36,10 @@ class SampledTexture {
   float sample(float u, float v) const;
 
  private:
-  void _release();
-
-  IDirect3DDevice9* _device;
-  IDirect3DTexture9* _texture = nullptr;
+  // Declared in this order so that the texture is released before the device, also when
+  // the constructor throws.
+  ComRef<IDirect3DDevice9> _device;
+  ComRef<IDirect3DTexture9> _texture;
   D3DSURFACE_DESC _description{};
   std::string _fileName;
   // 1: bilinear sampling, 0: nearest texel.

@@ -26,7 +26,7 @@ Terrain::~Terrain() {
   _heightMap.reset();
   _colourMap.reset();
   _detailMap.reset();
-  if (_device != nullptr) _device->Release();
+  _device.reset();
 }
 
 void Terrain::hook(std::uint32_t) {}
@@ -35,20 +35,20 @@ const GUID* Terrain::classId() const { return &kTerrainClassId; }
 
 void Terrain::reset(EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
-  ReplaceReference(_device, device);
+  _device.retain(device);
 
   // A texture whose reload fails stays empty; the ones after it keep their old instances.
   _heightMap.reset();
-  _heightMap = std::make_unique<SampledTexture>(_device, Locate(_heightMapFile).c_str());
+  _heightMap = std::make_unique<SampledTexture>(_device.get(), Locate(_heightMapFile).c_str());
   _colourMap.reset();
-  _colourMap = std::make_unique<SampledTexture>(_device, Locate(_colourMapFile).c_str());
+  _colourMap = std::make_unique<SampledTexture>(_device.get(), Locate(_colourMapFile).c_str());
   _detailMap.reset();
-  _detailMap = std::make_unique<SampledTexture>(_device, Locate(_detailMapFile).c_str());
+  _detailMap = std::make_unique<SampledTexture>(_device.get(), Locate(_detailMapFile).c_str());
 
   // The quadtree's buffers live in the default pool, so a new device needs a new tree.
   _quadtree.reset();
   _quadtree =
-      std::make_unique<TerrainQuadtree>(_device, this, _engine, 0, _width - 1, 0, _depth - 1);
+      std::make_unique<TerrainQuadtree>(_device.get(), this, _engine, 0, _width - 1, 0, _depth - 1);
   _quadtree->setCamera(_camera);
   _setUpTextureStages();
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/com_ref.h"
 #include "engine/object.h"
 #include "vantra/vector.h"
 
@@ -60,7 +61,7 @@ class Terrain : public Object {
  private:
   void _setUpTextureStages();
 
-  IDirect3DDevice9* _device = nullptr;
+  ComRef<IDirect3DDevice9> _device;
   EngineServices* _engine = nullptr;
   int _width;
   int _depth;

@@ -22,18 +22,12 @@ TerrainPatch::TerrainPatch(int firstColumn, int lastColumn, int firstRow, int la
   _build();
 }
 
-TerrainPatch::~TerrainPatch() {
-  if (_vertexBuffer != nullptr) _vertexBuffer->Release();
-}
-
 void TerrainPatch::_build() {
-  if (_vertexBuffer != nullptr) _vertexBuffer->Release();
-  _vertexBuffer = nullptr;
   _vertexCount = _columns * _rows;
   _bufferBytes = _vertexCount * static_cast<int>(sizeof(TerrainVertex));
   const HRESULT hr =
       _device->CreateVertexBuffer(_bufferBytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF,
-                                  D3DPOOL_DEFAULT, &_vertexBuffer, nullptr);
+                                  D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);
   if (FAILED(hr)) throw hr;
 
   const int width = _terrain->width();
@@ -44,7 +38,7 @@ void TerrainPatch::_build() {
   offset += _terrain->position();
   const Vector centring(-(_columns - 1) * scale.x * 0.5f, 0.0f, -(_rows - 1) * scale.z * 0.5f);
 
-  BufferLock lock(_vertexBuffer, _bufferBytes, 0);
+  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
   auto* vertices = static_cast<TerrainVertex*>(lock.data());
 
   // Single precision throughout; u and v are accumulated, not recomputed per vertex.
@@ -96,7 +90,7 @@ void TerrainPatch::_computeNormals(TerrainVertex* vertices) const {
 }
 
 void TerrainPatch::computeBounds(int c0, int c1, int r0, int r1, vantra::BoundingBox& box) const {
-  BufferLock lock(_vertexBuffer, _bufferBytes, 0);
+  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
   const auto* vertices = static_cast<const TerrainVertex*>(lock.data());
   std::vector<Vector> points;
   points.reserve(static_cast<std::size_t>(c1 - c0 + 1) * (r1 - r0 + 1));

@@ -3,6 +3,7 @@
 // of the leaf indexes into it.
 #pragma once
 
+#include "engine/com_ref.h"
 #include "platform/d3d9.h"
 #include "vantra/bounding_box.h"
 
@@ -15,7 +16,6 @@ class TerrainPatch {
   // (inclusive). Throws the device's result code (std::int32_t) on failure.
   TerrainPatch(int firstColumn, int lastColumn, int firstRow, int lastRow, Terrain* terrain,
                IDirect3DDevice9* device);
-  ~TerrainPatch();
 
   TerrainPatch(const TerrainPatch&) = delete;
   TerrainPatch& operator=(const TerrainPatch&) = delete;
@@ -23,7 +23,7 @@ class TerrainPatch {
   // Vertices are stored row by row.
   int index(int row, int column) const { return column + row * _columns; }
 
-  IDirect3DVertexBuffer9* vertexBuffer() const { return _vertexBuffer; }
+  IDirect3DVertexBuffer9* vertexBuffer() const { return _vertexBuffer.get(); }
   int vertexCount() const { return _vertexCount; }
   int bufferBytes() const { return _bufferBytes; }
   int columns() const { return _columns; }
@@ -39,7 +39,7 @@ class TerrainPatch {
   void _build();
   void _computeNormals(TerrainVertex* vertices) const;
 
-  IDirect3DVertexBuffer9* _vertexBuffer = nullptr;
+  ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
   int _columns;
   int _rows;
   int _firstColumn;
