@@ -1,0 +1,103 @@
+#include "engine/com_ref.h"
+
+#include <gtest/gtest.h>
+
+#include <utility>
+
+#include "platform/ref_counted.h"
+
+namespace {
+
+// The platform's own reference counting, noting when the last reference goes.
+class Counted : public RefCounted<IUnknown> {
+ public:
+  explicit Counted(bool& deleted) : _deleted(deleted) {}
+  ~Counted() override { _deleted = true; }
+
+ private:
+  bool& _deleted;
+};
+
+ULONG References(IUnknown* object) {
+  object->AddRef();
+  return object->Release();
+}
+
+TEST(ComRef, CountsEveryWayOfHolding) {
+  struct Case {
+    const char* what;
+    // Takes the one reference a new object starts with and leaves what the refs hold.
+    void (*hold)(IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>& second);
+    ULONG references;
+    bool firstHolds;
+    bool secondHolds;
+  };
+  const Case cases[] = {
+      {"adopted",
+       [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>&) {
+         first = ComRef<IUnknown>::Adopt(made);
+       },
+       1, true, false},
+      {"copied",
+       [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>& second) {
+         first = ComRef<IUnknown>::Adopt(made);
+         second = first;
+       },
+       2, true, true},
+      {"moved",
+       [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>& second) {
+         first = ComRef<IUnknown>::Adopt(made);
+         second = std::move(first);
+       },
+       1, false, true},
+      {"retained twice",
+       [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>&) {
+         first.retain(made);
+         first.retain(made);
+         made->Release();
+       },
+       1, true, false},
+      {"written through out",
+       [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>&) { *first.out() = made; }, 1,
+       true, false},
+      {"copied onto itself",
+       [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>&) {
+         first = ComRef<IUnknown>::Adopt(made);
+         ComRef<IUnknown>& same = first;
+         first = same;
+       },
+       1, true, false},
+  };
+  for (const Case& c : cases) {
+    bool deleted = false;
+    {
+      ComRef<IUnknown> first;
+      ComRef<IUnknown> second;
+      IUnknown* made = new Counted(deleted);
+      c.hold(made, first, second);
+      EXPECT_EQ(References(made), c.references) << c.what;
+      EXPECT_EQ(static_cast<bool>(first), c.firstHolds) << c.what;
+      EXPECT_EQ(static_cast<bool>(second), c.secondHolds) << c.what;
+      EXPECT_FALSE(deleted) << c.what;
+    }
+    EXPECT_TRUE(deleted) << c.what << ": the last holder releases";
+  }
+}
+
+TEST(ComRef, ReleasesWhatItHeldBeforeTakingTheNext) {
+  bool firstDeleted = false;
+  bool secondDeleted = false;
+  bool thirdDeleted = false;
+  ComRef<IUnknown> ref = ComRef<IUnknown>::Adopt(new Counted(firstDeleted));
+  *ref.out() = new Counted(secondDeleted);
+  EXPECT_TRUE(firstDeleted) << "out releases the one held";
+  auto* next = new Counted(thirdDeleted);
+  ref.retain(next);
+  next->Release();
+  EXPECT_TRUE(secondDeleted) << "retain releases the one held";
+  ref.reset();
+  EXPECT_TRUE(thirdDeleted);
+  EXPECT_FALSE(ref);
+}
+
+}  // namespace
