@@ -123,19 +123,19 @@ int HeadlessRunner::run() {
     timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height);
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
-  D3D* engine = nullptr;
+  std::unique_ptr<D3D> engine;
   if (timeDemo) {
-    engine = new D3D(*timeDemo, [&timeDemo] {
+    engine = std::make_unique<D3D>(*timeDemo, [&timeDemo] {
       Terrain* terrain = nullptr;
       SceneObjects scene = MakeStandardScene(&terrain);
       timeDemo->addFlight(scene, *terrain);
       return scene;
     });
   } else {
-    engine = new D3D(host, [] { return MakeStandardScene(); });
+    engine = std::make_unique<D3D>(host, [] { return MakeStandardScene(); });
   }
   std::unique_lock<std::mutex> lock(_lock);
-  _engine = engine;
+  _engine = engine.get();
   _changed.notify_all();
   // The render thread reports the stop it makes; an engine that ends by itself (a failed
   // initialisation) is noticed by looking at it now and then.
@@ -149,7 +149,7 @@ int HeadlessRunner::run() {
   engine->lastFrameStatistics(lines);
   const long rendered = engine->framesRendered();
   const std::int32_t result = engine->runResult();
-  delete engine;
+  engine.reset();
 
   if (rendered > 0)
     for (const char* line : lines) std::printf("%s\n", line);
