@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/camera.h"
 #include "engine/com_ref.h"
 #include "engine/engine_services.h"
 #include "engine/host.h"
-#include "engine/object.h"
 #include "engine/scene_objects.h"
 #include "engine/thread.h"
 #include "platform/d3d9.h"
