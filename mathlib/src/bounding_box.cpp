@@ -79,6 +79,29 @@ void BoundingBox::ComputeMinMaxPoint(const std::vector<Vector>& points, Vector& 
            static_cast<int>(points.size()), minPoint, maxPoint);
 }
 
+// The corners take only four values per axis (see computeAllCorners), so each
+// product of a normal component with a coordinate is formed once, and
+// corners 0 and 3, and 4 and 7, share their x and y partial sum. Every
+// distance is still ((nx * x + ny * y) + nz * z) + d, exactly as
+// Plane::distanceFromPoint computes it for the corner.
+int BoundingBox::_classifyByEveryCorner(const Plane& plane) const {
+  const Vector& n = plane._normal;
+  const Vector* c = _corners;
+  const float xLow = n.x * c[0].x, x1 = n.x * c[1].x, xHigh = n.x * c[4].x, x5 = n.x * c[5].x;
+  const float yLow = n.y * c[0].y, y2 = n.y * c[2].y, yHigh = n.y * c[4].y, y6 = n.y * c[6].y;
+  const float zLow = n.z * c[0].z, z3 = n.z * c[3].z, zHigh = n.z * c[4].z, z7 = n.z * c[7].z;
+  const float xyLow = xLow + yLow, xyHigh = xHigh + yHigh;
+  const float d = plane._d;
+  const float distances[8] = {(xyLow + zLow) + d,         ((x1 + yLow) + zLow) + d,
+                              ((xLow + y2) + zLow) + d,   (xyLow + z3) + d,
+                              (xyHigh + zHigh) + d,       ((x5 + yHigh) + zHigh) + d,
+                              ((xHigh + y6) + zHigh) + d, (xyHigh + z7) + d};
+  const bool side = distances[0] > 0.0f;
+  for (int i = 1; i < 8; ++i)
+    if ((distances[i] > 0.0f) != side) return IntersectionCodes::INTERSECTING;
+  return side ? IntersectionCodes::OUTSIDE : IntersectionCodes::INSIDE;
+}
+
 // Corners 1 to 3 step from the minimum and 5 to 7 from the maximum by the
 // extent, so a box given with max below min keeps the same formulas.
 void BoundingBox::computeAllCorners(const Vector& minPoint, const Vector& maxPoint) {
