@@ -8,6 +8,17 @@
 #include "test_util.h"
 
 namespace vantra {
+namespace kernels {
+
+const char* KernelName(PointKernel kernel) {
+  static const char* const names[] = {"Plain", "AvxFma", "Avx512"};
+  return names[static_cast<int>(kernel)];
+}
+
+void PrintTo(PointKernel kernel, std::ostream* out) { *out << KernelName(kernel); }
+
+}  // namespace kernels
+
 namespace {
 
 using kernels::PointKernel;
@@ -58,15 +69,12 @@ TEST_P(PointKernels, TransformEveryPointExactlyAndNothingElse) {
   }
 }
 
-std::string KernelName(const ::testing::TestParamInfo<PointKernel>& info) {
-  static const char* const names[] = {"Plain", "AvxFma", "Avx512"};
-  return names[static_cast<int>(info.param)];
-}
-
 INSTANTIATE_TEST_SUITE_P(EachKernel, PointKernels,
                          ::testing::Values(PointKernel::Plain, PointKernel::AvxFma,
                                            PointKernel::Avx512),
-                         KernelName);
+                         [](const ::testing::TestParamInfo<PointKernel>& info) {
+                           return std::string(kernels::KernelName(info.param));
+                         });
 
 TEST(PointKernels, TheWidestSupportedKernelIsChosen) {
   const PointKernel widest = kernels::Widest();
