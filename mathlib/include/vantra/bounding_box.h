@@ -46,7 +46,8 @@ class VANTRA_API BoundingBox {
  private:
   void computeAllCorners(const Vector& minPoint, const Vector& maxPoint);
   // The plane test from every corner's distance, for boxes whose corners take
-  // more than two values on some axis.
+  // more than two values on some axis. Pure, so that a caller's loop over
+  // planes may check the box once, outside the loop.
   __attribute__((pure)) int _classifyByEveryCorner(const Plane& plane) const;
 
   Vector _corners[8];
