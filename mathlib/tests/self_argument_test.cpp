@@ -1,6 +1,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "test_util.h"
 
@@ -218,6 +219,20 @@ const SelfArgumentCase kCases[] = {
        BoundingBox box = kBox, copy = box;
        box = self ? box : copy;
        return Bytes(box);
+     }},
+    {"ComputeCenterPoint into one of its points",
+     [](bool self) {
+       std::vector<Vector> points = {kVector, kOtherVector, Vector(2, 9, -1)};
+       Vector copy = points[0];
+       BoundingSphere::ComputeCenterPoint(points, self ? points[0] : copy);
+       return Bytes(self ? points[0] : copy);
+     }},
+    {"ComputeMinMaxPoint into its own points",
+     [](bool self) {
+       std::vector<Vector> points = {kVector, kOtherVector, Vector(2, 9, -1)};
+       Vector lo = points[1], hi = points[2];
+       BoundingBox::ComputeMinMaxPoint(points, self ? points[1] : lo, self ? points[2] : hi);
+       return self ? Bytes(points[1]) + Bytes(points[2]) : Bytes(lo) + Bytes(hi);
      }},
     {"sphere.merge(sphere, other)",
      [](bool self) {
