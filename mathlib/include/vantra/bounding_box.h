@@ -49,9 +49,31 @@ class VANTRA_API BoundingBox {
   // more than two values on some axis. Pure, so that a caller's loop over
   // planes may check the box once, outside the loop.
   __attribute__((pure)) int _classifyByEveryCorner(const Plane& plane) const;
+#if defined(__SSE2__)
+  // Corners 0 and 4 into lo and hi (lane 3 holds corner 1's and corner 5's
+  // x), the values that step towards the maximum (corner 1's x, 2's y, 3's z)
+  // into towardsHi and those towards the minimum (5's x, 6's y, 7's z) into
+  // towardsLo.
+  VANTRA_INLINE void _loadCornerValues(__m128& lo, __m128& hi, __m128& towardsHi,
+                                       __m128& towardsLo) const;
+#endif
 
   Vector _corners[8];
 };
+
+#if defined(__SSE2__)
+// The 24 floats of the corners as six loads.
+VANTRA_INLINE void BoundingBox::_loadCornerValues(__m128& lo, __m128& hi, __m128& towardsHi,
+                                                  __m128& towardsLo) const {
+  const float* f = &_corners[0].x;
+  lo = _mm_loadu_ps(f);
+  hi = _mm_loadu_ps(f + 12);
+  towardsHi = _mm_movehl_ps(_mm_unpackhi_ps(_mm_loadu_ps(f + 8), hi),
+                            _mm_unpackhi_ps(lo, _mm_loadu_ps(f + 4)));
+  towardsLo = _mm_movehl_ps(_mm_unpackhi_ps(_mm_loadu_ps(f + 20), _mm_loadu_ps(f + 20)),
+                            _mm_unpackhi_ps(hi, _mm_loadu_ps(f + 16)));
+}
+#endif
 
 // In a box whose corners take exactly two values per axis (corner 1's x is
 // the maximum's, corner 5's x the minimum's, and so on), the corners with the
@@ -65,18 +87,11 @@ class VANTRA_API BoundingBox {
 // eight corners.
 VANTRA_INLINE int BoundingBox::testIntersectionWithPlane(const Plane& plane, float*) const {
 #if defined(__SSE2__)
-  // The 24 floats of the corners as six loads; lane 3 of corners 0 and 4
-  // holds corner 1's and corner 5's x.
-  const float* f = &_corners[0].x;
-  const __m128 lo = _mm_loadu_ps(f), hi = _mm_loadu_ps(f + 12);
+  __m128 lo, hi, towardsHi, towardsLo;
+  _loadCornerValues(lo, hi, towardsHi, towardsLo);
+  const __m128 twoValues = _mm_and_ps(_mm_cmpeq_ps(towardsHi, hi), _mm_cmpeq_ps(towardsLo, lo));
   // Corner 1's x, 2's y and 3's z must be the maximum's, corner 5's x, 6's y
   // and 7's z the minimum's.
-  const __m128 towardsHi = _mm_movehl_ps(_mm_unpackhi_ps(_mm_loadu_ps(f + 8), hi),
-                                         _mm_unpackhi_ps(lo, _mm_loadu_ps(f + 4)));
-  const __m128 towardsLo =
-      _mm_movehl_ps(_mm_unpackhi_ps(_mm_loadu_ps(f + 20), _mm_loadu_ps(f + 20)),
-                    _mm_unpackhi_ps(hi, _mm_loadu_ps(f + 16)));
-  const __m128 twoValues = _mm_and_ps(_mm_cmpeq_ps(towardsHi, hi), _mm_cmpeq_ps(towardsLo, lo));
   if ((_mm_movemask_ps(twoValues) & 7) != 7) return _classifyByEveryCorner(plane);
   // Per axis the smaller and the larger coordinate (a box may be given with
   // its maximum below its minimum); both are finite here.
