@@ -1,5 +1,6 @@
 #include "platform/scripted_input_source.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -23,6 +24,11 @@ bool ParseInteger(const std::string& token, int base, long* value) {
   if (errno != 0 || *end != '\0') return false;
   *value = parsed;
   return true;
+}
+
+// Motion summed over a frame's lines saturates instead of wrapping round.
+std::int32_t ClampToInt32(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
 bool ParseUpDown(const std::string& token, bool* down) {
@@ -184,8 +190,8 @@ void ScriptedInputSource::readKeyboard(std::uint8_t keys[256]) {
 }
 
 void ScriptedInputSource::readMouse(DIMOUSESTATE* state) {
-  state->lX = _dx;
-  state->lY = _dy;
+  state->lX = ClampToInt32(_dx);
+  state->lY = ClampToInt32(_dy);
   state->lZ = 0;
   std::memcpy(state->rgbButtons, _buttons, sizeof(_buttons));
   _dx = 0;

@@ -55,8 +55,9 @@ class ScriptedInputSource : public InputSource {
   long _frame = -1;
   std::uint8_t _keys[256] = {};
   std::uint8_t _buttons[4] = {};
-  std::int32_t _dx = 0;
-  std::int32_t _dy = 0;
+  // 64 bits: a frame's motion is summed over all its mouse lines.
+  std::int64_t _dx = 0;
+  std::int64_t _dy = 0;
   std::function<void()> _onQuit;
   std::atomic<bool> _quitRequested{false};
 };
