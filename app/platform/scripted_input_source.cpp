@@ -153,9 +153,15 @@ bool ScriptedInputSource::load(const std::string& path, std::string* error) {
     *error = "cannot read \"" + path + "\": " + std::strerror(errno);
     return false;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return parse(text.str(), error);
+  // One byte past the limit tells a script too large, or an endless stream, from one that fits.
+  std::string text(MaxScriptBytes + 1, '\0');
+  file.read(&text[0], static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(file.gcount()));
+  if (text.size() > MaxScriptBytes) {
+    *error = "\"" + path + "\" is larger than " + std::to_string(MaxScriptBytes >> 20) + " MiB";
+    return false;
+  }
+  return parse(text, error);
 }
 
 void ScriptedInputSource::setQuitCallback(std::function<void()> callback) {

@@ -26,7 +26,10 @@ class ScriptedInputSource : public InputSource {
   // frame out of order, leaves the script empty, writes a message naming the line into
   // *error and returns false.
   bool parse(const std::string& text, std::string* error);
-  // parse() on the contents of the file at path.
+  // A script file holds at most this many bytes.
+  static constexpr std::size_t MaxScriptBytes = 16 * 1024 * 1024;
+  // parse() on the contents of the file at path; larger files and endless streams are
+  // refused.
   bool load(const std::string& path, std::string* error);
 
   // Called on the polling thread when a frame's events include quit.
