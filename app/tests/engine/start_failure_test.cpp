@@ -1,6 +1,7 @@
 // The engine when the system refuses it a render thread.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -9,7 +10,15 @@
 
 namespace {
 
-// Pages of address space the process holds now.
+// The sanitizers' own mappings do not fit under an address-space limit.
+constexpr bool kSanitized =
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    true;
+#else
+    false;
+#endif
+
+// Bytes of address space the process holds now.
 rlim_t AddressSpaceInUse() {
   std::ifstream statm("/proc/self/statm");
   rlim_t pages = 0;
@@ -30,11 +39,8 @@ void StartWithoutRoomForAThread() {
 }  // namespace
 
 TEST(EngineStartFailureDeathTest, ReportsAThreadThatCannotStartAndExits) {
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the sanitizers' own mappings do not fit under an address-space limit";
-#else
+  if (kSanitized) GTEST_SKIP() << "an address-space limit leaves no room for the sanitizers";
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(StartWithoutRoomForAThread(), ::testing::ExitedWithCode(1),
               "cannot start the render thread: .+");
-#endif
 }
