@@ -109,8 +109,8 @@ class Input {
   std::uint64_t _regularSize = NoSize;
 };
 
-// One colour channel of a bit-field pixel, widened to 8 bits the way the common decoders do
-// it, so that 5- and 6-bit channels reach full range.
+// One colour channel of a bit-field pixel, widened to 8 bits by repeating its top bits, so
+// that a 5-bit channel's largest value becomes 255.
 struct Channel {
   std::uint32_t mask = 0;
   int shift = 0;
@@ -368,10 +368,10 @@ HRESULT BitmapFile::Read(const char* path, Image* image, UINT maxSide) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
   if (!file) return Reject(path, D3DERR_NOTFOUND, Reason("cannot open (%s)", std::strerror(errno)));
   Input in(file.get());
-  auto layout = std::make_unique<Layout>();
-  std::string why = ReadHeaders(in, maxSide, layout.get());
+  Layout layout;
+  std::string why = ReadHeaders(in, maxSide, &layout);
   Image decoded;
-  if (why.empty()) why = ReadPixels(in, *layout, &decoded);
+  if (why.empty()) why = ReadPixels(in, layout, &decoded);
   if (!why.empty()) return Reject(path, D3DXERR_INVALIDDATA, why);
   *image = std::move(decoded);
   return D3D_OK;
