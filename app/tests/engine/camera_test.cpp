@@ -3,10 +3,8 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "engine/input_devices.h"
+#include "camera_steering.h"
 #include "platform/dinput_keys.h"
-#include "platform/event_input_source.h"
-#include "scene/app_camera.h"
 #include "vantra/intersection_codes.h"
 
 namespace {
@@ -18,58 +16,12 @@ using vantra::Vector;
 
 constexpr float kPi = 3.14159265f;
 
-Vector Row(const Matrix& m, int row) { return Vector(m(row, 0), m(row, 1), m(row, 2)); }
-
 float Length(const Vector& v) { return std::sqrt(v.magnitudeSquare()); }
 
 Vector Normalised(Vector v) {
   v.normalize();
   return v;
 }
-
-void ExpectNear(const Vector& actual, const Vector& expected, float tolerance, const char* why) {
-  EXPECT_NEAR(actual.x, expected.x, tolerance) << why;
-  EXPECT_NEAR(actual.y, expected.y, tolerance) << why;
-  EXPECT_NEAR(actual.z, expected.z, tolerance) << why;
-}
-
-// A camera as the engine sets it up, steered from a real input source one frame at a time.
-class Steering {
- public:
-  Steering() {
-    _input.create(&_source);
-    _input.setKeyboardAcquired(true);
-    _input.setMouseAcquired(true);
-    camera.setDefaultMoveScale(800.0f);
-    camera.reset(nullptr, nullptr);
-  }
-
-  // One frame with these keys and buttons held (released afterwards) and this motion.
-  void frame(std::initializer_list<std::uint8_t> keys = {}, int dx = 0, int dy = 0,
-             std::initializer_list<int> buttons = {}) {
-    for (std::uint8_t key : keys) _source.setKey(key, true);
-    for (int button : buttons) _source.setButton(button, true);
-    _source.addMotion(dx, dy);
-    _input.pollKeyboard();
-    _input.pollMouse();
-    camera.steer(_input);
-    _source.releaseAll();
-  }
-  void frames(int count, std::initializer_list<std::uint8_t> keys) {
-    for (int i = 0; i < count; ++i) frame(keys);
-  }
-
-  Vector position() { return Row(camera.cameraWorldMatrix(), 3); }
-  Vector right() { return Row(camera.cameraWorldMatrix(), 0); }
-  Vector up() { return Row(camera.cameraWorldMatrix(), 1); }
-  Vector forward() { return Row(camera.cameraWorldMatrix(), 2); }
-
-  AppCamera camera;
-
- private:
-  EventInputSource _source;
-  InputDevices _input;
-};
 
 TEST(AppCamera, StartPoseStandsStillInFlightMode) {
   Steering s;

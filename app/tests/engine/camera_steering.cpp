@@ -1,0 +1,29 @@
+#include "camera_steering.h"
+
+Steering::Steering() {
+  _input.create(&_source);
+  _input.setKeyboardAcquired(true);
+  _input.setMouseAcquired(true);
+  camera.setDefaultMoveScale(800.0f);
+  camera.reset(nullptr, nullptr);
+}
+
+void Steering::frame(std::initializer_list<std::uint8_t> keys, int dx, int dy,
+                     std::initializer_list<int> buttons) {
+  for (std::uint8_t key : keys) _source.setKey(key, true);
+  for (int button : buttons) _source.setButton(button, true);
+  _source.addMotion(dx, dy);
+  _input.pollKeyboard();
+  _input.pollMouse();
+  camera.steer(_input);
+  _source.releaseAll();
+}
+
+void Steering::frames(int count, std::initializer_list<std::uint8_t> keys) {
+  for (int i = 0; i < count; ++i) frame(keys);
+}
+
+vantra::Vector Steering::_row(int row) {
+  const vantra::Matrix& m = camera.cameraWorldMatrix();
+  return vantra::Vector(m(row, 0), m(row, 1), m(row, 2));
+}

@@ -1,0 +1,42 @@
+// An application camera as the engine sets it up, steered from a real input source one
+// frame at a time, for the camera's key and mouse tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+
+#include "engine/input_devices.h"
+#include "platform/event_input_source.h"
+#include "scene/app_camera.h"
+
+inline void ExpectNear(const vantra::Vector& actual, const vantra::Vector& expected,
+                       float tolerance, const char* why) {
+  EXPECT_NEAR(actual.x, expected.x, tolerance) << why;
+  EXPECT_NEAR(actual.y, expected.y, tolerance) << why;
+  EXPECT_NEAR(actual.z, expected.z, tolerance) << why;
+}
+
+class Steering {
+ public:
+  Steering();
+
+  // One frame with these keys and buttons held (released afterwards) and this motion.
+  void frame(std::initializer_list<std::uint8_t> keys = {}, int dx = 0, int dy = 0,
+             std::initializer_list<int> buttons = {});
+  void frames(int count, std::initializer_list<std::uint8_t> keys);
+
+  vantra::Vector position() { return _row(3); }
+  vantra::Vector right() { return _row(0); }
+  vantra::Vector up() { return _row(1); }
+  vantra::Vector forward() { return _row(2); }
+
+  AppCamera camera;
+
+ private:
+  vantra::Vector _row(int row);
+
+  EventInputSource _source;
+  InputDevices _input;
+};

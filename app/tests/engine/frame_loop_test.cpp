@@ -1,0 +1,155 @@
+// The frame loop's order within a frame and its way out when a scene object fails.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/d3d.h"
+#include "scene/app_camera.h"
+#include "scene/object.h"
+#include "scene/test_light.h"
+#include "test_host.h"
+
+namespace {
+
+using vantra::Matrix;
+using vantra::Vector;
+
+// The terrain's bitmaps are not where these tests run: it leaves the scene at once.
+const std::string kResetFailed = "during obejct reset(): error";
+
+enum class Phase { Update, Render };
+
+// What a failing object saw before the engine stopped calling it.
+struct Calls {
+  int updates = 0;
+  int renders = 0;
+};
+
+// Throws from update or render in the frame given, either a result code or something else.
+class FailingObject : public Object {
+ public:
+  FailingObject(Calls& calls, Phase phase, int frame, bool resultCode)
+      : _calls(calls), _phase(phase), _frame(frame), _resultCode(resultCode) {}
+  void hook(std::uint32_t) override {}
+  const GUID* classId() const override { return &kId; }
+  void reset(D3D*, IDirect3DDevice9*) override {}
+  void update() override {
+    ++_calls.updates;
+    if (_phase == Phase::Update) _failInFrame(_calls.updates - 1);
+  }
+  void render() override {
+    ++_calls.renders;
+    if (_phase == Phase::Render) _failInFrame(_calls.renders - 1);
+  }
+
+  static constexpr std::int32_t kCode = static_cast<std::int32_t>(D3DERR_INVALIDCALL);
+
+ private:
+  void _failInFrame(int frame) {
+    if (frame != _frame) return;
+    if (_resultCode) throw kCode;
+    throw std::runtime_error("lost a resource");
+  }
+
+  static constexpr GUID kId = {0x61, 0x62, 0x63, {0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x6B}};
+  Calls& _calls;
+  const Phase _phase;
+  const int _frame;
+  const bool _resultCode;
+};
+
+// A failure in frame 3 ends the loop there: frames 0 to 2 were presented, the failing frame
+// is not, no later frame starts, the input is released and the last lines stay readable.
+TEST(FrameLoop, ObjectFailureEndsTheLoopInItsFrame) {
+  struct Case {
+    Phase phase;
+    bool resultCode;
+    std::int32_t runResult;
+    int renders;
+    const char* why;
+  };
+  const Case cases[] = {
+      {Phase::Update, true, FailingObject::kCode, 3, "result code from update"},
+      {Phase::Render, true, FailingObject::kCode, 4, "result code from render"},
+      {Phase::Update, false, -1, 3, "other exception from update"},
+      {Phase::Render, false, -1, 4, "other exception from render"},
+  };
+  for (const Case& c : cases) {
+    Calls calls;
+    ScriptedEngine run("20 quit\n", {new FailingObject(calls, c.phase, 3, c.resultCode)});
+    D3D& engine = run.finish();
+    EXPECT_EQ(engine.runResult(), c.runResult) << c.why;
+    EXPECT_EQ(engine.framesRendered(), 3) << c.why;
+    EXPECT_EQ(calls.updates, 4) << c.why;
+    EXPECT_EQ(calls.renders, c.renders) << c.why;
+    EXPECT_EQ(engine.input(), nullptr) << c.why << ": input released";
+    EXPECT_FALSE(engine.isInputAcquired()) << c.why;
+    EXPECT_EQ(run.host().messages(), std::vector<std::string>{kResetFailed})
+        << c.why << ": a failing frame shows no message box";
+    char lines[D3D::kStatisticsLines][D3D::kStatisticsLineSize];
+    engine.lastFrameStatistics(lines);
+    EXPECT_EQ(std::strncmp(lines[0], "Theoretical (averaged) --- fps:", 31), 0) << c.why;
+    EXPECT_EQ(std::strstr(lines[2], "inf"), nullptr)
+        << c.why << ": the lines of frame 2, whose frame time is known: " << lines[2];
+  }
+}
+
+// Records, while the scene is drawn, the direction of the engine's TestLight and the forward
+// axis of the active camera: both were updated earlier in the same frame.
+class LightAndCameraProbe : public Object {
+ public:
+  struct Sample {
+    Vector light;
+    Vector camera;
+  };
+
+  LightAndCameraProbe(std::int32_t lightIndex, std::vector<Sample>& samples)
+      : _lightIndex(lightIndex), _samples(samples) {}
+  void hook(std::uint32_t) override {}
+  const GUID* classId() const override { return &kId; }
+  void reset(D3D* engine, IDirect3DDevice9* device) override {
+    _engine = engine;
+    _device = device;
+  }
+  void update() override {}
+  void render() override {
+    D3DLIGHT9 light = {};
+    _device->GetLight(_lightIndex, &light);
+    const Matrix& m = _engine->activeCamera()->cameraWorldMatrix();
+    _samples.push_back({Vector(light.Direction.x, light.Direction.y, light.Direction.z),
+                        Vector(m(2, 0), m(2, 1), m(2, 2))});
+  }
+
+ private:
+  static constexpr GUID kId = {0x71, 0x72, 0x73, {0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A, 0x7B}};
+  const std::int32_t _lightIndex;
+  std::vector<Sample>& _samples;
+  D3D* _engine = nullptr;
+  IDirect3DDevice9* _device = nullptr;
+};
+
+// Cameras are updated before objects: in frames 1 and 2 the camera turns (to pitch 1 and 2
+// degrees), and the light already points along the new forward axis in the same frame.
+TEST(FrameLoop, LightFollowsACameraThatMovesInTheSameFrame) {
+  const std::int32_t engineLight = TestLight().lightIndex() + 1;
+  std::vector<LightAndCameraProbe::Sample> samples;
+  ScriptedEngine run("1 key F2 down\n1 key UP down\n3 key F2 up\n3 key UP up\n4 quit\n",
+                     {new LightAndCameraProbe(engineLight, samples)});
+  run.finish();
+  ASSERT_EQ(samples.size(), 5u);
+  for (std::size_t frame = 0; frame < samples.size(); ++frame) {
+    EXPECT_EQ(samples[frame].light.x, samples[frame].camera.x) << "frame " << frame;
+    EXPECT_EQ(samples[frame].light.y, samples[frame].camera.y) << "frame " << frame;
+    EXPECT_EQ(samples[frame].light.z, samples[frame].camera.z) << "frame " << frame;
+  }
+  for (std::size_t frame : {1u, 2u})
+    EXPECT_GT(std::fabs(samples[frame].camera.y - samples[frame - 1].camera.y), 0.01f)
+        << "the camera turned in frame " << frame;
+}
+
+}  // namespace
