@@ -2,7 +2,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #include "engine/high_res_clock.h"
 #include "engine/input_devices.h"
@@ -44,7 +46,17 @@ D3D::D3D(Host& host, const SceneFactory& makeScene) : _host(host) {
   _cameraFollower = scene.cameraFollower;
   _followCamera = std::move(scene.followCamera);
 
-  start();
+  try {
+    start();
+  } catch (const std::system_error& failure) {
+    // Without its render thread the program cannot run: say why, free the scene and end.
+    const std::string text = std::string("cannot start the render thread: ") + failure.what();
+    std::fprintf(stderr, "%s\n", text.c_str());
+    _host.messageBox(text, "Fatal", MB_OK | MB_ICONERROR);
+    for (std::unique_ptr<Object>& object : _objects) object.reset();
+    for (std::unique_ptr<Camera>& camera : _cameras) camera.reset();
+    std::exit(1);
+  }
   resume();
 }
 
