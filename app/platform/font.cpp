@@ -61,7 +61,7 @@ HRESULT Font::Create(Device* device, const D3DXFONT_DESCA& description, ID3DXFon
   Font* created = new Font(device);
   const bool made = created->_rasterise(description) && created->_createProgram();
   // Making the atlas and the program changed bindings behind the device's back.
-  device->forgetGlState();
+  device->glState().reset();
   if (!made) {
     created->Release();
     return E_FAIL;
@@ -221,8 +221,13 @@ INT Font::DrawText(ID3DXSprite*, const char* pString, INT Count, RECT* pRect, DW
   const INT height = lines * _lineHeight;
   if (vertices.empty()) return height;
 
-  int width = 0, targetHeight = 0;
-  _device->beginOverlay(&width, &targetHeight);
+  // The text goes over the back buffer with OpenGL state of its own, which the device then
+  // issues again before its next draw.
+  const SwapChain& target = _device->swapChain();
+  target.bindBack();
+  _device->glState().reset();
+  const int width = static_cast<int>(target.width());
+  const int targetHeight = static_cast<int>(target.height());
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
