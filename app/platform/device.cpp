@@ -385,7 +385,7 @@ HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool
     _programPatches = patches;
   }
   ShaderCache::Program& program = *_program;
-  _glState.useProgram(program.name);
+  _glState.useProgram(program.name.get());
   if (program.uniformVersion != _state.uniformVersion()) {
     FixedFunctionUniforms::Upload(program, _state, _maxTessellationLevel);
     program.uniformVersion = _state.uniformVersion();

@@ -1,12 +1,14 @@
 // A move-only owner of one OpenGL object name: it deletes the object when it goes, moves
 // but never copies, so a name has exactly one owner. Owners must go on the render thread
-// while the context is current; away from it, `release` gives the name up without a GL
-// call (destroying the context frees the object).
+// while the context is current; away from it, `release` or `dispose` give the name up
+// without a GL call (destroying the context frees the object).
 #pragma once
 
 #include <epoxy/gl.h>
 
 #include <utility>
+
+#include "platform/context_link.h"
 
 template <class Kind>
 class GlName {
@@ -34,6 +36,17 @@ class GlName {
     _name = name;
   }
   GLuint release() { return std::exchange(_name, 0); }
+  // For a resource that may go on any thread: deletes the object and counts the deletion
+  // where `context` is usable, else gives the name up.
+  void dispose(ContextLink& context) {
+    if (_name == 0) return;
+    if (!context.usable()) {
+      release();
+      return;
+    }
+    reset();
+    context.noteDeletion();
+  }
 
  private:
   GLuint _name = 0;
