@@ -11,6 +11,13 @@
 #include "platform/surface.h"
 #include "platform/texture.h"
 
+namespace {
+
+// The widest and highest back buffer the device makes.
+constexpr UINT MaxBackBufferSide = 16384;
+
+}  // namespace
+
 bool Device::IsDepthFormatSupported(D3DFORMAT format) {
   return GlTranslation::DepthInternalFormat(format) != 0;
 }
@@ -40,7 +47,8 @@ HRESULT Device::Create(RenderWindow* window, D3DPRESENT_PARAMETERS* parameters,
     parameters->BackBufferWidth = static_cast<UINT>(std::max<LONG>(client.right - client.left, 1));
   if (parameters->BackBufferHeight == 0)
     parameters->BackBufferHeight = static_cast<UINT>(std::max<LONG>(client.bottom - client.top, 1));
-  if (parameters->BackBufferWidth > 16384 || parameters->BackBufferHeight > 16384)
+  if (parameters->BackBufferWidth > MaxBackBufferSide ||
+      parameters->BackBufferHeight > MaxBackBufferSide)
     return D3DERR_INVALIDCALL;
   if (parameters->BackBufferFormat == D3DFMT_UNKNOWN)
     parameters->BackBufferFormat = D3DFMT_X8R8G8B8;

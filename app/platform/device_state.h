@@ -21,6 +21,8 @@ class DeviceState {
   // Texture stages and samplers a caller may address; the shading uses the first
   // ShaderCache::Stages of them.
   static constexpr DWORD TextureStageCount = 8;
+  // Stage and sampler state types are numbered below these (the last are 32 and 13); a
+  // caller may set any of them, though only some have an effect here.
   static constexpr DWORD StageStateCount = 33;
   static constexpr DWORD SamplerStateCount = 14;
   // Texture coordinate sets in a vertex format, and the sets a stage may read.
