@@ -343,45 +343,6 @@ void Device::_bindTextures() {
   }
 }
 
-// The attribute pointers live in the device's vertex array, which nothing else binds to,
-// so they stay valid until the stream, its offset, stride or format change.
-void Device::_bindVertexLayout(GLuint vertexBuffer, UINT offset, UINT stride) {
-  const DWORD fvf = _state.fvf();
-  if (_glState.vertexLayoutIs(vertexBuffer, offset, stride, fvf)) return;
-  glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
-  auto attribute = [&](GLuint location, GLint size, GLenum type, GLboolean normalised, UINT at) {
-    glEnableVertexAttribArray(location);
-    glVertexAttribPointer(location, size, type, normalised, static_cast<GLsizei>(stride),
-                          reinterpret_cast<const void*>(static_cast<std::uintptr_t>(offset + at)));
-  };
-  UINT at = 0;
-  attribute(0, 3, GL_FLOAT, GL_FALSE, at);
-  at += 12;
-  if (fvf & D3DFVF_NORMAL) {
-    attribute(1, 3, GL_FLOAT, GL_FALSE, at);
-    at += 12;
-  } else {
-    glDisableVertexAttribArray(1);
-  }
-  if (fvf & D3DFVF_DIFFUSE) {
-    // 0xAARRGGBB words are B, G, R, A in memory.
-    attribute(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, at);
-    at += 4;
-  } else {
-    glDisableVertexAttribArray(2);
-  }
-  const UINT sets = DeviceState::TexCoordCount(fvf);
-  for (UINT set = 0; set < DeviceState::TexCoordSetCount; ++set) {
-    if (set < sets) {
-      attribute(3 + set, 2, GL_FLOAT, GL_FALSE, at);
-      at += 8;
-    } else {
-      glDisableVertexAttribArray(3 + set);
-    }
-  }
-  _glState.setVertexLayout(vertexBuffer, offset, stride, fvf);
-}
-
 HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches) {
   _glState.noteDeletions(_context->deletions());
   if (_glState.fixedStateVersion() != _state.fixedStateVersion()) _applyFixedState();
@@ -399,7 +360,7 @@ HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool
     program.uniformVersion = _state.uniformVersion();
   }
   _bindTextures();
-  _bindVertexLayout(vertexBuffer, offset, stride);
+  _glState.bindVertexLayout(vertexBuffer, offset, stride, _state.fvf());
   return D3D_OK;
 }
 

@@ -97,7 +97,6 @@ class Device : public RefCounted<IDirect3DDevice9> {
   void _applySamplerState(DWORD sampler);
   void _applyFixedState();
   void _bindTextures();
-  void _bindVertexLayout(GLuint vertexBuffer, UINT offset, UINT stride);
   HRESULT _prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches);
   PatchIndexCache::Range _generatedList(D3DPRIMITIVETYPE type, UINT primitives, bool patches);
   void _drawArrayPatches(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex,

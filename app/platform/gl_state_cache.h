@@ -25,10 +25,10 @@ class GlStateCache {
   void useProgram(GLuint program);
   void bindTexture(int unit, GLuint texture);
   void bindIndexBuffer(GLuint buffer);
-  // The vertex array's attribute pointers: which stream, offset, stride and format they
-  // were last set up for.
-  bool vertexLayoutIs(GLuint buffer, UINT offset, UINT stride, DWORD fvf) const;
-  void setVertexLayout(GLuint buffer, UINT offset, UINT stride, DWORD fvf);
+  // Points the vertex attributes at a stream of vertices in the format `fvf`. The pointers
+  // live in the device's vertex array, which nothing else binds to, so they stay valid until
+  // the stream, its offset, stride or format change.
+  void bindVertexLayout(GLuint buffer, UINT offset, UINT stride, DWORD fvf);
 
  private:
   struct VertexLayout {
