@@ -107,11 +107,12 @@ bool Device::_createResources() {
 
 Device::~Device() {
   _state.unbindResources();
-  // Away from the render thread the context is not current: destroying it frees all.
   const bool current = _context->usable();
   _patchIndices.clear();
   _context->detach();
   _shaders.clear(current);
+  // On the render thread the owners delete their objects on the way out. Away from it the
+  // context is not current, and destroying the context frees them.
   if (current) return;
   for (GlSampler& sampler : _samplers) sampler.release();
   _whiteTexture.release();
