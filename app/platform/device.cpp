@@ -56,7 +56,7 @@ HRESULT Device::Create(RenderWindow* window, D3DPRESENT_PARAMETERS* parameters,
 
   Device* created = new Device(window, parameters->BackBufferWidth, parameters->BackBufferHeight,
                                depthFormat, parameters->SwapEffect);
-  if (!created->_createResources()) {
+  if (!created->_createTargets()) {
     created->Release();
     return D3DERR_OUTOFVIDEOMEMORY;
   }
@@ -72,7 +72,7 @@ Device::Device(RenderWindow* window, UINT width, UINT height, D3DFORMAT depthFor
       _swapChain(width, height, depthFormat, swapEffect, _glState),
       _patchIndices(_context) {}
 
-bool Device::_createResources() {
+bool Device::_createTargets() {
   if (!_swapChain.create()) return false;
   _vertexArray = GlVertexArray::Generate();
   glBindVertexArray(_vertexArray.get());

@@ -93,7 +93,7 @@ class Device : public RefCounted<IDirect3DDevice9> {
   Device(RenderWindow* window, UINT width, UINT height, D3DFORMAT depthFormat,
          D3DSWAPEFFECT swapEffect);
   ~Device() override;
-  bool _createResources();
+  bool _createTargets();
   void _applySamplerState(DWORD sampler);
   void _applyFixedState();
   void _bindTextures();
