@@ -13,6 +13,8 @@ packages=(
   libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   # desktop shell and its tests under a virtual display
   qt6-base-dev libx11-dev adwaita-icon-theme xvfb xauth x11-utils xdotool imagemagick
+  # fuzzing with libFuzzer and the sanitizers, and uninitialised reads under memcheck
+  clang-14 libclang-rt-14-dev valgrind
 )
 
 export DEBIAN_FRONTEND=noninteractive

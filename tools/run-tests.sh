@@ -3,7 +3,10 @@
 #   1. the release build with every suite (library, platform, engine, terrain, shell);
 #   2. the AddressSanitizer + UndefinedBehaviorSanitizer build of the suites labelled
 #      "sanitize" (the math library and the hostile bitmap files);
-#   3. the ThreadSanitizer build of the suites labelled "tsan" (threads, engine, input).
+#   3. the ThreadSanitizer build of the suites labelled "tsan" (threads, engine, input);
+#   4. the libFuzzer targets (clang), each run for VANTRA_FUZZ_SECONDS (60 by default) on a
+#      copy of its seed corpus; any finding fails the run and is kept in build/fuzz/findings.
+# Stage 1 includes the hostile-bitmap suite under valgrind's memcheck (label "memcheck").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" -eq 0 ]; then
@@ -15,9 +18,25 @@ cmake --build --preset default
 ctest --preset default
 
 cmake --preset debug
-cmake --build --preset debug --target vantra_tests platform_bitmap_tests
+cmake --build --preset debug --target vantra_tests platform_bitmap_tests platform_bitmap_read_tests
 ctest --preset debug -L sanitize
 
 cmake --preset tsan
 cmake --build --preset tsan --target engine_unit_tests engine_device_tests
 ctest --preset tsan -L tsan
+
+cmake --preset fuzz
+cmake --build --preset fuzz --target bitmap_file_fuzzer bitmap_file_msan_fuzzer script_fuzzer
+fuzz_seconds="${VANTRA_FUZZ_SECONDS:-60}"
+mkdir -p build/fuzz/findings
+for fuzzer in bitmap_file_fuzzer:bitmap bitmap_file_msan_fuzzer:bitmap script_fuzzer:script; do
+  target="${fuzzer%%:*}"
+  corpus="$(mktemp -d)"
+  # New inputs go to the scratch corpus; the seeds in the repository stay as they are.
+  # Standard error is closed for the target itself (the reader reports every refusal there);
+  # libFuzzer and the sanitizers keep their own copy for findings.
+  "build/fuzz/bin/$target" -max_total_time="$fuzz_seconds" -timeout=10 -close_fd_mask=2 \
+    -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$target-" \
+    "$corpus" "fuzz/corpus/${fuzzer##*:}"
+  rm -rf "$corpus"
+done

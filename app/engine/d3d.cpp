@@ -2,7 +2,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <system_error>
 
 #include "engine/high_res_clock.h"
 #include "engine/input_devices.h"
@@ -53,7 +55,17 @@ D3D::D3D(Host& host, std::vector<Object*> extraObjects) : _host(host) {
   _cameras.front()->setDefaultMoveScale(800.0f);
   _objects.insert(_objects.end(), extraObjects.begin(), extraObjects.end());
 
-  start();
+  try {
+    start();
+  } catch (const std::system_error& failure) {
+    // Without its render thread the program cannot run: say why, free the scene and end.
+    const std::string text = std::string("cannot start the render thread: ") + failure.what();
+    std::fprintf(stderr, "%s\n", text.c_str());
+    _host.messageBox(text, "Fatal", MB_OK | MB_ICONERROR);
+    for (Object* object : _objects) delete object;
+    for (AppCamera* camera : _cameras) delete camera;
+    std::exit(1);
+  }
   resume();
 }
 

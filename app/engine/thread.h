@@ -37,7 +37,8 @@ class Thread {
   bool hasFinished() const;
 
   // Creates the worker, waiting at its start gate. Returns a null handle and does nothing
-  // when a worker already exists.
+  // when a worker already exists. Throws std::system_error when the system cannot make a
+  // thread (memory or thread limits); the object is then left without a worker.
   Handle start();
   // Opens the start gate. Returns 1 when the worker was waiting there, otherwise 0.
   std::uint32_t resume();

@@ -1,33 +1,34 @@
 #include "platform/bitmap_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "platform/d3dx9.h"
-
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_BMP
-#define STBI_NO_STDIO
-#define STBI_MAX_DIMENSIONS 16384
-#include <stb_image.h>
 
 namespace {
 
 constexpr std::uint32_t BI_RGB = 0;
 constexpr std::uint32_t BI_BITFIELDS = 3;
 constexpr std::uint32_t BI_ALPHABITFIELDS = 6;
-constexpr std::uint64_t FileHeaderSize = 14;
-// Larger than any bitmap of MaxSide x MaxSide at 32 bits plus headers.
-constexpr long MaxFileSize = 1100L * 1024 * 1024;
+constexpr std::uint32_t FileHeaderSize = 14;
+constexpr std::uint32_t LargestInfoHeader = 124;
+// A plain 40-byte info header keeps its colour masks right after it; later headers hold them
+// at the same place inside.
+constexpr std::uint32_t MasksAt = FileHeaderSize + 40;
 
-std::uint32_t Read16(const std::vector<BYTE>& data, std::size_t at) {
-  return data[at] | (data[at + 1] << 8);
-}
+std::uint32_t Read16(const BYTE* at) { return at[0] | (at[1] << 8); }
 
-std::uint32_t Read32(const std::vector<BYTE>& data, std::size_t at) {
-  return data[at] | (data[at + 1] << 8) | (data[at + 2] << 16) |
-         (static_cast<std::uint32_t>(data[at + 3]) << 24);
+std::uint32_t Read32(const BYTE* at) {
+  return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
 }
 
 void Put16(BYTE* at, std::uint32_t v) {
@@ -40,167 +41,338 @@ void Put32(BYTE* at, std::uint32_t v) {
   Put16(at + 2, v >> 16);
 }
 
-bool ReadWholeFile(const char* path, std::vector<BYTE>* data) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
-  if (!file) return false;
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
-  const long size = std::ftell(file.get());
-  if (size < 0 || size > MaxFileSize || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-  data->resize(static_cast<std::size_t>(size));
-  return size == 0 || std::fread(data->data(), 1, data->size(), file.get()) == data->size();
+std::string Reason(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Reason(const char* format, ...) {
+  char text[256];
+  std::va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text, sizeof text, format, arguments);
+  va_end(arguments);
+  return text;
 }
 
-// What the headers say, after every field has been checked against the file.
-struct Layout {
-  std::uint32_t width;
-  std::uint32_t height;
-  bool topDown;
-  std::uint32_t bitCount;
-  std::uint32_t dataOffset;
-  std::uint64_t rowBytes;
-  std::uint32_t masks[4];  // red, green, blue, alpha
+// The one place that words a refusal: a single line naming the file as the caller gave it.
+HRESULT Reject(const char* path, HRESULT code, const std::string& reason) {
+  std::fprintf(stderr, "%s: %s\n", path, reason.c_str());
+  return code;
+}
+
+// Sequential reads that remember how many bytes the file has yielded, so that a short file
+// can say where it ends.
+class Input {
+ public:
+  explicit Input(std::FILE* file) : _file(file) {
+    struct stat status {};
+    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
+      _regularSize = static_cast<std::uint64_t>(status.st_size);
+  }
+
+  bool read(BYTE* to, std::size_t count) {
+    const std::size_t got = std::fread(to, 1, count, _file);
+    _position += got;
+    return got == count;
+  }
+
+  // Moves forward to offset without keeping what lies between.
+  bool skipTo(std::uint64_t offset) {
+    if (_regularSize != NoSize) {
+      if (offset > _regularSize || fseeko(_file, static_cast<off_t>(offset), SEEK_SET) != 0)
+        return false;
+      _position = offset;
+      return true;
+    }
+    BYTE discard[4096];
+    while (_position < offset)
+      if (!read(discard, static_cast<std::size_t>(
+                             std::min<std::uint64_t>(sizeof discard, offset - _position))))
+        return false;
+    return true;
+  }
+
+  // Where the file ended, for a file found short of `needed` bytes.
+  std::string truncated(std::uint64_t needed) const {
+    const std::uint64_t end = _regularSize != NoSize ? _regularSize : _position;
+    return Reason("truncated (file ends at byte %llu of %llu)",
+                  static_cast<unsigned long long>(end), static_cast<unsigned long long>(needed));
+  }
+
+  std::uint64_t position() const { return _position; }
+  // The whole length of a regular file is known before reading it; a stream's is not.
+  bool shorterThan(std::uint64_t size) const {
+    return _regularSize != NoSize && _regularSize < size;
+  }
+
+ private:
+  static constexpr std::uint64_t NoSize = ~std::uint64_t{0};
+  std::FILE* _file;
+  std::uint64_t _position = 0;
+  std::uint64_t _regularSize = NoSize;
 };
 
-bool ParseHeaders(const std::vector<BYTE>& data, Layout* layout) {
-  const std::uint64_t size = data.size();
-  if (size < FileHeaderSize + 12 || data[0] != 'B' || data[1] != 'M') return false;
-  const std::uint32_t dataOffset = Read32(data, 10);
-  const std::uint32_t infoSize = Read32(data, 14);
+// One colour channel of a bit-field pixel, widened to 8 bits by repeating its top bits, so
+// that a 5-bit channel's largest value becomes 255.
+struct Channel {
+  std::uint32_t mask = 0;
+  int shift = 0;
+  int bits = 0;
+
+  static Channel FromMask(std::uint32_t mask) {
+    Channel c;
+    c.mask = mask;
+    if (mask != 0) {
+      c.shift = 31 - __builtin_clz(mask) - 7;
+      c.bits = __builtin_popcount(mask);
+    }
+    return c;
+  }
+
+  std::uint32_t extract(std::uint32_t pixel) const {
+    static const std::uint32_t multiplier[9] = {0, 0xFF, 0x55, 0x49, 0x11, 0x21, 0x41, 0x81, 0x01};
+    static const int fractionShift[9] = {0, 0, 0, 1, 0, 2, 4, 6, 0};
+    std::uint32_t v = pixel & mask;
+    v = shift < 0 ? v << -shift : v >> shift;
+    v >>= 8 - bits;
+    return (v * multiplier[bits]) >> fractionShift[bits];
+  }
+};
+
+// What the headers say, after every field has been checked.
+struct Layout {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  bool topDown = false;
+  std::uint32_t bitCount = 0;
+  std::uint32_t compression = BI_RGB;
+  std::uint32_t dataOffset = 0;
+  std::uint64_t rowBytes = 0;
+  std::uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha
+  // Palettised files: the entries the file holds, as 0x00RRGGBB.
+  std::uint32_t colours = 0;
+  std::uint32_t palette[256] = {};
+  D3DFORMAT format = D3DFMT_UNKNOWN;
+  Channel channels[4];
+};
+
+std::string CheckMasks(Layout* layout) {
+  const std::uint32_t* m = layout->masks;
+  if (layout->bitCount == 16) {
+    if (m[0] == 0xF800 && m[1] == 0x07E0 && m[2] == 0x001F && m[3] == 0)
+      layout->format = D3DFMT_R5G6B5;
+    else if (m[0] == 0x7C00 && m[1] == 0x03E0 && m[2] == 0x001F && m[3] == 0)
+      layout->format = D3DFMT_X1R5G5B5;
+    else if (m[0] == 0x7C00 && m[1] == 0x03E0 && m[2] == 0x001F && m[3] == 0x8000)
+      layout->format = D3DFMT_A1R5G5B5;
+    else
+      return Reason("16-bit masks %08X %08X %08X %08X are not a supported layout", m[0], m[1], m[2],
+                    m[3]);
+    return {};
+  }
+  layout->format = layout->bitCount == 32 && m[3] != 0 ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+  if (layout->bitCount != 32) return {};
+  for (int i = 0; i < 4; ++i) {
+    layout->channels[i] = Channel::FromMask(m[i]);
+    if ((i < 3 && m[i] == 0) || layout->channels[i].bits > 8)
+      return Reason("32-bit masks %08X %08X %08X %08X need 1 to 8 bits per colour", m[0], m[1],
+                    m[2], m[3]);
+  }
+  return {};
+}
+
+// Reads and checks everything up to the pixel data; allocates nothing.
+std::string ReadHeaders(Input& in, UINT maxSide, Layout* layout) {
+  BYTE h[FileHeaderSize + LargestInfoHeader + 16] = {};
+  if (!in.read(h, FileHeaderSize + 4)) return in.truncated(FileHeaderSize + 4);
+  if (h[0] != 'B' || h[1] != 'M') return "not a bitmap (no \"BM\" signature)";
+  const std::uint32_t infoSize = Read32(h + 14);
   if (infoSize != 12 && infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 &&
       infoSize != 124)
-    return false;
-  if (FileHeaderSize + infoSize > size) return false;
+    return Reason("unknown info header size %u", infoSize);
+  if (!in.read(h + FileHeaderSize + 4, infoSize - 4))
+    return in.truncated(FileHeaderSize + infoSize);
 
   std::int64_t width = 0;
   std::int64_t height = 0;
   std::uint32_t planes = 0;
-  std::uint32_t bitCount = 0;
-  std::uint32_t compression = BI_RGB;
   std::uint32_t coloursUsed = 0;
   std::uint32_t paletteEntryBytes = 4;
   if (infoSize == 12) {
-    width = Read16(data, 18);
-    height = Read16(data, 20);
-    planes = Read16(data, 22);
-    bitCount = Read16(data, 24);
+    width = Read16(h + 18);
+    height = Read16(h + 20);
+    planes = Read16(h + 22);
+    layout->bitCount = Read16(h + 24);
     paletteEntryBytes = 3;
   } else {
-    width = static_cast<std::int32_t>(Read32(data, 18));
-    height = static_cast<std::int32_t>(Read32(data, 22));
-    planes = Read16(data, 26);
-    bitCount = Read16(data, 28);
-    compression = Read32(data, 30);
-    coloursUsed = Read32(data, 46);
+    width = static_cast<std::int32_t>(Read32(h + 18));
+    height = static_cast<std::int32_t>(Read32(h + 22));
+    planes = Read16(h + 26);
+    layout->bitCount = Read16(h + 28);
+    layout->compression = Read32(h + 30);
+    coloursUsed = Read32(h + 46);
   }
-  const bool topDown = height < 0;
-  if (topDown) height = -height;
-  if (planes != 1 || width < 1 || height < 1 || width > BitmapFile::MaxSide ||
-      height > BitmapFile::MaxSide)
-    return false;
+  const std::uint32_t bitCount = layout->bitCount;
+  layout->topDown = height < 0;
+  if (layout->topDown) height = -height;
+  if (planes != 1) return Reason("%u colour planes where 1 is expected", planes);
+  if (width < 1 || height < 1)
+    return Reason("no pixels (%lld x %lld)", static_cast<long long>(width),
+                  static_cast<long long>(layout->topDown ? -height : height));
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
       bitCount != 32)
-    return false;
+    return Reason("unsupported depth of %u bits per pixel", bitCount);
+  const std::uint32_t sideLimit = std::min(maxSide, BitmapFile::MaxSide);
+  if (width > sideLimit || height > sideLimit)
+    return Reason("%lld x %lld pixels exceeds the %u limit", static_cast<long long>(width),
+                  static_cast<long long>(height), sideLimit);
+  const std::uint64_t decodedBytes = static_cast<std::uint64_t>(width) *
+                                     static_cast<std::uint64_t>(height) * (bitCount == 16 ? 2 : 4);
+  if (decodedBytes > BitmapFile::MaxPixelBytes)
+    return Reason("%lld x %lld pixels need %llu MiB, more than the %llu MiB limit",
+                  static_cast<long long>(width), static_cast<long long>(height),
+                  static_cast<unsigned long long>((decodedBytes + (1 << 20) - 1) >> 20),
+                  static_cast<unsigned long long>(BitmapFile::MaxPixelBytes >> 20));
+  layout->width = static_cast<std::uint32_t>(width);
+  layout->height = static_cast<std::uint32_t>(height);
 
-  std::uint32_t masks[4] = {0, 0, 0, 0};
+  std::uint32_t* masks = layout->masks;
+  const std::uint32_t compression = layout->compression;
   if (compression == BI_BITFIELDS || compression == BI_ALPHABITFIELDS) {
-    if (bitCount != 16 && bitCount != 32) return false;
-    const std::uint32_t maskCount = compression == BI_ALPHABITFIELDS || infoSize >= 56 ? 4 : 3;
-    // A plain info header keeps its masks right after it; later headers contain them.
-    const std::uint64_t masksAt = FileHeaderSize + 40;
-    if (masksAt + 4 * maskCount > size) return false;
-    for (std::uint32_t i = 0; i < maskCount; ++i) masks[i] = Read32(data, masksAt + 4 * i);
+    if (bitCount != 16 && bitCount != 32)
+      return Reason("bit-field masks on a %u-bit bitmap", bitCount);
+    // A 52-byte header has room for three masks only.
+    const std::uint32_t maskCount =
+        infoSize == 40 ? (compression == BI_ALPHABITFIELDS ? 4 : 3) : (infoSize >= 56 ? 4 : 3);
+    if (infoSize == 40 && !in.read(h + MasksAt, 4 * maskCount))
+      return in.truncated(MasksAt + 4 * maskCount);
+    for (std::uint32_t i = 0; i < maskCount; ++i) masks[i] = Read32(h + MasksAt + 4 * i);
   } else if (compression == BI_RGB) {
     if (bitCount == 16) {
       masks[0] = 0x7C00;
       masks[1] = 0x03E0;
       masks[2] = 0x001F;
-    } else if (bitCount == 32 && infoSize >= 56) {
-      masks[3] = Read32(data, FileHeaderSize + 52);
+    } else if (bitCount == 32) {
+      masks[0] = 0x00FF0000;
+      masks[1] = 0x0000FF00;
+      masks[2] = 0x000000FF;
+      // Later headers may declare an alpha channel in the fourth byte.
+      if (infoSize >= 56 && Read32(h + MasksAt + 12) != 0) masks[3] = 0xFF000000;
     }
   } else {
-    return false;  // run-length, JPEG and PNG payloads are not supported
+    return Reason("unsupported compression %u (run-length, JPEG and PNG are not read)",
+                  compression);
   }
+  std::string why = CheckMasks(layout);
+  if (!why.empty()) return why;
 
   if (bitCount <= 8) {
-    if (coloursUsed > (1u << bitCount)) return false;
-    const std::uint64_t colours = coloursUsed != 0 ? coloursUsed : (1u << bitCount);
-    if (FileHeaderSize + infoSize + colours * paletteEntryBytes > size) return false;
+    const std::uint32_t most = 1u << bitCount;
+    if (coloursUsed > most)
+      return Reason("palette of %u entries, more than %u-bit pixels can use", coloursUsed,
+                    bitCount);
+    layout->colours = coloursUsed != 0 ? coloursUsed : most;
+    BYTE entries[256 * 4];
+    const std::uint32_t paletteBytes = layout->colours * paletteEntryBytes;
+    if (!in.read(entries, paletteBytes))
+      return in.truncated(FileHeaderSize + infoSize + paletteBytes);
+    for (std::uint32_t i = 0; i < layout->colours; ++i) {
+      const BYTE* e = entries + i * paletteEntryBytes;
+      layout->palette[i] = (e[2] << 16) | (e[1] << 8) | e[0];
+    }
   }
 
-  const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
-  if (dataOffset < FileHeaderSize + infoSize ||
-      dataOffset + rowBytes * static_cast<std::uint64_t>(height) > size)
-    return false;
-
-  layout->width = static_cast<std::uint32_t>(width);
-  layout->height = static_cast<std::uint32_t>(height);
-  layout->topDown = topDown;
-  layout->bitCount = bitCount;
-  layout->dataOffset = dataOffset;
-  layout->rowBytes = rowBytes;
-  std::memcpy(layout->masks, masks, sizeof masks);
-  return true;
+  layout->dataOffset = Read32(h + 10);
+  if (layout->dataOffset < in.position())
+    return Reason("pixel data at byte %u lies inside the headers, which end at byte %llu",
+                  layout->dataOffset, static_cast<unsigned long long>(in.position()));
+  layout->rowBytes = (static_cast<std::uint64_t>(layout->width) * bitCount + 31) / 32 * 4;
+  const std::uint64_t fileSize = layout->dataOffset + layout->rowBytes * layout->height;
+  if (in.shorterThan(fileSize)) return in.truncated(fileSize);
+  return {};
 }
 
-// 16-bit pixels are copied as they are so that the image keeps its 16-bit format.
-bool Decode16(const std::vector<BYTE>& data, const Layout& layout, BitmapFile::Image* image) {
-  const std::uint32_t* m = layout.masks;
-  if (m[0] == 0xF800 && m[1] == 0x07E0 && m[2] == 0x001F && m[3] == 0)
-    image->format = D3DFMT_R5G6B5;
-  else if (m[0] == 0x7C00 && m[1] == 0x03E0 && m[2] == 0x001F && m[3] == 0)
-    image->format = D3DFMT_X1R5G5B5;
-  else if (m[0] == 0x7C00 && m[1] == 0x03E0 && m[2] == 0x001F && m[3] == 0x8000)
-    image->format = D3DFMT_A1R5G5B5;
-  else
-    return false;
-  image->pitch = static_cast<INT>(layout.width * 2);
+// Decodes one file row into one image row.
+std::string DecodeRow(const Layout& layout, const BYTE* row, BYTE* out) {
+  const std::uint32_t width = layout.width;
+  switch (layout.bitCount) {
+    case 1:
+    case 4:
+    case 8: {
+      const std::uint32_t bits = layout.bitCount;
+      const std::uint32_t perByte = 8 / bits;
+      const std::uint32_t indexMask = (1u << bits) - 1;
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const std::uint32_t shift = 8 - bits * (x % perByte + 1);
+        const std::uint32_t index = (row[x / perByte] >> shift) & indexMask;
+        if (index >= layout.colours)
+          return Reason("palette index %u beyond the %u entries the file holds", index,
+                        layout.colours);
+        Put32(out + 4 * x, layout.palette[index]);
+      }
+      break;
+    }
+    case 16:
+      std::memcpy(out, row, 2 * static_cast<std::size_t>(width));
+      break;
+    case 24:
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const BYTE* p = row + 3 * x;
+        Put32(out + 4 * x, (p[2] << 16) | (p[1] << 8) | p[0]);
+      }
+      break;
+    case 32: {
+      const Channel* c = layout.channels;
+      const bool alpha = layout.format == D3DFMT_A8R8G8B8;
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const std::uint32_t v = Read32(row + 4 * x);
+        const std::uint32_t a = alpha ? c[3].extract(v) : 0;
+        Put32(out + 4 * x,
+              (a << 24) | (c[0].extract(v) << 16) | (c[1].extract(v) << 8) | c[2].extract(v));
+      }
+      break;
+    }
+  }
+  return {};
+}
+
+// Reads the pixel rows one at a time, so that only the decoded image is held whole.
+std::string ReadPixels(Input& in, const Layout& layout, BitmapFile::Image* image) {
+  const std::uint64_t fileSize = layout.dataOffset + layout.rowBytes * layout.height;
+  if (!in.skipTo(layout.dataOffset)) return in.truncated(fileSize);
+  image->width = layout.width;
+  image->height = layout.height;
+  image->format = layout.format;
+  image->pitch = static_cast<INT>(layout.width * (layout.bitCount == 16 ? 2 : 4));
   image->pixels.resize(static_cast<std::size_t>(image->pitch) * layout.height);
-  for (std::uint32_t row = 0; row < layout.height; ++row) {
-    const std::uint32_t fileRow = layout.topDown ? row : layout.height - 1 - row;
-    std::memcpy(&image->pixels[static_cast<std::size_t>(row) * image->pitch],
-                &data[layout.dataOffset + fileRow * layout.rowBytes], image->pitch);
+  std::vector<BYTE> row(layout.rowBytes);
+  for (std::uint32_t fileRow = 0; fileRow < layout.height; ++fileRow) {
+    if (!in.read(row.data(), row.size())) return in.truncated(fileSize);
+    const std::uint32_t y = layout.topDown ? fileRow : layout.height - 1 - fileRow;
+    std::string why =
+        DecodeRow(layout, row.data(), &image->pixels[static_cast<std::size_t>(y) * image->pitch]);
+    if (!why.empty()) return why;
   }
-  return true;
-}
-
-bool DecodeWithStb(const std::vector<BYTE>& data, const Layout& layout, BitmapFile::Image* image) {
-  int width = 0;
-  int height = 0;
-  int channels = 0;
-  std::unique_ptr<stbi_uc, void (*)(void*)> rgba(
-      stbi_load_from_memory(data.data(), static_cast<int>(data.size()), &width, &height, &channels,
-                            4),
-      &stbi_image_free);
-  if (!rgba || static_cast<std::uint32_t>(width) != layout.width ||
-      static_cast<std::uint32_t>(height) != layout.height)
-    return false;
-  const bool alpha = layout.bitCount == 32 && layout.masks[3] != 0;
-  image->format = alpha ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
-  image->pitch = static_cast<INT>(layout.width * 4);
-  const std::size_t count = static_cast<std::size_t>(layout.width) * layout.height;
-  image->pixels.resize(count * 4);
-  for (std::size_t i = 0; i < count; ++i) {
-    const stbi_uc* p = rgba.get() + 4 * i;
-    const std::uint32_t a = alpha ? p[3] : 0;
-    Put32(&image->pixels[4 * i], (a << 24) | (p[0] << 16) | (p[1] << 8) | p[2]);
+  // A plain 32-bit file whose fourth bytes are all zero did not mean to be transparent.
+  if (layout.format == D3DFMT_A8R8G8B8 && layout.compression == BI_RGB) {
+    bool anyAlpha = false;
+    for (std::size_t i = 3; i < image->pixels.size() && !anyAlpha; i += 4)
+      anyAlpha = image->pixels[i] != 0;
+    if (!anyAlpha)
+      for (std::size_t i = 3; i < image->pixels.size(); i += 4) image->pixels[i] = 0xFF;
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
-HRESULT BitmapFile::Read(const char* path, Image* image) {
+HRESULT BitmapFile::Read(const char* path, Image* image, UINT maxSide) {
   if (path == nullptr || image == nullptr) return D3DERR_INVALIDCALL;
-  std::vector<BYTE> data;
-  if (!ReadWholeFile(path, &data)) return D3DERR_NOTFOUND;
-  Layout layout{};
-  if (!ParseHeaders(data, &layout)) return D3DXERR_INVALIDDATA;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
+  if (!file) return Reject(path, D3DERR_NOTFOUND, Reason("cannot open (%s)", std::strerror(errno)));
+  Input in(file.get());
+  Layout layout;
+  std::string why = ReadHeaders(in, maxSide, &layout);
   Image decoded;
-  decoded.width = layout.width;
-  decoded.height = layout.height;
-  const bool ok = layout.bitCount == 16 ? Decode16(data, layout, &decoded)
-                                        : DecodeWithStb(data, layout, &decoded);
-  if (!ok) return D3DXERR_INVALIDDATA;
+  if (why.empty()) why = ReadPixels(in, layout, &decoded);
+  if (!why.empty()) return Reject(path, D3DXERR_INVALIDDATA, why);
   *image = std::move(decoded);
   return D3D_OK;
 }
@@ -232,7 +404,30 @@ HRESULT BitmapFile::Write(const char* path, UINT width, UINT height, const BYTE*
     BYTE* target = &file[headersSize + static_cast<std::size_t>(row) * rowBytes];
     for (UINT x = 0; x < width; ++x) std::memcpy(target + 3 * x, source + 4 * x, 3);
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen(path, "wb"), &std::fclose);
-  if (!out || std::fwrite(file.data(), 1, file.size(), out.get()) != file.size()) return E_FAIL;
-  return std::fflush(out.get()) == 0 ? D3D_OK : E_FAIL;
+
+  // Written beside the target and renamed over it once complete and on disk, so that a
+  // failed write (disk full, file size limit) leaves any previous file as it was.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary =
+        std::string(path) + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return E_FAIL;
+  }
+  if (fd < 0) return E_FAIL;
+  bool written = true;
+  for (std::size_t done = 0; written && done < file.size();) {
+    const ssize_t n = write(fd, file.data() + done, file.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    if (written) done += static_cast<std::size_t>(n);
+  }
+  written = written && fsync(fd) == 0;
+  written = close(fd) == 0 && written;
+  if (!written || std::rename(temporary.c_str(), path) != 0) {
+    unlink(temporary.c_str());
+    return E_FAIL;
+  }
+  return D3D_OK;
 }

@@ -1,8 +1,10 @@
 // Reading and writing Windows bitmap files. Reading keeps the file's colour depth where it
-// matters to callers (16-bit files stay 16-bit) and checks every size in the headers against
-// the file's real length before any pixel is touched.
+// matters to callers (16-bit files stay 16-bit). Every file is treated as hostile: the headers
+// are read and checked before anything is allocated, and every decoded pixel comes from bytes
+// the file holds.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/d3d9.h"
@@ -21,10 +23,15 @@ class BitmapFile {
 
   // The largest side accepted, which is also the largest texture the device makes.
   static constexpr UINT MaxSide = 16384;
+  // The most decoded pixel memory one file may take.
+  static constexpr std::uint64_t MaxPixelBytes = 256ull * 1024 * 1024;
 
-  // D3DERR_NOTFOUND when the file cannot be opened, D3DXERR_INVALIDDATA when it is not a
-  // bitmap this reader understands or is shorter than its headers claim.
-  static HRESULT Read(const char* path, Image* image);
-  // Writes 32-bit words (0x??RRGGBB, top-down rows) as a 24-bit bitmap.
+  // Sides beyond maxSide (or MaxSide, whichever is smaller) are refused. D3DERR_NOTFOUND when
+  // the file cannot be opened, D3DXERR_INVALIDDATA when it is not a bitmap this reader
+  // understands, is shorter than its headers claim, or exceeds the limits. Every failure
+  // writes one line "<path>: <reason>" on standard error.
+  static HRESULT Read(const char* path, Image* image, UINT maxSide = MaxSide);
+  // Writes 32-bit words (0x??RRGGBB, top-down rows) as a 24-bit bitmap. The file appears
+  // complete or not at all: an existing file at path is replaced only after a full write.
   static HRESULT Write(const char* path, UINT width, UINT height, const BYTE* pixels, INT pitch);
 };

@@ -14,8 +14,11 @@ HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, const char* pSrcFi
   *ppTexture = nullptr;
   Device* device = dynamic_cast<Device*>(pDevice);
   if (device == nullptr || pSrcFile == nullptr) return D3DERR_INVALIDCALL;
+  // Files larger than the device's textures are refused before their pixels are read.
+  D3DCAPS9 caps{};
+  device->GetDeviceCaps(&caps);
   BitmapFile::Image image;
-  const HRESULT read = BitmapFile::Read(pSrcFile, &image);
+  const HRESULT read = BitmapFile::Read(pSrcFile, &image, caps.MaxTextureWidth);
   if (FAILED(read)) return read;
   *ppTexture = new Texture(std::move(image), device->contextLink());
   return D3D_OK;

@@ -153,13 +153,15 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* pCaps) {
   if (pCaps == nullptr) return D3DERR_INVALIDCALL;
   GLfloat pointSizes[2] = {1.0f, 1.0f};
   glGetFloatv(GL_POINT_SIZE_RANGE, pointSizes);
+  GLint maxTextureSide = BitmapFile::MaxSide;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSide);
   *pCaps = D3DCAPS9{};
   pCaps->DeviceType = D3DDEVTYPE_HAL;
   pCaps->AdapterOrdinal = D3DADAPTER_DEFAULT;
   pCaps->RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_WBUFFER;
   pCaps->ZCmpCaps = 0xFF;
-  pCaps->MaxTextureWidth = 16384;
-  pCaps->MaxTextureHeight = 16384;
+  pCaps->MaxTextureWidth = std::min<DWORD>(maxTextureSide, BitmapFile::MaxSide);
+  pCaps->MaxTextureHeight = pCaps->MaxTextureWidth;
   pCaps->MaxTextureBlendStages = ShaderCache::Stages;
   pCaps->MaxSimultaneousTextures = ShaderCache::Stages;
   pCaps->MaxActiveLights = ShaderCache::MaxLights;

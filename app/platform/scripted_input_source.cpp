@@ -1,5 +1,6 @@
 #include "platform/scripted_input_source.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -23,6 +24,11 @@ bool ParseInteger(const std::string& token, int base, long* value) {
   if (errno != 0 || *end != '\0') return false;
   *value = parsed;
   return true;
+}
+
+// Motion summed over a frame's lines saturates instead of wrapping round.
+std::int32_t ClampToInt32(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
 bool ParseUpDown(const std::string& token, bool* down) {
@@ -147,9 +153,15 @@ bool ScriptedInputSource::load(const std::string& path, std::string* error) {
     *error = "cannot read \"" + path + "\": " + std::strerror(errno);
     return false;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  return parse(text.str(), error);
+  // One byte past the limit tells a script too large, or an endless stream, from one that fits.
+  std::string text(MaxScriptBytes + 1, '\0');
+  file.read(&text[0], static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(file.gcount()));
+  if (text.size() > MaxScriptBytes) {
+    *error = "\"" + path + "\" is larger than " + std::to_string(MaxScriptBytes >> 20) + " MiB";
+    return false;
+  }
+  return parse(text, error);
 }
 
 void ScriptedInputSource::setQuitCallback(std::function<void()> callback) {
@@ -184,8 +196,8 @@ void ScriptedInputSource::readKeyboard(std::uint8_t keys[256]) {
 }
 
 void ScriptedInputSource::readMouse(DIMOUSESTATE* state) {
-  state->lX = _dx;
-  state->lY = _dy;
+  state->lX = ClampToInt32(_dx);
+  state->lY = ClampToInt32(_dy);
   state->lZ = 0;
   std::memcpy(state->rgbButtons, _buttons, sizeof(_buttons));
   _dx = 0;

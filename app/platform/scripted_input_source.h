@@ -26,7 +26,10 @@ class ScriptedInputSource : public InputSource {
   // frame out of order, leaves the script empty, writes a message naming the line into
   // *error and returns false.
   bool parse(const std::string& text, std::string* error);
-  // parse() on the contents of the file at path.
+  // A script file holds at most this many bytes.
+  static constexpr std::size_t MaxScriptBytes = 16 * 1024 * 1024;
+  // parse() on the contents of the file at path; larger files and endless streams are
+  // refused.
   bool load(const std::string& path, std::string* error);
 
   // Called on the polling thread when a frame's events include quit.
@@ -55,8 +58,9 @@ class ScriptedInputSource : public InputSource {
   long _frame = -1;
   std::uint8_t _keys[256] = {};
   std::uint8_t _buttons[4] = {};
-  std::int32_t _dx = 0;
-  std::int32_t _dy = 0;
+  // 64 bits: a frame's motion is summed over all its mouse lines.
+  std::int64_t _dx = 0;
+  std::int64_t _dy = 0;
   std::function<void()> _onQuit;
   std::atomic<bool> _quitRequested{false};
 };

@@ -87,7 +87,17 @@ bool CMainFrame::openDocument(const QString& path) {
     QMessageBox::warning(this, kAppTitle, tr("Failed to open document."));
     return false;
   }
-  _documentData = file.readAll();
+  // One byte past the limit tells a file too large, or an endless stream, from one that fits.
+  QByteArray data = file.read(MaxDocumentBytes + 1);
+  if (data.size() > MaxDocumentBytes || file.error() != QFileDevice::NoError) {
+    QMessageBox::warning(
+        this, kAppTitle,
+        data.size() > MaxDocumentBytes
+            ? tr("Failed to open document: it is larger than %1 MiB.").arg(MaxDocumentBytes >> 20)
+            : tr("Failed to open document."));
+    return false;
+  }
+  _documentData = std::move(data);
   _documentPath = QFileInfo(path).absoluteFilePath();
   _recentFiles.add(_documentPath);
   _rebuildRecentFiles();
@@ -290,7 +300,10 @@ void CMainFrame::_rebuildRecentFiles() {
     _fileMenu->insertAction(_recentFilesEnd, placeholder);
   }
   for (int i = 0; i < files.size(); ++i) {
-    auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(files[i]), this);
+    // A menu text takes '&' as the mark of its shortcut letter; "&&" shows one '&'.
+    QString shown = files[i];
+    shown.replace('&', QStringLiteral("&&"));
+    auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(shown), this);
     action->setObjectName(QStringLiteral("fileMruFile%1").arg(i + 1));
     action->setStatusTip(tr("Open this document"));
     connect(action, &QAction::triggered, this, [this, i] { _onOpenRecentFile(i); });

@@ -20,6 +20,9 @@ class CMainFrame : public QMainWindow {
   explicit CMainFrame(RecentFileList& recentFiles);
   ~CMainFrame() override;
 
+  // Opening reads at most this many bytes: larger files and endless streams are refused.
+  static constexpr qint64 MaxDocumentBytes = 64 * 1024 * 1024;
+
   // The document has no content of its own: it keeps the bytes of the file it was opened
   // from, so that saving it never loses them. New empties it and names it "Untitled".
   void newDocument();

@@ -135,11 +135,13 @@ Matrix& Matrix::scale(float sx, float sy, float sz) {
   return *this;
 }
 
+// t is copied first: it may be a row of this matrix.
 Matrix& Matrix::translate(const Vector& t) {
+  const Vector position = t;
   makeIdentity();
-  (*this)(3, 0) = t.x;
-  (*this)(3, 1) = t.y;
-  (*this)(3, 2) = t.z;
+  (*this)(3, 0) = position.x;
+  (*this)(3, 1) = position.y;
+  (*this)(3, 2) = position.z;
   return *this;
 }
 

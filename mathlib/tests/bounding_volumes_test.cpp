@@ -1,3 +1,5 @@
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "test_util.h"
@@ -186,6 +188,85 @@ TEST(BoundingBox, PlaneClassificationAgreesWithCornerSigns) {
                            : positive == 0 ? Codes::INSIDE
                                            : Codes::INTERSECTING;
       EXPECT_EQ(box.testIntersectionWithPlane(plane, nullptr), expected);
+    }
+  }
+}
+
+// The classification by its definition: every corner's distance, corner 0's
+// side against the other seven.
+int ClassifyByEveryCorner(const BoundingBox& box, const Plane& plane) {
+  const bool side = plane.distanceFromPoint(box.corner(0)) > 0.0f;
+  for (int k = 1; k < 8; ++k)
+    if ((plane.distanceFromPoint(box.corner(k)) > 0.0f) != side) return Codes::INTERSECTING;
+  return side ? Codes::OUTSIDE : Codes::INSIDE;
+}
+
+// Draws from values where rounding and IEEE special cases meet: zeros of both
+// signs, small integers and halves (boxes whose extent rounds back to their
+// maximum exactly), arbitrary floats (whose extent often does not), values
+// far apart in magnitude, denormals, infinities and NaN.
+class AwkwardFloats {
+ public:
+  explicit AwkwardFloats(unsigned seed) : _random(seed), _engine(seed) {}
+  float next(float extent) {
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    switch (std::uniform_int_distribution<int>(0, 15)(_engine)) {
+      case 0:
+        return 0.0f;
+      case 1:
+        return -0.0f;
+      case 2:
+        return std::round(_random.uniform(-extent, extent));
+      case 3:
+        return 0.5f * std::round(_random.uniform(-2 * extent, 2 * extent));
+      case 4:
+        return _random.uniform(-1e30f, 1e30f);
+      case 5:
+        return _random.uniform(-1e-38f, 1e-38f) * 1e-3f;
+      case 6:
+        return inf;
+      case 7:
+        return -inf;
+      case 8:
+        if (std::uniform_int_distribution<int>(0, 9)(_engine) == 0)
+          return std::numeric_limits<float>::quiet_NaN();
+        return std::numeric_limits<float>::max();
+      default:
+        return _random.uniform(-extent, extent);
+    }
+  }
+  Vector vector(float extent) { return Vector(next(extent), next(extent), next(extent)); }
+  int index(int count) { return std::uniform_int_distribution<int>(0, count - 1)(_engine); }
+  Random& plain() { return _random; }
+
+ private:
+  Random _random;
+  std::mt19937 _engine;
+};
+
+// The box test uses the two corners whose distances bound all eight; this
+// compares it with every corner's distance over boxes and planes built to
+// sit on the boundaries: planes through a corner and one float step to
+// either side of it, boxes touching a plane, zero and infinite normal
+// components, infinite and NaN coordinates, boxes given with max below min.
+TEST(BoundingBox, PlaneClassificationIsExactlyThatOfEveryCorner) {
+  AwkwardFloats awkward(47);
+  for (int i = 0; i < 20000; ++i) {
+    const bool tame = i % 2 == 0;
+    const Vector a = tame ? awkward.plain().vector(8) : awkward.vector(8);
+    const Vector b = tame ? awkward.plain().vector(8) : awkward.vector(8);
+    const BoundingBox box =
+        i % 3 == 0 ? BoundingBox(a, b) : BoundingBox(a, a + Vector(2.5f, 0.0f, 1.0f));
+    for (int j = 0; j < 16; ++j) {
+      Vector normal = awkward.vector(1);
+      if (j % 4 == 0) normal = awkward.plain().vector(1);
+      if (j % 4 == 1) normal.set(awkward.plain().uniform(-1, 1), 0.0f, awkward.next(1));
+      const float through = -(normal % box.corner(awkward.index(8)));
+      const float offsets[4] = {through, std::nextafter(through, -HUGE_VALF),
+                                std::nextafter(through, HUGE_VALF), awkward.next(10)};
+      const Plane plane(normal, offsets[j % 4]);
+      ASSERT_EQ(box.testIntersectionWithPlane(plane, nullptr), ClassifyByEveryCorner(box, plane))
+          << "box " << i << " plane " << j;
     }
   }
 }

@@ -2,6 +2,10 @@
 
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "vantra/export.h"
 #include "vantra/intersection_codes.h"
 #include "vantra/plane.h"
@@ -41,31 +45,78 @@ class VANTRA_API BoundingBox {
 
  private:
   void computeAllCorners(const Vector& minPoint, const Vector& maxPoint);
+  // The plane test from every corner's distance, for boxes whose corners take
+  // more than two values on some axis. Pure, so that a caller's loop over
+  // planes may check the box once, outside the loop.
+  __attribute__((pure)) int _classifyByEveryCorner(const Plane& plane) const;
+#if defined(__SSE2__)
+  // Corners 0 and 4 into lo and hi (lane 3 holds corner 1's and corner 5's
+  // x), the values that step towards the maximum (corner 1's x, 2's y, 3's z)
+  // into towardsHi and those towards the minimum (5's x, 6's y, 7's z) into
+  // towardsLo.
+  VANTRA_INLINE void _loadCornerValues(__m128& lo, __m128& hi, __m128& towardsHi,
+                                       __m128& towardsLo) const;
+#endif
 
   Vector _corners[8];
 };
 
-// The corners take only four values per axis (see computeAllCorners), so each
-// product of a normal component with a coordinate is formed once, and
-// corners 0 and 3, and 4 and 7, share their x and y partial sum. Every
-// distance is still ((nx * x + ny * y) + nz * z) + d, exactly as
-// Plane::distanceFromPoint computes it for the corner.
+#if defined(__SSE2__)
+// The 24 floats of the corners as six loads.
+VANTRA_INLINE void BoundingBox::_loadCornerValues(__m128& lo, __m128& hi, __m128& towardsHi,
+                                                  __m128& towardsLo) const {
+  const float* f = &_corners[0].x;
+  lo = _mm_loadu_ps(f);
+  hi = _mm_loadu_ps(f + 12);
+  towardsHi = _mm_movehl_ps(_mm_unpackhi_ps(_mm_loadu_ps(f + 8), hi),
+                            _mm_unpackhi_ps(lo, _mm_loadu_ps(f + 4)));
+  towardsLo = _mm_movehl_ps(_mm_unpackhi_ps(_mm_loadu_ps(f + 20), _mm_loadu_ps(f + 20)),
+                            _mm_unpackhi_ps(hi, _mm_loadu_ps(f + 16)));
+}
+#endif
+
+// In a box whose corners take exactly two values per axis (corner 1's x is
+// the maximum's, corner 5's x the minimum's, and so on), the corners with the
+// lowest and the highest distance are picked per axis by the sign of the
+// normal's component: rounding is monotonic, so no corner's distance
+// ((nx * x + ny * y) + nz * z) + d, evaluated as Plane::distanceFromPoint does,
+// lies outside those two corners' distances, and the two classify the box
+// exactly as all eight would, bit for bit. A box whose extent does not give
+// back its maximum after rounding (min + (max - min) != max), or that has an
+// infinite or NaN coordinate, takes more values and is classified from all
+// eight corners.
 VANTRA_INLINE int BoundingBox::testIntersectionWithPlane(const Plane& plane, float*) const {
-  const Vector& n = plane._normal;
-  const Vector* c = _corners;
-  const float xLow = n.x * c[0].x, x1 = n.x * c[1].x, xHigh = n.x * c[4].x, x5 = n.x * c[5].x;
-  const float yLow = n.y * c[0].y, y2 = n.y * c[2].y, yHigh = n.y * c[4].y, y6 = n.y * c[6].y;
-  const float zLow = n.z * c[0].z, z3 = n.z * c[3].z, zHigh = n.z * c[4].z, z7 = n.z * c[7].z;
-  const float xyLow = xLow + yLow, xyHigh = xHigh + yHigh;
-  const float d = plane._d;
-  const float distances[8] = {(xyLow + zLow) + d,         ((x1 + yLow) + zLow) + d,
-                              ((xLow + y2) + zLow) + d,   (xyLow + z3) + d,
-                              (xyHigh + zHigh) + d,       ((x5 + yHigh) + zHigh) + d,
-                              ((xHigh + y6) + zHigh) + d, (xyHigh + z7) + d};
-  const bool side = distances[0] > 0.0f;
-  for (int i = 1; i < 8; ++i)
-    if ((distances[i] > 0.0f) != side) return IntersectionCodes::INTERSECTING;
-  return side ? IntersectionCodes::OUTSIDE : IntersectionCodes::INSIDE;
+#if defined(__SSE2__)
+  __m128 lo, hi, towardsHi, towardsLo;
+  _loadCornerValues(lo, hi, towardsHi, towardsLo);
+  const __m128 twoValues = _mm_and_ps(_mm_cmpeq_ps(towardsHi, hi), _mm_cmpeq_ps(towardsLo, lo));
+  // Corner 1's x, 2's y and 3's z must be the maximum's, corner 5's x, 6's y
+  // and 7's z the minimum's.
+  if ((_mm_movemask_ps(twoValues) & 7) != 7) return _classifyByEveryCorner(plane);
+  // Per axis the smaller and the larger coordinate (a box may be given with
+  // its maximum below its minimum); both are finite here.
+  const __m128 below = _mm_min_ps(lo, hi), above = _mm_max_ps(lo, hi);
+
+  // The normal and d in one load: a plane is the four floats nx, ny, nz, d.
+  const __m128 n = _mm_loadu_ps(reinterpret_cast<const float*>(&plane));
+  // Where the normal's component is not positive, the lowest distance lies
+  // at the larger coordinate.
+  const __m128 swap = _mm_and_ps(_mm_cmpngt_ps(n, _mm_setzero_ps()), _mm_xor_ps(below, above));
+  const __m128 lowest = _mm_mul_ps(n, _mm_xor_ps(below, swap));
+  const __m128 highest = _mm_mul_ps(n, _mm_xor_ps(above, swap));
+  // Lane 0 sums the lowest corner's terms, lane 1 the highest's, in the
+  // order ((x + y) + z) + d.
+  const __m128 xy = _mm_unpacklo_ps(lowest, highest);
+  const __m128 z = _mm_unpackhi_ps(lowest, highest);
+  const __m128 sums = _mm_add_ps(_mm_add_ps(_mm_add_ps(xy, _mm_movehl_ps(xy, xy)), z),
+                                 _mm_shuffle_ps(n, n, _MM_SHUFFLE(3, 3, 3, 3)));
+  // Bit 0: the lowest distance is positive, bit 1: the highest is. The
+  // first implies the second, so 3 is OUTSIDE, 2 INTERSECTING and 0 INSIDE.
+  const int positive = _mm_movemask_ps(_mm_cmpgt_ps(sums, _mm_setzero_ps())) & 3;
+  return positive - (positive >> 1) - 1;
+#else
+  return _classifyByEveryCorner(plane);
+#endif
 }
 
 }  // namespace vantra

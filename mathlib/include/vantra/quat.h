@@ -33,8 +33,7 @@ class VANTRA_API Quat {
   }
   VANTRA_INLINE Quat& operator*=(const Quat& q) { return multQuat(q); }
   VANTRA_INLINE Quat& multQuat(const Quat& q) {
-    const Quat c = *this;
-    MultQuat(*this, c, q);
+    MultQuat(*this, *this, q);
     return *this;
   }
 
@@ -50,12 +49,15 @@ class VANTRA_API Quat {
   void toRotationMatrix(Matrix& m);
 
  private:
-  // out = a followed by b; out must not be a or b.
+  // out = a followed by b. Both operands are read whole before out is
+  // written, so out may be a, b or both (a product with itself).
   VANTRA_INLINE static void MultQuat(Quat& out, const Quat& a, const Quat& b) {
-    out.x = b.w * a.x + b.x * a.w + b.y * a.z - b.z * a.y;
-    out.y = b.w * a.y - b.x * a.z + b.y * a.w + b.z * a.x;
-    out.z = b.w * a.z + b.x * a.y - b.y * a.x + b.z * a.w;
-    out.w = b.w * a.w - b.x * a.x - b.y * a.y - b.z * a.z;
+    const float ax = a.x, ay = a.y, az = a.z, aw = a.w;
+    const float bx = b.x, by = b.y, bz = b.z, bw = b.w;
+    out.x = bw * ax + bx * aw + by * az - bz * ay;
+    out.y = bw * ay - bx * az + by * aw + bz * ax;
+    out.z = bw * az + bx * ay - by * ax + bz * aw;
+    out.w = bw * aw - bx * ax - by * ay - bz * az;
   }
 };
 

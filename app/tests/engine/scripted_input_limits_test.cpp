@@ -1,0 +1,41 @@
+// Scripts at the edges of what they can hold: motion sums beyond 32 bits, endless files.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "platform/scripted_input_source.h"
+
+TEST(ScriptedInputLimits, MotionSumsInSixtyFourBitsAndSaturates) {
+  struct Case {
+    const char* why;
+    const char* script;
+    std::int32_t x;
+    std::int32_t y;
+  };
+  const Case cases[] = {
+      {"sums past both ends saturate",
+       "0 mouse 2147483647 -2147483648\n0 mouse 2147483647 -2147483648\n0 mouse 5 -5\n", INT32_MAX,
+       INT32_MIN},
+      {"a sum that passes the end on the way comes back exactly",
+       "0 mouse 2147483647 -2147483648\n0 mouse 10 -10\n0 mouse -20 20\n", 2147483637, -2147483638},
+  };
+  for (const Case& c : cases) {
+    ScriptedInputSource source;
+    std::string error;
+    ASSERT_TRUE(source.parse(c.script, &error)) << c.why << ": " << error;
+    std::uint8_t keys[256];
+    DIMOUSESTATE mouse{};
+    source.readKeyboard(keys);
+    source.readMouse(&mouse);
+    EXPECT_EQ(mouse.lX, c.x) << c.why;
+    EXPECT_EQ(mouse.lY, c.y) << c.why;
+  }
+}
+
+TEST(ScriptedInputLimits, RefusesAnEndlessScript) {
+  ScriptedInputSource source;
+  std::string error;
+  EXPECT_FALSE(source.load("/dev/zero", &error));
+  EXPECT_EQ(error, "\"/dev/zero\" is larger than 16 MiB");
+}

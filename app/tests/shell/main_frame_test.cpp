@@ -1,0 +1,109 @@
+// The main frame on its own, on the test's X display: documents that must not be read whole,
+// and recent-file names shown as they are.
+#include "shell/main_frame.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+
+#include "shell/recent_file_list.h"
+
+namespace {
+
+// Runs check on the modal dialog that action opens, then closes it.
+void WithModalDialog(const std::function<void()>& action,
+                     const std::function<void(QWidget*)>& check) {
+  bool checked = false;
+  std::function<void()> poll;
+  poll = [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal) {
+      QTimer::singleShot(10, poll);
+      return;
+    }
+    check(modal);
+    checked = true;
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->done(QDialog::Accepted);
+  };
+  QTimer::singleShot(0, poll);
+  action();
+  EXPECT_TRUE(checked) << "no modal dialog appeared";
+}
+
+long PeakResidentKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// A file of size bytes that takes no disk space.
+QString SparseFile(const QTemporaryDir& dir, const char* name, qint64 size) {
+  const QString path = dir.filePath(name);
+  QFile file(path);
+  file.open(QIODevice::WriteOnly);
+  file.resize(size);
+  return path;
+}
+
+}  // namespace
+
+TEST(MainFrameDocuments, RefusesWhatIsLargerThanTheLimit) {
+  RecentFileList recent(4);
+  CMainFrame frame(recent);
+  QTemporaryDir dir;
+  struct Case {
+    QString path;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"/dev/zero", "an endless stream"},
+      {SparseFile(dir, "big.txt", CMainFrame::MaxDocumentBytes + 1), "one byte over the limit"},
+  };
+  const long peakBefore = PeakResidentKiB();
+  for (const Case& c : cases) {
+    bool opened = true;
+    WithModalDialog([&] { opened = frame.openDocument(c.path); },
+                    [&](QWidget* modal) {
+                      auto* box = qobject_cast<QMessageBox*>(modal);
+                      ASSERT_NE(box, nullptr) << c.why;
+                      EXPECT_TRUE(box->text().contains("larger than 64 MiB")) << c.why;
+                    });
+    EXPECT_FALSE(opened) << c.why;
+    EXPECT_EQ(frame.documentTitle(), "Untitled") << c.why;
+  }
+  EXPECT_TRUE(recent.files().isEmpty());
+  // Reading stops one byte past the limit: at most one such buffer and its copy.
+  EXPECT_LT(PeakResidentKiB() - peakBefore, 2 * (CMainFrame::MaxDocumentBytes >> 10) + 16384);
+
+  EXPECT_TRUE(frame.openDocument(SparseFile(dir, "fits.txt", CMainFrame::MaxDocumentBytes)))
+      << "a document of exactly the limit opens";
+}
+
+TEST(MainFrameDocuments, ShowsAmpersandsInRecentFileNames) {
+  RecentFileList recent(4);
+  CMainFrame frame(recent);
+  QTemporaryDir dir;
+  const QString path = dir.filePath("salt & pepper.txt");
+  QFile(path).open(QIODevice::WriteOnly);
+  ASSERT_TRUE(frame.openDocument(path));
+  auto* entry = frame.findChild<QAction*>("fileMruFile1");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->text(), "&1 " + dir.path() + "/salt && pepper.txt");
+}
+
+int main(int argc, char** argv) {
+  // Recent files are written to the settings: keep them away from the user's.
+  QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("VantraTestMainFrameTests");
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

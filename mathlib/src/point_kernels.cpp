@@ -1,0 +1,188 @@
+#include "point_kernels.h"
+
+#include <cstring>
+
+#include "cpu_features.h"
+
+namespace vantra {
+namespace kernels {
+
+namespace {
+
+// The matrix is copied first, so that it may even lie in the output array.
+void TransformPlain(Vector* out, const Vector* in, int count, const Matrix& m) {
+  const Matrix copy = m;
+  for (int i = 0; i < count; ++i) {
+    out[i] = in[i];
+    out[i].transform(copy);
+  }
+}
+
+#if defined(VANTRA_X86_KERNELS)
+#define VANTRA_AVX_FMA __attribute__((target("avx,fma")))
+
+// Four points are 12 floats, written back as three blocks of four; each
+// 128-bit half of a register holds one such group, so eight points go
+// through at once. Lane j of block b holds component (4b + j) mod 3 of point
+// (4b + j) / 3. A block spans two points, so the x values its lanes need lie
+// within one 4-float load that starts at its first point's x, and one
+// in-lane permute lines them up; likewise y and z.
+struct EightPointKernel {
+  __m256 columns[3][4];
+  __m256i index[3];
+};
+
+VANTRA_AVX_FMA EightPointKernel MakeEightPointKernel(const Matrix& m) {
+  EightPointKernel k;
+  for (int b = 0; b < 3; ++b) {
+    const int start = 4 * b, firstPoint = start / 3;
+    int lanes[8];
+    for (int j = 0; j < 8; ++j) lanes[j] = 3 * ((start + j % 4) / 3 - firstPoint);
+    k.index[b] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes));
+    for (int r = 0; r < 4; ++r) {
+      float values[8];
+      for (int j = 0; j < 8; ++j) values[j] = m(r, (start + j % 4) % 3);
+      k.columns[b][r] = _mm256_loadu_ps(values);
+    }
+  }
+  return k;
+}
+
+// Eight whole points from in to out; everything is read before anything is
+// written, so out may be in.
+VANTRA_AVX_FMA __attribute__((always_inline)) inline void TransformEight(
+    float* out, const float* in, const EightPointKernel& k) {
+  __m256 results[3];
+  for (int b = 0; b < 3; ++b) {
+    const float* first = in + 3 * (4 * b / 3);
+    __m256 coordinates[3];
+    for (int t = 0; t < 3; ++t)
+      coordinates[t] =
+          _mm256_permutevar_ps(_mm256_loadu2_m128(first + 12 + t, first + t), k.index[b]);
+    const __m256* c = k.columns[b];
+    __m256 sum = _mm256_fmadd_ps(coordinates[0], c[0], c[3]);
+    sum = _mm256_fmadd_ps(coordinates[1], c[1], sum);
+    results[b] = _mm256_fmadd_ps(coordinates[2], c[2], sum);
+  }
+  for (int b = 0; b < 3; ++b) _mm256_storeu2_m128(out + 12 + 4 * b, out + 4 * b, results[b]);
+}
+
+// The last few points go through a padded copy, so that they take the same
+// arithmetic as the rest without reading or writing past the arrays.
+VANTRA_AVX_FMA void TransformAvxFma(Vector* out, const Vector* in, int count, const Matrix& m) {
+  const EightPointKernel k = MakeEightPointKernel(m);
+  int done = 0;
+  for (; done + 8 <= count; done += 8) TransformEight(&out[done].x, &in[done].x, k);
+  if (done < count) {
+    float last[24] = {};
+    const size_t bytes = sizeof(Vector) * static_cast<size_t>(count - done);
+    std::memcpy(last, &in[done], bytes);
+    TransformEight(last, last, k);
+    std::memcpy(&out[done], last, bytes);
+  }
+}
+
+#define VANTRA_AVX512 __attribute__((target("avx512f")))
+
+// Bit j is set where float from + j lies before end.
+VANTRA_AVX512 __attribute__((always_inline)) inline __mmask16 FloatsBefore(int from, int end) {
+  const int n = end - from;
+  return n >= 16 ? __mmask16(0xFFFF) : n <= 0 ? __mmask16(0) : __mmask16((1u << n) - 1);
+}
+
+// Sixteen points are 48 floats, written back as three blocks of 16. Lane j
+// of the block that starts at float s holds component (s + j) mod 3 of point
+// (s + j) / 3. A block spans six points at most, so the x values its lanes
+// need lie within one 16-float load that starts at its first point's x, and
+// one permute lines them up; likewise y and z. Each lane's sum is
+// x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c] for its component c.
+struct SixteenPointKernel {
+  __m512 columns[3][4];
+  __m512i index[3];
+};
+
+VANTRA_AVX512 SixteenPointKernel MakeKernel(const Matrix& m) {
+  SixteenPointKernel k;
+  for (int b = 0; b < 3; ++b) {
+    const int start = 16 * b, firstPoint = start / 3;
+    int lanes[16];
+    for (int j = 0; j < 16; ++j) lanes[j] = 3 * ((start + j) / 3 - firstPoint);
+    k.index[b] = _mm512_loadu_si512(lanes);
+    for (int r = 0; r < 4; ++r) {
+      float values[16];
+      for (int j = 0; j < 16; ++j) values[j] = m(r, (start + j) % 3);
+      k.columns[b][r] = _mm512_loadu_ps(values);
+    }
+  }
+  return k;
+}
+
+// Reads and writes only the first `floats` floats of the group, so a partial
+// last group stays within the arrays and goes through the same arithmetic.
+// The whole group is read before it is written, so out may be in.
+VANTRA_AVX512 __attribute__((always_inline)) inline void TransformGroup(
+    float* out, const float* in, int floats, const SixteenPointKernel& k) {
+  __m512 results[3];
+  for (int b = 0; b < 3; ++b) {
+    const int first = 3 * (16 * b / 3);
+    __m512 coordinates[3];
+    for (int t = 0; t < 3; ++t) {
+      const __m512 loaded = _mm512_maskz_loadu_ps(FloatsBefore(first + t, floats), in + first + t);
+      coordinates[t] = _mm512_maskz_permutexvar_ps(0xFFFF, k.index[b], loaded);
+    }
+    const __m512* c = k.columns[b];
+    __m512 sum = _mm512_fmadd_ps(coordinates[0], c[0], c[3]);
+    sum = _mm512_fmadd_ps(coordinates[1], c[1], sum);
+    results[b] = _mm512_fmadd_ps(coordinates[2], c[2], sum);
+  }
+  for (int b = 0; b < 3; ++b)
+    _mm512_mask_storeu_ps(out + 16 * b, FloatsBefore(16 * b, floats), results[b]);
+}
+
+VANTRA_AVX512 void TransformAvx512(Vector* out, const Vector* in, int count, const Matrix& m) {
+  const SixteenPointKernel k = MakeKernel(m);
+  int done = 0;
+  for (; done + 16 <= count; done += 16) TransformGroup(&out[done].x, &in[done].x, 48, k);
+  if (done < count) TransformGroup(&out[done].x, &in[done].x, 3 * (count - done), k);
+}
+#endif
+
+}  // namespace
+
+bool Supported(PointKernel kernel) {
+  switch (kernel) {
+    case PointKernel::Plain:
+      return true;
+#if defined(VANTRA_X86_KERNELS)
+    case PointKernel::AvxFma:
+      return cpu::HasAvxFma();
+    case PointKernel::Avx512:
+      return cpu::HasAvx512();
+#endif
+    default:
+      return false;
+  }
+}
+
+PointKernel Widest() {
+  if (Supported(PointKernel::Avx512)) return PointKernel::Avx512;
+  if (Supported(PointKernel::AvxFma)) return PointKernel::AvxFma;
+  return PointKernel::Plain;
+}
+
+void TransformPoints(PointKernel kernel, Vector* out, const Vector* in, int count,
+                     const Matrix& m) {
+  switch (kernel) {
+#if defined(VANTRA_X86_KERNELS)
+    case PointKernel::AvxFma:
+      return TransformAvxFma(out, in, count, m);
+    case PointKernel::Avx512:
+      return TransformAvx512(out, in, count, m);
+#endif
+    default:
+      return TransformPlain(out, in, count, m);
+  }
+}
+
+}  // namespace kernels
+}  // namespace vantra
