@@ -93,6 +93,7 @@ class DeviceState {
   // The stream's stride, or the vertex size when it was set as 0.
   UINT streamStride() const;
   IndexBuffer* indices() const { return _indices; }
+  // Bytes per index of the bound index buffer (there must be one).
   UINT indexSize() const;
   DWORD fvf() const { return _fvf; }
   bool hasDepth() const { return _depthFormat != D3DFMT_UNKNOWN; }
