@@ -40,3 +40,5 @@ for fuzzer in bitmap_file_fuzzer:bitmap bitmap_file_msan_fuzzer:bitmap script_fu
     "$corpus" "fuzz/corpus/${fuzzer##*:}"
   rm -rf "$corpus"
 done
+# Reached only when every fuzzer ended without a finding (the script stops at the first error).
+echo "fuzz: 3 passed, 0 failed"
