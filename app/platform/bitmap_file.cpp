@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -366,7 +367,14 @@ std::string ReadPixels(Input& in, const Layout& layout, BitmapFile::Image* image
 HRESULT BitmapFile::Read(const char* path, Image* image, UINT maxSide) {
   if (path == nullptr || image == nullptr) return D3DERR_INVALIDCALL;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
-  if (!file) return Reject(path, D3DERR_NOTFOUND, Reason("cannot open (%s)", std::strerror(errno)));
+  if (!file) {
+    if (errno != ENOENT)
+      return Reject(path, D3DERR_NOTFOUND, Reason("cannot open (%s)", std::strerror(errno)));
+    std::error_code error;
+    const std::string directory =
+        std::filesystem::absolute(path, error).parent_path().lexically_normal().string();
+    return Reject(path, D3DERR_NOTFOUND, Reason("not found in %s", directory.c_str()));
+  }
   Input in(file.get());
   Layout layout;
   std::string why = ReadHeaders(in, maxSide, &layout);

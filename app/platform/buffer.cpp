@@ -7,9 +7,7 @@ Buffer<Interface>::Buffer(UINT length, DWORD usage, DWORD format,
 
 template <class Interface>
 Buffer<Interface>::~Buffer() {
-  if (_name == 0 || !_context->usable()) return;
-  glDeleteBuffers(1, &_name);
-  _context->noteDeletion();
+  _name.dispose(*_context);
 }
 
 template <class Interface>
@@ -34,14 +32,14 @@ HRESULT Buffer<Interface>::Unlock() {
 template <class Interface>
 GLuint Buffer<Interface>::glBuffer() {
   if (_dirty && _lockDepth == 0) _upload();
-  return _name;
+  return _name.get();
 }
 
 template <class Interface>
 void Buffer<Interface>::_upload() {
-  if (_name == 0) glGenBuffers(1, &_name);
+  if (!_name) _name = GlBuffer::Generate();
   // The copy target leaves the vertex array's element binding alone.
-  glBindBuffer(GL_COPY_WRITE_BUFFER, _name);
+  glBindBuffer(GL_COPY_WRITE_BUFFER, _name.get());
   const GLenum hint = (_usage & D3DUSAGE_DYNAMIC) != 0 ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
   glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(_data.size()), _data.data(), hint);
   glBindBuffer(GL_COPY_WRITE_BUFFER, 0);

@@ -10,6 +10,7 @@
 
 #include "platform/context_link.h"
 #include "platform/d3d9.h"
+#include "platform/gl_name.h"
 #include "platform/ref_counted.h"
 
 template <class Interface>
@@ -34,7 +35,7 @@ class Buffer : public RefCounted<Interface> {
   const DWORD _usage;
   const DWORD _format;
   const std::shared_ptr<ContextLink> _context;
-  GLuint _name = 0;
+  GlBuffer _name;
   int _lockDepth = 0;
   bool _dirty = true;
 };

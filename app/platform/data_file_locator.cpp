@@ -21,21 +21,12 @@ DataFileLocator& DataFileLocator::Program() {
 
 std::string DataFileLocator::locate(const std::string& name) {
   std::error_code error;
-  if (fs::exists(name, error)) return name;
-  const std::string workingDirectory = fs::current_path(error).string();
-
-  if (_installedDirectory.empty() || !fs::is_directory(_installedDirectory, error)) {
-    std::fprintf(stderr, "%s: not found in %s\n", name.c_str(), workingDirectory.c_str());
-    return name;
-  }
+  if (fs::exists(name, error) || _installedDirectory.empty()) return name;
   const fs::path copy = fs::path(_installedDirectory) / name;
-  if (!fs::exists(copy, error)) {
-    std::fprintf(stderr, "%s: not found in %s or in %s\n", name.c_str(), workingDirectory.c_str(),
-                 _installedDirectory.c_str());
-    return name;
-  }
+  if (!fs::exists(copy, error)) return name;
   if (!_fallbackAnnounced.exchange(true))
     std::fprintf(stderr, "VantraTest: %s is not in %s; using the installed data files in %s\n",
-                 name.c_str(), workingDirectory.c_str(), _installedDirectory.c_str());
+                 name.c_str(), fs::current_path(error).string().c_str(),
+                 _installedDirectory.c_str());
   return copy.string();
 }

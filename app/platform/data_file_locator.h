@@ -16,8 +16,8 @@ class DataFileLocator {
 
   // The path to open for name. A file of that name in the working directory always wins.
   // Without one the installed copy is used, and the first such fallback says so on standard
-  // error. When neither exists a line "name: not found in DIR" goes to standard error and
-  // name comes back unchanged, so that opening it fails as it would have.
+  // error. When neither exists name comes back unchanged, so that opening it fails, and
+  // reports the failure, as it would have.
   std::string locate(const std::string& name);
 
  private:

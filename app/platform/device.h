@@ -1,27 +1,24 @@
-// The rendering device: render, stage and sampler state with the defaults of the original
-// platform, transforms, material and lights, resource creation, drawing through the
-// generated fixed-function programs, and presentation. It draws into a back buffer of its
-// own (colour plus depth at the target's size at creation); Present keeps a front buffer
-// at the target's current size for capture and shows it on the target. With a flip or
-// discard swap effect and nothing to stretch, Present swaps the roles of the two colour
-// buffers instead of copying, since those effects leave the back buffer undefined.
-// With an N-patch segment count of at least 1 and a context with tessellation shaders,
-// triangles with normals are drawn as curved point-normal patches.
+// The rendering device: a facade over its state block (every state and its checks), its
+// swap chain (back and front targets, presentation, capture), the shader cache that turns
+// state into fixed-function programs, and the OpenGL state cache that keeps draws with
+// unchanged state from issuing it again. It creates the resources and draws. With an
+// N-patch segment count of at least 1 and a context with tessellation shaders, triangles
+// with normals are drawn as curved point-normal patches.
 #pragma once
 
 #include <epoxy/gl.h>
 
-#include <map>
 #include <memory>
 
-#include "platform/buffer.h"
 #include "platform/context_link.h"
 #include "platform/d3d9.h"
+#include "platform/device_state.h"
+#include "platform/gl_name.h"
+#include "platform/gl_state_cache.h"
 #include "platform/patch_index_cache.h"
 #include "platform/ref_counted.h"
 #include "platform/shader_cache.h"
-
-class Texture;
+#include "platform/swap_chain.h"
 
 class Device : public RefCounted<IDirect3DDevice9> {
  public:
@@ -41,7 +38,7 @@ class Device : public RefCounted<IDirect3DDevice9> {
   HRESULT SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) override;
   HRESULT GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
   HRESULT SetNPatchMode(float nSegments) override;
-  float GetNPatchMode() override { return _nPatchSegments; }
+  float GetNPatchMode() override { return _state.nPatchSegments(); }
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
   HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) override;
@@ -85,93 +82,40 @@ class Device : public RefCounted<IDirect3DDevice9> {
                                       HANDLE* pSharedHandle) override;
   HRESULT GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurface) override;
 
-  // Render thread, for drawing that bypasses the device state (the font): binds the back
-  // buffer and its viewport and returns its size. The device sets its own OpenGL state
-  // again before its next draw, so the caller's device state is untouched.
-  void beginOverlay(int* width, int* height);
-  // Render thread, after OpenGL calls made outside the device: the device issues all its
-  // bindings and state again before its next draw instead of trusting what it last set.
-  void forgetGlState();
+  // Render thread: what drawing outside the device (the font) shares with it: the OpenGL
+  // bindings it must reset after its own calls, and the back target it draws over.
+  GlStateCache& glState() { return _glState; }
+  const SwapChain& swapChain() const { return _swapChain; }
   // What the device's resources consult before calling OpenGL.
   const std::shared_ptr<ContextLink>& contextLink() const { return _context; }
 
  private:
-  struct LightSlot {
-    D3DLIGHT9 light;
-    bool enabled;
-  };
-
   Device(RenderWindow* window, UINT width, UINT height, D3DFORMAT depthFormat,
          D3DSWAPEFFECT swapEffect);
   ~Device() override;
   bool _createTargets();
-  void _resizeFront(int width, int height);
-  void _flip();
-  void _bindTextures();
-  void _bindVertexLayout(GLuint vertexBuffer, UINT offset, UINT stride);
-  void _setDefaults();
   void _applySamplerState(DWORD sampler);
-  void _applyRenderState();
-  ShaderCache::Key _shaderKey(DWORD fvf, bool patches) const;
-  void _uploadUniforms(ShaderCache::Program& program);
-  bool _drawsPatches(D3DPRIMITIVETYPE type) const;
+  void _applyFixedState();
+  void _bindTextures();
   HRESULT _prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches);
-  void _bindIndexBuffer(GLuint buffer);
   PatchIndexCache::Range _generatedList(D3DPRIMITIVETYPE type, UINT primitives, bool patches);
   void _drawArrayPatches(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex,
                          const PatchIndexCache::Range& strips);
-  bool _depthIsReversible() const;
 
   RenderWindow* const _window;
   const std::shared_ptr<ContextLink> _context;
-  const UINT _width;
-  const UINT _height;
-  const D3DFORMAT _depthFormat;
-  const D3DSWAPEFFECT _swapEffect;
-  GLuint _backFramebuffer = 0;
-  GLuint _backColour = 0;
-  GLuint _backDepth = 0;
-  GLuint _frontFramebuffer = 0;
-  GLuint _frontColour = 0;
-  int _frontWidth = 0;
-  int _frontHeight = 0;
-  GLuint _vertexArray = 0;
-  GLuint _streamBuffer = 0;
-  GLuint _whiteTexture = 0;
-  GLuint _samplers[ShaderCache::Stages] = {0, 0};
+  DeviceState _state;
+  GlStateCache _glState;
+  SwapChain _swapChain;
+  GlVertexArray _vertexArray;
+  GlBuffer _streamBuffer;
+  GlTexture _whiteTexture;
+  GlSampler _samplers[ShaderCache::Stages];
   GLfloat _maxPointSize = 1.0f;
-  bool _glStateDirty = true;
-  unsigned long _uniformVersion = 1;
-  // What the device last issued to OpenGL, so that draws with unchanged state issue only
-  // the draw. Zero (or _bindingsKnown false) means unknown: issue again.
+  // The program for the state block's key as of a version, and whether it tessellates.
   ShaderCache::Program* _program = nullptr;
-  bool _shaderKeyDirty = true;
+  unsigned long _programKeyVersion = 0;
   bool _programPatches = false;
-  GLuint _currentProgram = 0;
-  bool _bindingsKnown = false;
-  unsigned long _deletionsSeen = 0;
-  GLuint _boundTextures[ShaderCache::Stages] = {0, 0};
-  GLuint _layoutBuffer = 0;
-  UINT _layoutOffset = 0;
-  UINT _layoutStride = 0;
-  DWORD _layoutFvf = 0;
-  GLuint _boundIndexBuffer = 0;
-
-  DWORD _renderStates[256] = {};
-  DWORD _stageStates[8][33] = {};
-  DWORD _samplerStates[8][14] = {};
-  D3DMATRIX _world;
-  D3DMATRIX _view;
-  D3DMATRIX _projection;
-  D3DMATERIAL9 _material = {};
-  std::map<DWORD, LightSlot> _lights;
-  Texture* _textures[8] = {};
-  VertexBuffer* _stream = nullptr;
-  UINT _streamOffset = 0;
-  UINT _streamStride = 0;
-  IndexBuffer* _indices = nullptr;
-  DWORD _fvf = 0;
-  float _nPatchSegments = 0.0f;
   // Whether the context has tessellation shaders, and the highest level they take.
   bool _tessellation = false;
   float _maxTessellationLevel = 0.0f;

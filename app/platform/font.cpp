@@ -61,7 +61,7 @@ HRESULT Font::Create(Device* device, const D3DXFONT_DESCA& description, ID3DXFon
   Font* created = new Font(device);
   const bool made = created->_rasterise(description) && created->_createProgram();
   // Making the atlas and the program changed bindings behind the device's back.
-  device->forgetGlState();
+  device->glState().reset();
   if (!made) {
     created->Release();
     return E_FAIL;
@@ -73,13 +73,10 @@ HRESULT Font::Create(Device* device, const D3DXFONT_DESCA& description, ID3DXFon
 Font::Font(Device* device) : _device(device), _context(device->contextLink()) { _device->AddRef(); }
 
 Font::~Font() {
-  if (_context->usable()) {
-    glDeleteTextures(1, &_atlas);
-    glDeleteProgram(_program);
-    glDeleteVertexArrays(1, &_vertexArray);
-    glDeleteBuffers(1, &_buffer);
-    _context->noteDeletion();
-  }
+  _atlas.dispose(*_context);
+  _program.dispose(*_context);
+  _vertexArray.dispose(*_context);
+  _buffer.dispose(*_context);
   _device->Release();
 }
 
@@ -137,8 +134,8 @@ bool Font::_rasterise(const D3DXFONT_DESCA& description) {
   FT_Done_Face(face);
   const int atlasHeight = static_cast<int>(atlas.size() / AtlasWidth);
 
-  glGenTextures(1, &_atlas);
-  glBindTexture(GL_TEXTURE_2D, _atlas);
+  _atlas = GlTexture::Generate();
+  glBindTexture(GL_TEXTURE_2D, _atlas.get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, AtlasWidth, atlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE,
                atlas.data());
@@ -148,35 +145,35 @@ bool Font::_rasterise(const D3DXFONT_DESCA& description) {
 
 bool Font::_createProgram() {
   // Texels are fetched one to one, so the device's sampler state never applies here.
-  _program = LinkProgram(
-      "#version 330 core\n"
-      "layout(location = 0) in vec2 a_position;\n"
-      "layout(location = 1) in vec2 a_texel;\n"
-      "uniform vec2 u_viewport;\n"
-      "out vec2 v_texel;\n"
-      "void main() {\n"
-      "  v_texel = a_texel;\n"
-      "  gl_Position = vec4(a_position.x / u_viewport.x * 2.0 - 1.0,\n"
-      "                     1.0 - a_position.y / u_viewport.y * 2.0, 0.0, 1.0);\n"
-      "}\n",
-      "#version 330 core\n"
-      "in vec2 v_texel;\n"
-      "uniform sampler2D u_atlas;\n"
-      "uniform vec4 u_colour;\n"
-      "out vec4 fragColor;\n"
-      "void main() {\n"
-      "  float coverage = texelFetch(u_atlas, ivec2(floor(v_texel)), 0).r;\n"
-      "  fragColor = vec4(u_colour.rgb, u_colour.a * coverage);\n"
-      "}\n");
-  if (_program == 0) return false;
-  _viewportLocation = glGetUniformLocation(_program, "u_viewport");
-  _colourLocation = glGetUniformLocation(_program, "u_colour");
-  glUseProgram(_program);
-  glUniform1i(glGetUniformLocation(_program, "u_atlas"), 0);
-  glGenVertexArrays(1, &_vertexArray);
-  glGenBuffers(1, &_buffer);
-  glBindVertexArray(_vertexArray);
-  glBindBuffer(GL_ARRAY_BUFFER, _buffer);
+  _program = GlProgram(
+      LinkProgram("#version 330 core\n"
+                  "layout(location = 0) in vec2 a_position;\n"
+                  "layout(location = 1) in vec2 a_texel;\n"
+                  "uniform vec2 u_viewport;\n"
+                  "out vec2 v_texel;\n"
+                  "void main() {\n"
+                  "  v_texel = a_texel;\n"
+                  "  gl_Position = vec4(a_position.x / u_viewport.x * 2.0 - 1.0,\n"
+                  "                     1.0 - a_position.y / u_viewport.y * 2.0, 0.0, 1.0);\n"
+                  "}\n",
+                  "#version 330 core\n"
+                  "in vec2 v_texel;\n"
+                  "uniform sampler2D u_atlas;\n"
+                  "uniform vec4 u_colour;\n"
+                  "out vec4 fragColor;\n"
+                  "void main() {\n"
+                  "  float coverage = texelFetch(u_atlas, ivec2(floor(v_texel)), 0).r;\n"
+                  "  fragColor = vec4(u_colour.rgb, u_colour.a * coverage);\n"
+                  "}\n"));
+  if (!_program) return false;
+  _viewportLocation = glGetUniformLocation(_program.get(), "u_viewport");
+  _colourLocation = glGetUniformLocation(_program.get(), "u_colour");
+  glUseProgram(_program.get());
+  glUniform1i(glGetUniformLocation(_program.get(), "u_atlas"), 0);
+  _vertexArray = GlVertexArray::Generate();
+  _buffer = GlBuffer::Generate();
+  glBindVertexArray(_vertexArray.get());
+  glBindBuffer(GL_ARRAY_BUFFER, _buffer.get());
   glEnableVertexAttribArray(0);
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 4 * sizeof(float), nullptr);
   glEnableVertexAttribArray(1);
@@ -221,8 +218,13 @@ INT Font::DrawText(ID3DXSprite*, const char* pString, INT Count, RECT* pRect, DW
   const INT height = lines * _lineHeight;
   if (vertices.empty()) return height;
 
-  int width = 0, targetHeight = 0;
-  _device->beginOverlay(&width, &targetHeight);
+  // The text goes over the back buffer with OpenGL state of its own, which the device then
+  // issues again before its next draw.
+  const SwapChain& target = _device->swapChain();
+  target.bindBack();
+  _device->glState().reset();
+  const int width = static_cast<int>(target.width());
+  const int targetHeight = static_cast<int>(target.height());
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
   glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
@@ -235,14 +237,14 @@ INT Font::DrawText(ID3DXSprite*, const char* pString, INT Count, RECT* pRect, DW
               std::max<LONG>(pRect->right - pRect->left, 0),
               std::max<LONG>(pRect->bottom - pRect->top, 0));
   }
-  glUseProgram(_program);
+  glUseProgram(_program.get());
   glUniform2f(_viewportLocation, static_cast<float>(width), static_cast<float>(targetHeight));
   glUniform4f(_colourLocation, ((Color >> 16) & 0xFF) / 255.0f, ((Color >> 8) & 0xFF) / 255.0f,
               (Color & 0xFF) / 255.0f, ((Color >> 24) & 0xFF) / 255.0f);
   glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, _atlas);
-  glBindVertexArray(_vertexArray);
-  glBindBuffer(GL_ARRAY_BUFFER, _buffer);
+  glBindTexture(GL_TEXTURE_2D, _atlas.get());
+  glBindVertexArray(_vertexArray.get());
+  glBindBuffer(GL_ARRAY_BUFFER, _buffer.get());
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
                vertices.data(), GL_STREAM_DRAW);
   glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size() / 4));

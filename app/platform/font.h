@@ -8,6 +8,7 @@
 
 #include "platform/context_link.h"
 #include "platform/d3dx9.h"
+#include "platform/gl_name.h"
 #include "platform/ref_counted.h"
 
 class Device;
@@ -36,10 +37,10 @@ class Font : public RefCounted<ID3DXFont> {
   Glyph _glyphs[256] = {};
   int _ascent = 0;
   int _lineHeight = 0;
-  GLuint _atlas = 0;
-  GLuint _program = 0;
-  GLuint _vertexArray = 0;
-  GLuint _buffer = 0;
+  GlTexture _atlas;
+  GlProgram _program;
+  GlVertexArray _vertexArray;
+  GlBuffer _buffer;
   GLint _viewportLocation = -1;
   GLint _colourLocation = -1;
 };

@@ -3,20 +3,21 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/gl_name.h"
+
 namespace {
 
-GLuint Compile(GLenum type, const char* source) {
-  const GLuint shader = glCreateShader(type);
-  glShaderSource(shader, 1, &source, nullptr);
-  glCompileShader(shader);
+GlShader Compile(GLenum type, const char* source) {
+  GlShader shader(glCreateShader(type));
+  glShaderSource(shader.get(), 1, &source, nullptr);
+  glCompileShader(shader.get());
   GLint ok = GL_FALSE;
-  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  glGetShaderiv(shader.get(), GL_COMPILE_STATUS, &ok);
   if (ok == GL_FALSE) {
     char log[1024] = {0};
-    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    glGetShaderInfoLog(shader.get(), sizeof log, nullptr, log);
     std::fprintf(stderr, "shader compilation failed: %s\n%s\n", log, source);
-    glDeleteShader(shader);
-    return 0;
+    return GlShader();
   }
   return shader;
 }
@@ -30,27 +31,28 @@ GLuint LinkProgram(const char* vertexSource, const char* fragmentSource) {
 GLuint LinkProgram(const char* vertexSource, const char* tessControlSource,
                    const char* tessEvaluationSource, const char* fragmentSource) {
   const bool tessellated = tessControlSource != nullptr && tessEvaluationSource != nullptr;
-  GLuint shaders[4] = {Compile(GL_VERTEX_SHADER, vertexSource),
-                       Compile(GL_FRAGMENT_SHADER, fragmentSource),
-                       tessellated ? Compile(GL_TESS_CONTROL_SHADER, tessControlSource) : 0,
-                       tessellated ? Compile(GL_TESS_EVALUATION_SHADER, tessEvaluationSource) : 0};
-  const int stages = tessellated ? 4 : 2;
-  GLuint program = 0;
-  if (std::all_of(shaders, shaders + stages, [](GLuint shader) { return shader != 0; })) {
-    program = glCreateProgram();
-    for (int stage = 0; stage < stages; ++stage) glAttachShader(program, shaders[stage]);
-    glLinkProgram(program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked == GL_FALSE) {
-      char log[1024] = {0};
-      glGetProgramInfoLog(program, sizeof log, nullptr, log);
-      std::fprintf(stderr, "shader program link failed: %s\n", log);
-      glDeleteProgram(program);
-      program = 0;
-    }
+  // Attached shaders live on with the program; their owners delete them on the way out,
+  // which frees them with it.
+  GlShader shaders[4];
+  shaders[0] = Compile(GL_VERTEX_SHADER, vertexSource);
+  shaders[1] = Compile(GL_FRAGMENT_SHADER, fragmentSource);
+  if (tessellated) {
+    shaders[2] = Compile(GL_TESS_CONTROL_SHADER, tessControlSource);
+    shaders[3] = Compile(GL_TESS_EVALUATION_SHADER, tessEvaluationSource);
   }
-  // Attached shaders live on with the program; deleting them now frees them with it.
-  for (int stage = 0; stage < stages; ++stage) glDeleteShader(shaders[stage]);
-  return program;
+  const int stages = tessellated ? 4 : 2;
+  if (!std::all_of(shaders, shaders + stages, [](const GlShader& shader) { return bool(shader); }))
+    return 0;
+  GlProgram program = GlProgram::Generate();
+  for (int stage = 0; stage < stages; ++stage) glAttachShader(program.get(), shaders[stage].get());
+  glLinkProgram(program.get());
+  GLint linked = GL_FALSE;
+  glGetProgramiv(program.get(), GL_LINK_STATUS, &linked);
+  if (linked == GL_FALSE) {
+    char log[1024] = {0};
+    glGetProgramInfoLog(program.get(), sizeof log, nullptr, log);
+    std::fprintf(stderr, "shader program link failed: %s\n", log);
+    return 0;
+  }
+  return program.release();
 }

@@ -61,7 +61,10 @@ PatchIndexCache::Range PatchIndexCache::convert(const void* owner, UINT start,
   const auto* bytes = static_cast<const BYTE*>(indices);
   entry.source.assign(bytes, bytes + sourceBytes);
   const std::vector<std::uint32_t> list = TriangleList(type, primitives, indices, indexSize);
-  if (entry.range.buffer == 0) glGenBuffers(1, &entry.range.buffer);
+  if (!entry.buffer) {
+    entry.buffer = GlBuffer::Generate();
+    entry.range.buffer = entry.buffer.get();
+  }
   // The copy target leaves the vertex array's element binding alone.
   glBindBuffer(GL_COPY_WRITE_BUFFER, entry.range.buffer);
   glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(list.size() * sizeof list[0]),
@@ -72,9 +75,10 @@ PatchIndexCache::Range PatchIndexCache::convert(const void* owner, UINT start,
 }
 
 void PatchIndexCache::clear() {
-  if (_context->usable() && !_ranges.empty()) {
-    for (auto& entry : _ranges) glDeleteBuffers(1, &entry.second.range.buffer);
-    _context->noteDeletion();
-  }
+  if (_ranges.empty()) return;
+  const bool usable = _context->usable();
+  if (!usable)
+    for (auto& entry : _ranges) entry.second.buffer.release();
   _ranges.clear();
+  if (usable) _context->noteDeletion();
 }

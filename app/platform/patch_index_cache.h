@@ -14,6 +14,7 @@
 
 #include "platform/context_link.h"
 #include "platform/d3d9.h"
+#include "platform/gl_name.h"
 
 class PatchIndexCache {
  public:
@@ -49,6 +50,7 @@ class PatchIndexCache {
   using RangeKey = std::tuple<const void*, UINT, D3DPRIMITIVETYPE, UINT, UINT>;
   struct Entry {
     std::vector<BYTE> source;
+    GlBuffer buffer;
     Range range;
   };
 

@@ -373,12 +373,12 @@ ShaderCache::Program* ShaderCache::program(const Key& key) {
   auto found = _programs.find(bytes);
   if (found == _programs.end()) {
     Program program;
-    program.name = key.nPatch
-                       ? LinkProgram(VertexSource(key).c_str(), TessControlSource(key).c_str(),
-                                     TessEvaluationSource(key).c_str(), FragmentSource(key).c_str())
-                       : LinkProgram(VertexSource(key).c_str(), FragmentSource(key).c_str());
-    if (program.name == 0) return nullptr;
-    const GLuint p = program.name;
+    program.name = GlProgram(
+        key.nPatch ? LinkProgram(VertexSource(key).c_str(), TessControlSource(key).c_str(),
+                                 TessEvaluationSource(key).c_str(), FragmentSource(key).c_str())
+                   : LinkProgram(VertexSource(key).c_str(), FragmentSource(key).c_str()));
+    if (!program.name) return nullptr;
+    const GLuint p = program.name.get();
     program.worldView = glGetUniformLocation(p, "u_worldView");
     program.projection = glGetUniformLocation(p, "u_projection");
     program.normalMatrix = glGetUniformLocation(p, "u_normalMatrix");
@@ -403,7 +403,7 @@ ShaderCache::Program* ShaderCache::program(const Key& key) {
     glUseProgram(p);
     glUniform1i(glGetUniformLocation(p, "u_texture0"), 0);
     glUniform1i(glGetUniformLocation(p, "u_texture1"), 1);
-    found = _programs.emplace(bytes, program).first;
+    found = _programs.emplace(bytes, std::move(program)).first;
   }
   _lastBytes = std::move(bytes);
   _last = &found->second;
@@ -411,8 +411,8 @@ ShaderCache::Program* ShaderCache::program(const Key& key) {
 }
 
 void ShaderCache::clear(bool deleteObjects) {
-  if (deleteObjects)
-    for (auto& entry : _programs) glDeleteProgram(entry.second.name);
+  if (!deleteObjects)
+    for (auto& entry : _programs) entry.second.name.release();
   _programs.clear();
   _last = nullptr;
   _lastBytes.clear();

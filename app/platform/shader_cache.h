@@ -10,6 +10,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/gl_name.h"
+
 class ShaderCache {
  public:
   static constexpr int MaxLights = 8;
@@ -39,7 +41,7 @@ class ShaderCache {
   };
 
   struct Program {
-    GLuint name = 0;
+    GlProgram name;
     GLint worldView = -1, projection = -1, normalMatrix = -1;
     GLint materialDiffuse = -1, materialAmbient = -1, materialSpecular = -1, materialEmissive = -1,
           materialPower = -1, globalAmbient = -1;

@@ -56,11 +56,7 @@ Texture::Texture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT fo
       _pitch(pitch),
       _context(std::move(context)) {}
 
-Texture::~Texture() {
-  if (_name == 0 || !_context->usable()) return;
-  glDeleteTextures(1, &_name);
-  _context->noteDeletion();
-}
+Texture::~Texture() { _name.dispose(*_context); }
 
 HRESULT Texture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
   if (pDesc == nullptr || Level >= _levels) return D3DERR_INVALIDCALL;
@@ -99,15 +95,15 @@ HRESULT Texture::UnlockRect(UINT Level) {
 
 GLuint Texture::glTexture() {
   if (_dirty && !_locked) _upload();
-  return _name;
+  return _name.get();
 }
 
 void Texture::_upload() {
-  if (_name == 0) glGenTextures(1, &_name);
+  if (!_name) _name = GlTexture::Generate();
   // The device keeps track of what each unit holds, so the unit gets its texture back.
   GLint previous = 0;
   glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-  glBindTexture(GL_TEXTURE_2D, _name);
+  glBindTexture(GL_TEXTURE_2D, _name.get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, _pitch / static_cast<GLint>(BytesPerPixel(_format)));
   const GLsizei w = static_cast<GLsizei>(_width);

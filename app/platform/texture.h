@@ -10,6 +10,7 @@
 #include "platform/bitmap_file.h"
 #include "platform/context_link.h"
 #include "platform/d3d9.h"
+#include "platform/gl_name.h"
 #include "platform/ref_counted.h"
 
 class Texture : public RefCounted<IDirect3DTexture9> {
@@ -49,7 +50,7 @@ class Texture : public RefCounted<IDirect3DTexture9> {
   std::vector<BYTE> _pixels;
   const INT _pitch;
   const std::shared_ptr<ContextLink> _context;
-  GLuint _name = 0;
+  GlTexture _name;
   bool _locked = false;
   bool _dirty = true;
 };

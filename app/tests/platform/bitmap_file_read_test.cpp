@@ -192,7 +192,7 @@ TEST(BitmapFileRead, HostileFilesFailWithOneLineNamingTheReason) {
   BitmapFile::Image image;
   EXPECT_EQ(BitmapFile::Read("no-such-file.bmp", &image), D3DERR_NOTFOUND);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-            "no-such-file.bmp: cannot open (No such file or directory)\n");
+            "no-such-file.bmp: not found in " + std::filesystem::current_path().string() + "\n");
 }
 
 TEST(BitmapFileRead, RefusesSizesBeyondTheLimitsBeforeAllocating) {
