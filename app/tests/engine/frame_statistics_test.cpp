@@ -104,10 +104,13 @@ TEST(FrameStatistics, AveragesAgreeWithEachOtherAfterTwoBlocks) {
   EXPECT_GT(s.renderMs, 0.0f);
   EXPECT_GT(s.presentationMs, 0.0f);
   // Update and render lie inside the theoretical frame, which presentation extends into
-  // the actual one; each printed value may be rounded by half its last place.
+  // the actual one; each printed value may be rounded by half its last place. The actual
+  // timer starts just after the theoretical one, so a pause of the render thread between
+  // the two starts counts in the theoretical time only; on a busy machine that can outweigh
+  // a presentation of a hundredth of a millisecond, hence the 5 % allowance.
   const float rounding = 0.00015f;
   EXPECT_LE(s.updateMs + s.renderMs, s.theoreticalMs + rounding);
-  EXPECT_LE(s.theoreticalMs, s.actualMs + rounding);
+  EXPECT_LE(s.theoreticalMs, s.actualMs * 1.05f + rounding);
 }
 
 }  // namespace
