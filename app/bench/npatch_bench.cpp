@@ -7,115 +7,60 @@
 // run with it; app/bench/compare_npatch_off.sh times the terrain benchmark's frame in this
 // build and in one of the main branch, interleaved.
 #include <benchmark/benchmark.h>
-#include <epoxy/gl.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
+#include <stdexcept>
 
-#include "engine/input_devices.h"
+#include "flight_scene.h"
 #include "platform/device.h"
-#include "platform/headless_window.h"
 #include "platform/patch_index_cache.h"
-#include "platform/scripted_input_source.h"
-#include "scene/app_camera.h"
 #include "terrain/lod_index_set.h"
 #include "terrain/quad_leaf.h"
-#include "terrain/terrain.h"
-#include "terrain/terrain_quadtree.h"
-
-using vantra::Matrix;
-using vantra::Vector;
 
 namespace {
 
 constexpr int kWidth = 400;
 constexpr int kHeight = 300;
 constexpr int kPoses = 24;
-constexpr D3DCOLOR kClearColour = 0xFFC6C0F2;
 
-class Scene {
+// The device must tessellate; then as the program draws: no culling, one directional light
+// on a white material.
+void SetUpLikeTheProgram(IDirect3DDevice9* device) {
+  D3DCAPS9 caps = {};
+  device->GetDeviceCaps(&caps);
+  if ((caps.DevCaps & D3DDEVCAPS_NPATCHES) == 0)
+    throw std::runtime_error("the context has no tessellation shaders");
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_AMBIENT, 0xFF282828);
+  D3DMATERIAL9 material = {};
+  material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+  material.Ambient = {1.0f, 1.0f, 1.0f, 1.0f};
+  device->SetMaterial(&material);
+  D3DLIGHT9 light = {};
+  light.Type = D3DLIGHT_DIRECTIONAL;
+  light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
+  light.Direction = {0.3f, -1.0f, 0.4f};
+  device->SetLight(0, &light);
+  device->LightEnable(0, 1);
+}
+
+class Scene : public FlightScene {
  public:
-  Scene() : _window(kWidth, kHeight, _input) {
-    // The maps are generated next to the benchmark.
-    std::filesystem::current_path(std::filesystem::read_symlink("/proc/self/exe").parent_path());
-    _d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
-    parameters.Windowed = 1;
-    parameters.EnableAutoDepthStencil = 1;
-    parameters.AutoDepthStencilFormat = D3DFMT_D32F_LOCKABLE;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    if (FAILED(_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &_window,
-                                  D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &_device)))
-      throw std::runtime_error("no device");
-    D3DCAPS9 caps = {};
-    _device->GetDeviceCaps(&caps);
-    if ((caps.DevCaps & D3DDEVCAPS_NPATCHES) == 0)
-      throw std::runtime_error("the context has no tessellation shaders");
-    // As the program draws: no culling, one directional light on a white material.
-    _device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    _device->SetRenderState(D3DRS_AMBIENT, 0xFF282828);
-    D3DMATERIAL9 material = {};
-    material.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-    material.Ambient = {1.0f, 1.0f, 1.0f, 1.0f};
-    _device->SetMaterial(&material);
-    D3DLIGHT9 light = {};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
-    light.Direction = {0.3f, -1.0f, 0.4f};
-    _device->SetLight(0, &light);
-    _device->LightEnable(0, 1);
-    terrain = std::make_unique<Terrain>(513, 513, 800.0f, 24240.0f, 800.0f);
-    terrain->reset(nullptr, _device);
-    camera.reset(nullptr, _device);
-    camera.setActive(true);
-    camera.setProjection();
-    terrain->setCamera(&camera);
-  }
+  Scene() : FlightScene(kWidth, kHeight, kPoses, SetUpLikeTheProgram) {}
 
-  // Everything that holds device resources goes while the device's context is current.
-  ~Scene() {
-    _window.makeCurrent();
-    terrain.reset();
-    camera.setActive(false);
-    camera.reset(nullptr, nullptr);
-    _device->Release();
-    _d3d->Release();
-  }
-
-  TerrainQuadtree& tree() { return *terrain->quadtree(); }
   const std::shared_ptr<ContextLink>& contextLink() {
-    return static_cast<Device*>(_device)->contextLink();
-  }
-
-  // Pose i of a circle at 450000 units around the centre, 160000 up, looking at the centre.
-  void aim(int pose) {
-    const float angle = 6.2831853f * static_cast<float>(pose % kPoses) / kPoses;
-    const Vector eye(450000.0f * std::sin(angle), 160000.0f, -450000.0f * std::cos(angle));
-    Vector forward = Vector(0.0f, 0.0f, 0.0f) - eye;
-    forward.normalize();
-    Vector right = Vector(0.0f, 1.0f, 0.0f) ^ forward;
-    right.normalize();
-    camera.cameraWorldMatrix() = Matrix(eye, right, forward ^ right, forward);
-    camera.steer(_idle);
+    return static_cast<Device*>(device())->contextLink();
   }
 
   // One frame as the engine draws it, and the wait for the rasteriser so that its work
   // (most of the tessellation's) is counted.
   void frame(int pose, float segments) {
     aim(pose);
-    _device->SetNPatchMode(segments);
+    device()->SetNPatchMode(segments);
     tree().update();
-    _device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColour, 1.0f, 0);
-    _device->BeginScene();
-    camera.setView();
-    tree().flush();
-    _device->EndScene();
-    _device->Present(nullptr, nullptr, nullptr, nullptr);
-    glFinish();
+    drawQueue();
   }
 
   // Converts the strip of every leaf the pose draws, at the level it draws it, and returns
@@ -138,16 +83,6 @@ class Scene {
     tree().flush();
     return seconds;
   }
-
-  std::unique_ptr<Terrain> terrain;
-  AppCamera camera;
-
- private:
-  ScriptedInputSource _input;
-  HeadlessWindow _window;
-  IDirect3D9* _d3d = nullptr;
-  IDirect3DDevice9* _device = nullptr;
-  const InputDevices _idle;
 };
 
 Scene& TheScene() {
@@ -158,21 +93,6 @@ Scene& TheScene() {
 // Mean seconds per iteration of each benchmark, for the ratios printed at the end.
 double offFrame = 0.0, twoFrame = 0.0, fourFrame = 0.0, freshConversion = 0.0,
        cachedConversion = 0.0;
-
-template <typename Work>
-void TimePoses(benchmark::State& state, double* mean, Work work) {
-  int pose = 0;
-  double total = 0.0;
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    work(pose++);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  *mean = total / static_cast<double>(state.iterations());
-}
 
 void BM_TerrainFrame(benchmark::State& state) {
   Scene& scene = TheScene();

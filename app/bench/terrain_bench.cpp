@@ -5,21 +5,14 @@
 // peers of the same run are printed at the end.
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <vector>
 
-#include "engine/input_devices.h"
+#include "flight_scene.h"
 #include "platform/d3dx9.h"
 #include "platform/gl_program.h"
-#include "platform/headless_window.h"
-#include "platform/scripted_input_source.h"
-#include "scene/app_camera.h"
 #include "terrain/buffer_lock.h"
 #include "terrain/quad_leaf.h"
 #include "terrain/sampled_texture.h"
@@ -28,14 +21,12 @@
 #include "terrain/terrain_vertex.h"
 
 using vantra::Matrix;
-using vantra::Vector;
 
 namespace {
 
 constexpr int kWidth = 800;
 constexpr int kHeight = 600;
 constexpr int kPoses = 120;
-constexpr D3DCOLOR kClearColour = 0xFFC6C0F2;
 
 // One draw of the raw peer: a range of a leaf's index buffer.
 struct RawDraw {
@@ -45,62 +36,21 @@ struct RawDraw {
   int count;
 };
 
-class Scene {
+// No culling, as the engine sets it; lighting off, because the raw peer shades with the two
+// textures and the vertex colour only. Both draw the same triangles the same way.
+void SetUpLikeTheRawPeer(IDirect3DDevice9* device) {
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device->SetRenderState(D3DRS_LIGHTING, 0);
+}
+
+class Scene : public FlightScene {
  public:
-  Scene() : _window(kWidth, kHeight, _input), _rawWindow(kWidth, kHeight, _input) {
-    // The maps are generated next to the benchmark.
-    std::filesystem::current_path(std::filesystem::read_symlink("/proc/self/exe").parent_path());
-    _d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS parameters = {};
-    parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
-    parameters.Windowed = 1;
-    parameters.EnableAutoDepthStencil = 1;
-    parameters.AutoDepthStencilFormat = D3DFMT_D32F_LOCKABLE;
-    parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    if (FAILED(_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &_window,
-                                  D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &_device)))
-      throw std::runtime_error("no device");
-    // No culling, as the engine sets it; lighting off, because the raw peer shades with the
-    // two textures and the vertex colour only. Both draw the same triangles the same way.
-    _device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    _device->SetRenderState(D3DRS_LIGHTING, 0);
-    terrain = std::make_unique<Terrain>(513, 513, 800.0f, 24240.0f, 800.0f);
-    terrain->reset(nullptr, _device);
-    camera.reset(nullptr, _device);
-    camera.setActive(true);
-    camera.setProjection();
-    terrain->setCamera(&camera);
+  Scene()
+      : FlightScene(kWidth, kHeight, kPoses, SetUpLikeTheRawPeer),
+        _rawWindow(kWidth, kHeight, input()) {
     _record();
     _buildRawPeer();
   }
-
-  // Everything that holds device resources goes while the device's context is current.
-  ~Scene() {
-    useDevice();
-    terrain.reset();
-    // An active camera sets its projection on reset, which needs a device.
-    camera.setActive(false);
-    camera.reset(nullptr, nullptr);
-    _device->Release();
-    _d3d->Release();
-  }
-
-  TerrainQuadtree& tree() { return *terrain->quadtree(); }
-  IDirect3DDevice9* device() { return _device; }
-
-  // Pose i of a circle at 450000 units around the centre, 160000 up, looking at the centre.
-  void aim(int pose) {
-    const float angle = 6.2831853f * static_cast<float>(pose % kPoses) / kPoses;
-    const Vector eye(450000.0f * std::sin(angle), 160000.0f, -450000.0f * std::cos(angle));
-    Vector forward = Vector(0.0f, 0.0f, 0.0f) - eye;
-    forward.normalize();
-    Vector right = Vector(0.0f, 1.0f, 0.0f) ^ forward;
-    right.normalize();
-    camera.cameraWorldMatrix() = Matrix(eye, right, forward ^ right, forward);
-    camera.steer(_idle);
-  }
-
-  void useDevice() { _window.makeCurrent(); }
 
   // One frame as the engine draws it: update, clear, view, terrain, present, and the wait
   // for the rasteriser so that its work is counted.
@@ -109,13 +59,7 @@ class Scene {
     tree().update();
     if (levelZero)
       for (int i = 0; i < tree().queueCount(); ++i) tree().renderQueue()[i]->lodSet()->setLevel(0);
-    _device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColour, 1.0f, 0);
-    _device->BeginScene();
-    camera.setView();
-    tree().flush();
-    _device->EndScene();
-    _device->Present(nullptr, nullptr, nullptr, nullptr);
-    glFinish();
+    drawQueue();
   }
 
   void rawFrame(int pose) {
@@ -139,9 +83,6 @@ class Scene {
   }
 
   void useRaw() { _rawWindow.makeCurrent(); }
-
-  std::unique_ptr<Terrain> terrain;
-  AppCamera camera;
 
  private:
   // Plays the flight once on the device and notes, per pose, what the terrain drew: each
@@ -284,12 +225,7 @@ class Scene {
     useDevice();
   }
 
-  ScriptedInputSource _input;
-  HeadlessWindow _window;
   HeadlessWindow _rawWindow;
-  IDirect3D9* _d3d = nullptr;
-  IDirect3DDevice9* _device = nullptr;
-  const InputDevices _idle;
   std::vector<RawDraw> _draws[kPoses];
   Matrix _transforms[kPoses];
   std::vector<std::vector<std::uint16_t>> _indices;
@@ -308,25 +244,10 @@ Scene& TheScene() {
 // Mean seconds per frame of each benchmark, for the ratios printed at the end.
 double lodFrame = 0.0, levelZeroFrame = 0.0, rawFrame = 0.0;
 
-template <typename Frame>
-void TimeFrames(benchmark::State& state, double* mean, Frame frame) {
-  int pose = 0;
-  double total = 0.0;
-  for (auto _ : state) {
-    const auto start = std::chrono::steady_clock::now();
-    frame(pose++);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state.SetIterationTime(seconds);
-    total += seconds;
-  }
-  *mean = total / static_cast<double>(state.iterations());
-}
-
 void BM_FrameWithLevelOfDetail(benchmark::State& state) {
   Scene& scene = TheScene();
   scene.useDevice();
-  TimeFrames(state, &lodFrame, [&](int pose) { scene.deviceFrame(pose, false); });
+  TimePoses(state, &lodFrame, [&](int pose) { scene.deviceFrame(pose, false); });
 }
 BENCHMARK(BM_FrameWithLevelOfDetail)
     ->UseManualTime()
@@ -336,7 +257,7 @@ BENCHMARK(BM_FrameWithLevelOfDetail)
 void BM_FrameAllLeavesAtLevelZero(benchmark::State& state) {
   Scene& scene = TheScene();
   scene.useDevice();
-  TimeFrames(state, &levelZeroFrame, [&](int pose) { scene.deviceFrame(pose, true); });
+  TimePoses(state, &levelZeroFrame, [&](int pose) { scene.deviceFrame(pose, true); });
 }
 BENCHMARK(BM_FrameAllLeavesAtLevelZero)
     ->UseManualTime()
@@ -346,7 +267,7 @@ BENCHMARK(BM_FrameAllLeavesAtLevelZero)
 void BM_FrameRawOpenGLSameRanges(benchmark::State& state) {
   Scene& scene = TheScene();
   scene.useRaw();
-  TimeFrames(state, &rawFrame, [&](int pose) { scene.rawFrame(pose); });
+  TimePoses(state, &rawFrame, [&](int pose) { scene.rawFrame(pose); });
   scene.useDevice();
 }
 BENCHMARK(BM_FrameRawOpenGLSameRanges)
