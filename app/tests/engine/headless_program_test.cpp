@@ -1,7 +1,5 @@
 // Runs the real program headless, as a user or a script would.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,59 +12,32 @@
 #include <string>
 #include <vector>
 
+#include "program_run_directory.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// A fresh directory holding the terrain bitmaps that the build put beside the program.
-class RunDirectory {
+// A run directory holding the terrain bitmaps that the build put beside the program.
+class RunDirectory : public ProgramRunDirectory {
  public:
-  RunDirectory() {
-    char name[] = "/tmp/vantra-headless-XXXXXX";
-    _path = mkdtemp(name);
-    const fs::path programDir = fs::path(VANTRA_TEST_PROGRAM).parent_path();
-    for (const char* map : {"heightMap.bmp", "textureMap.bmp", "detailMap.bmp"})
-      if (fs::exists(programDir / map)) fs::create_symlink(programDir / map, _path / map);
-  }
-  ~RunDirectory() { fs::remove_all(_path); }
-  const fs::path& path() const { return _path; }
+  RunDirectory() { linkMaps(fs::path(VANTRA_TEST_PROGRAM).parent_path()); }
 
   fs::path writeScript(const std::string& text) const {
-    const fs::path script = _path / "input.script";
+    const fs::path script = path() / "input.script";
     std::ofstream(script) << text;
     return script;
   }
 
-  Result run(const std::string& arguments, const std::string& prefix = "") const {
-    const fs::path out = _path / "stdout.txt";
-    const fs::path err = _path / "stderr.txt";
-    const std::string command = prefix + " '" + VANTRA_TEST_PROGRAM + "' " + arguments + " >'" +
-                                out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+  ProgramResult run(const std::string& arguments, const std::string& prefix = "") const {
+    return runCommand(prefix + " '" + VANTRA_TEST_PROGRAM + "' " + arguments);
   }
 
   // Runs headless at 160x120 in this directory with the script.
-  Result play(const std::string& script, int frames = 60) const {
+  ProgramResult play(const std::string& script, int frames = 60) const {
     return run("--headless --size 160x120 --frames " + std::to_string(frames) + " --data-dir '" +
-               _path.string() + "' --script '" + writeScript(script).string() + "'");
+               path().string() + "' --script '" + writeScript(script).string() + "'");
   }
-
- private:
-  fs::path _path;
 };
 
 struct Bitmap {
@@ -112,7 +83,7 @@ int ClearColourPixels(const Bitmap& bitmap) {
 
 TEST(HeadlessProgram, F12WritesACaptureOfTheTargetSize) {
   RunDirectory dir;
-  const Result r = dir.play("3 key F12 down\n4 key F12 up\n5 quit\n");
+  const ProgramResult r = dir.play("3 key F12 down\n4 key F12 up\n5 quit\n");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Bitmap capture = ReadBitmap(dir.path() / "screen-capture.bmp");
   EXPECT_EQ(capture.width, 160);
@@ -128,9 +99,9 @@ TEST(HeadlessProgram, WireframeShowsInALaterCapture) {
   const std::string capture = "18 key F12 down\n19 key F12 up\n20 quit\n";
   RunDirectory solid;
   RunDirectory wire;
-  const Result a = solid.play(flight + capture);
+  const ProgramResult a = solid.play(flight + capture);
   ASSERT_EQ(a.exitCode, 0) << a.err;
-  const Result b = wire.play(flight + "14 key W down\n15 key W up\n" + capture);
+  const ProgramResult b = wire.play(flight + "14 key W down\n15 key W up\n" + capture);
   ASSERT_EQ(b.exitCode, 0) << b.err;
   const Bitmap solidCapture = ReadBitmap(solid.path() / "screen-capture.bmp");
   const Bitmap wireCapture = ReadBitmap(wire.path() / "screen-capture.bmp");
@@ -142,7 +113,7 @@ TEST(HeadlessProgram, WireframeShowsInALaterCapture) {
 
 TEST(HeadlessProgram, PrintsTheSixStatisticsLines) {
   RunDirectory dir;
-  const Result r =
+  const ProgramResult r =
       dir.run("--headless --size 160x120 --frames 3 --data-dir '" + dir.path().string() + "'");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string number = "(-?[0-9]+\\.[0-9]{2}| *inf)";
@@ -186,7 +157,7 @@ TEST(HeadlessProgram, RejectsBadInputBeforeTheFirstFrame) {
       {"--headless --bogus", "--bogus", "unknown argument"},
   };
   for (const Case& c : cases) {
-    const Result r = dir.run(c.arguments);
+    const ProgramResult r = dir.run(c.arguments);
     EXPECT_EQ(r.exitCode, 2) << c.why;
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << c.why << ": " << r.err;
     EXPECT_TRUE(r.out.empty()) << c.why;
@@ -196,13 +167,14 @@ TEST(HeadlessProgram, RejectsBadInputBeforeTheFirstFrame) {
 
 TEST(HeadlessProgram, RunsHeadlessWithoutADisplay) {
   RunDirectory dir;
-  const Result r = dir.run("--frames 2 --size 32x32 --data-dir '" + dir.path().string() + "'",
-                           "env -u DISPLAY -u WAYLAND_DISPLAY");
+  const ProgramResult r =
+      dir.run("--frames 2 --size 32x32 --data-dir '" + dir.path().string() + "'",
+              "env -u DISPLAY -u WAYLAND_DISPLAY");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("running headless"), std::string::npos) << r.err;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6) << r.out;
 
-  const Result help = dir.run("--help");
+  const ProgramResult help = dir.run("--help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--frames N"), std::string::npos);
   EXPECT_NE(help.out.find("--data-dir DIR"), std::string::npos);

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "program_run_directory.h"
 #include "x11_session.h"
 
 namespace fs = std::filesystem;
@@ -23,13 +24,6 @@ namespace {
 const char* const kMaps[] = {"heightMap.bmp", "textureMap.bmp", "detailMap.bmp"};
 // The default headless run, captured in frame 10 with no other input.
 const char kCaptureScript[] = "10 key F12 down\n11 key F12 up\n12 quit\n";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 long Count(const std::string& text, const std::string& part) {
   long count = 0;
@@ -91,50 +85,21 @@ void ExpectLandscapeInView(const Picture& picture, const std::string& where) {
   EXPECT_LT(skyInTopRows, 0.95) << where << ": hills in the top rows";
 }
 
-struct Result {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
 // A fresh directory that the program runs in.
-class RunDirectory {
+class RunDirectory : public ProgramRunDirectory {
  public:
-  RunDirectory() {
-    char pattern[] = "/tmp/vantra-first-run-XXXXXX";
-    _path = mkdtemp(pattern);
-  }
-  ~RunDirectory() {
-    std::error_code ignored;
-    fs::remove_all(_path, ignored);
-  }
-  const fs::path& path() const { return _path; }
-
   void copyMaps() const {
-    for (const char* map : kMaps) fs::copy_file(fs::path(VANTRA_BIN_DIR) / map, _path / map);
-  }
-
-  // Runs command (a shell command line) in this directory; output and errors go to files.
-  Result run(const std::string& command) const {
-    const fs::path out = _path / "stdout.txt";
-    const fs::path err = _path / "stderr.txt";
-    const std::string line = "cd '" + _path.string() + "' && " + command + " >'" + out.string() +
-                             "' 2>'" + err.string() + "'";
-    const int status = std::system(line.c_str());
-    return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+    for (const char* map : kMaps) fs::copy_file(fs::path(VANTRA_BIN_DIR) / map, path() / map);
   }
 
   // The program headless at the default size with the capture script.
-  Result runHeadless(const std::string& program, const std::string& environment = "",
-                     const std::string& script = kCaptureScript) const {
-    std::ofstream(_path / "capture.script") << script;
-    return run(environment + " '" + program + "' --headless --script capture.script");
+  ProgramResult runHeadless(const std::string& program, const std::string& environment = "",
+                            const std::string& script = kCaptureScript) const {
+    std::ofstream(path() / "capture.script") << script;
+    return runCommand(environment + " '" + program + "' --headless --script capture.script");
   }
 
-  Picture capture() const { return ReadCapture(_path / "screen-capture.bmp"); }
-
- private:
-  fs::path _path;
+  Picture capture() const { return ReadCapture(path() / "screen-capture.bmp"); }
 };
 
 }  // namespace
@@ -142,7 +107,7 @@ class RunDirectory {
 TEST(FirstRun, TheHeadlessStartViewShowsTheLandscape) {
   RunDirectory dir;
   dir.copyMaps();
-  const Result r = dir.runHeadless(VANTRA_PROGRAM);
+  const ProgramResult r = dir.runHeadless(VANTRA_PROGRAM);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Picture picture = dir.capture();
   ASSERT_EQ(picture.width, 800);
@@ -156,10 +121,11 @@ TEST(FirstRun, TheHeadlessStartViewShowsTheLandscape) {
 TEST(FirstRun, OneStepUpTheValleyFloorFillsTheLowerHalf) {
   RunDirectory dir;
   dir.copyMaps();
-  const Result r = dir.runHeadless(VANTRA_PROGRAM, "",
-                                   std::string("0 key F1 down\n1 key F1 up\n2 key HOME down\n"
-                                               "3 key HOME up\n") +
-                                       kCaptureScript);
+  const ProgramResult r =
+      dir.runHeadless(VANTRA_PROGRAM, "",
+                      std::string("0 key F1 down\n1 key F1 up\n2 key HOME down\n"
+                                  "3 key HOME up\n") +
+                          kCaptureScript);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Picture picture = dir.capture();
   ExpectLandscapeInView(picture, "one step up");
@@ -214,7 +180,7 @@ TEST(FirstRun, StartUpFailuresSayWhatWentWrong) {
   for (const Case& c : cases) {
     RunDirectory dir;
     if (c.withMaps) dir.copyMaps();
-    const Result r = dir.runHeadless(VANTRA_PROGRAM, c.environment);
+    const ProgramResult r = dir.runHeadless(VANTRA_PROGRAM, c.environment);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.why << "\n" << r.err;
     EXPECT_EQ(Count(r.err, c.line), 1) << c.why << "\n" << r.err;
     EXPECT_NE(r.err.find(c.messageBox), std::string::npos) << c.why << "\n" << r.err;
@@ -230,13 +196,14 @@ TEST(FirstRun, BuildProgressReadsWell) {
   RunDirectory dir;
   dir.copyMaps();
   const std::string program = "'" + std::string(VANTRA_PROGRAM) + "' --headless --frames 2";
-  const Result logged = dir.run(program);
+  const ProgramResult logged = dir.runCommand(program);
   ASSERT_EQ(logged.exitCode, 0) << logged.err;
   EXPECT_EQ(logged.err,
             "Building the terrain: 64 leaves\nBuilding the terrain: 64 of 64 leaves built\n");
 
   // script gives the program a terminal; its output turns each newline into CR LF.
-  const Result terminal = dir.run("script -qec \"" + program + " >/dev/null\" /dev/null");
+  const ProgramResult terminal =
+      dir.runCommand("script -qec \"" + program + " >/dev/null\" /dev/null");
   ASSERT_EQ(terminal.exitCode, 0) << terminal.err;
   const std::string& shown = terminal.out;
   EXPECT_EQ(Count(shown, "\n"), 1) << shown;
@@ -250,16 +217,16 @@ TEST(FirstRun, BuildProgressReadsWell) {
 // bitmaps and says so once; a bitmap in the working directory still wins.
 TEST(FirstRun, TheInstalledProgramFallsBackToItsData) {
   RunDirectory prefix;
-  const Result installed =
-      prefix.run("'" + std::string(VANTRA_CMAKE) + "' --install '" + VANTRA_BUILD_DIR +
-                 "' --prefix '" + prefix.path().string() + "'");
+  const ProgramResult installed =
+      prefix.runCommand("'" + std::string(VANTRA_CMAKE) + "' --install '" + VANTRA_BUILD_DIR +
+                        "' --prefix '" + prefix.path().string() + "'");
   ASSERT_EQ(installed.exitCode, 0) << installed.out << installed.err;
   const std::string program = (prefix.path() / "bin" / "VantraTest").string();
   ASSERT_TRUE(fs::exists(program));
   for (const char* map : kMaps) EXPECT_TRUE(fs::exists(prefix.path() / "share" / "vantra" / map));
 
   RunDirectory empty;
-  const Result r = empty.runHeadless(program);
+  const ProgramResult r = empty.runHeadless(program);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string fallback = "VantraTest: heightMap.bmp is not in " + empty.path().string() +
                                "; using the installed data files in " +
@@ -271,14 +238,14 @@ TEST(FirstRun, TheInstalledProgramFallsBackToItsData) {
   // A broken height map in the working directory is read, not the installed one.
   RunDirectory own;
   std::ofstream(own.path() / "heightMap.bmp") << "not a bitmap";
-  const Result broken = own.runHeadless(program);
+  const ProgramResult broken = own.runHeadless(program);
   EXPECT_NE(broken.err.find("during obejct reset(): error"), std::string::npos) << broken.err;
   EXPECT_EQ(broken.err.find("heightMap.bmp is not in"), std::string::npos) << broken.err;
   EXPECT_GT(ClearShare(own.capture(), 0, 600), 0.9) << "no terrain from a broken height map";
 
   // A bitmap missing in both places is named once, with the working directory.
   fs::remove(prefix.path() / "share" / "vantra" / "detailMap.bmp");
-  const Result missing = empty.runHeadless(program);
+  const ProgramResult missing = empty.runHeadless(program);
   EXPECT_EQ(Count(missing.err, "detailMap.bmp"), 1) << missing.err;
   EXPECT_NE(missing.err.find("detailMap.bmp: not found in " + empty.path().string() + "\n"),
             std::string::npos)

@@ -1,59 +1,28 @@
 // End-to-end: the real program flies the timed flight headless, as a user comparing
 // machines would run it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "program_run_directory.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct RunResult {
-  int exitCode;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// A fresh directory with the terrain bitmaps the build put beside the program.
-class RunDirectory {
+// A run directory with the terrain bitmaps the build put beside the program.
+class RunDirectory : public ProgramRunDirectory {
  public:
-  RunDirectory() {
-    char name[] = "/tmp/vantra-timedemo-XXXXXX";
-    _path = mkdtemp(name);
-    const fs::path programDir = fs::path(VANTRA_PROGRAM).parent_path();
-    for (const char* map : {"heightMap.bmp", "textureMap.bmp", "detailMap.bmp"})
-      fs::create_symlink(programDir / map, _path / map);
-  }
-  ~RunDirectory() { fs::remove_all(_path); }
-  const fs::path& path() const { return _path; }
+  RunDirectory() { linkMaps(fs::path(VANTRA_PROGRAM).parent_path()); }
 
-  RunResult run(const std::string& arguments) const {
-    const fs::path out = _path / "stdout.txt";
-    const fs::path err = _path / "stderr.txt";
-    const std::string command = "cd '" + _path.string() + "' && '" + VANTRA_PROGRAM + "' " +
-                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    return RunResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+  ProgramResult run(const std::string& arguments) const {
+    return runCommand(std::string("'") + VANTRA_PROGRAM + "' " + arguments);
   }
-
- private:
-  fs::path _path;
 };
 
 struct CsvFrame {
@@ -104,12 +73,12 @@ class TimeDemoTest : public ::testing::Test {
   }
 
   static RunDirectory* runs[2];
-  static RunResult results[2];
+  static ProgramResult results[2];
   static std::vector<CsvFrame> csv[2];
 };
 
 RunDirectory* TimeDemoTest::runs[2] = {};
-RunResult TimeDemoTest::results[2] = {};
+ProgramResult TimeDemoTest::results[2] = {};
 std::vector<CsvFrame> TimeDemoTest::csv[2] = {};
 
 // Only the times may differ between runs: the frames and what they draw are the same.
@@ -188,7 +157,7 @@ TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
       {"--timedemo-csv /nonexistent/directory/frames.csv", "cannot write"},
   };
   for (const Case& c : cases) {
-    const RunResult run = directory.run(c.arguments);
+    const ProgramResult run = directory.run(c.arguments);
     EXPECT_EQ(run.exitCode, 2) << c.arguments;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << ": " << run.err;
     EXPECT_EQ(run.out.find("Timedemo"), std::string::npos) << c.arguments;
