@@ -27,3 +27,28 @@ vantra::Vector Steering::_row(int row) {
   const vantra::Matrix& m = camera.cameraWorldMatrix();
   return vantra::Vector(m(row, 0), m(row, 1), m(row, 2));
 }
+
+void ExpectRepairEvery26thStep(Steering& s, const std::function<void()>& step,
+                               std::int32_t (*stepCount)(), float repairedTolerance,
+                               float leftAloneTolerance) {
+  vantra::Matrix& w = s.camera.cameraWorldMatrix();
+  for (int c = 0; c < 3; ++c) w(0, c) *= 2.0f;
+  int repairs = 0;
+  int stepsSinceRepair = -1;
+  for (int i = 0; i < 60; ++i) {
+    step();
+    if (stepCount() == 0) {
+      EXPECT_NEAR(Length(s.right()), 1.0f, repairedTolerance) << "repaired at step " << i;
+      if (stepsSinceRepair >= 0) {
+        EXPECT_EQ(stepsSinceRepair, 25) << "steps left alone between two repairs";
+      }
+      ++repairs;
+      stepsSinceRepair = 0;
+      for (int c = 0; c < 3; ++c) w(0, c) *= 2.0f;
+    } else {
+      EXPECT_NEAR(Length(s.right()), 2.0f, leftAloneTolerance) << "left alone at step " << i;
+      if (stepsSinceRepair >= 0) ++stepsSinceRepair;
+    }
+  }
+  EXPECT_GE(repairs, 2);
+}

@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 #include "engine/input_devices.h"
 #include "platform/event_input_source.h"
 #include "scene/app_camera.h"
+
+inline float Length(const vantra::Vector& v) { return std::sqrt(v.magnitudeSquare()); }
 
 inline void ExpectNear(const vantra::Vector& actual, const vantra::Vector& expected,
                        float tolerance, const char* why) {
@@ -40,3 +44,11 @@ class Steering {
   EventInputSource _source;
   InputDevices _input;
 };
+
+// Stretches the camera's right axis to twice its length, then takes 60 steps: a step after
+// which stepCount() is 0 must have repaired the axis to unit length, 25 steps after the
+// previous repair; any other step must have left it alone. Each repair is stretched again.
+// The tolerances are for the repaired and the left-alone lengths.
+void ExpectRepairEvery26thStep(Steering& s, const std::function<void()>& step,
+                               std::int32_t (*stepCount)(), float repairedTolerance,
+                               float leftAloneTolerance);

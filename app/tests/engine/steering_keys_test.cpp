@@ -17,8 +17,6 @@ constexpr float kPi = 3.14159265f;
 
 float Radians(float degrees) { return degrees * kPi / 180.0f; }
 
-float Length(const Vector& v) { return std::sqrt(v.magnitudeSquare()); }
-
 // Raises the flight speed to 0.5: each flight steering key then turns by 2 * 0.5 * 4 = 4
 // degrees.
 void FlyAtHalfSpeed(Steering& s) { s.frames(5, {DIK_ADD}); }
@@ -140,26 +138,9 @@ TEST(SteeringKeys, FirstHeldModeKeyWins) {
 TEST(SteeringKeys, ControlDragRepairsTheMatrixEvery26thStep) {
   Steering s;
   s.frame({DIK_F1});
-  vantra::Matrix& w = s.camera.cameraWorldMatrix();
-  for (int c = 0; c < 3; ++c) w(0, c) *= 2.0f;
-  int repairs = 0;
-  int stepsSinceRepair = -1;
-  for (int step = 0; step < 60; ++step) {
-    s.frame({DIK_LCONTROL}, 0, 0, {0});
-    if (AppCamera::controlRotationStepCount() == 0) {
-      EXPECT_NEAR(Length(s.right()), 1.0f, 1e-5f) << "repaired at step " << step;
-      if (stepsSinceRepair >= 0) {
-        EXPECT_EQ(stepsSinceRepair, 25) << "steps left alone between two repairs";
-      }
-      ++repairs;
-      stepsSinceRepair = 0;
-      for (int c = 0; c < 3; ++c) w(0, c) *= 2.0f;
-    } else {
-      EXPECT_NEAR(Length(s.right()), 2.0f, 1e-5f) << "left alone at step " << step;
-      if (stepsSinceRepair >= 0) ++stepsSinceRepair;
-    }
-  }
-  EXPECT_GE(repairs, 2);
+  ExpectRepairEvery26thStep(
+      s, [&] { s.frame({DIK_LCONTROL}, 0, 0, {0}); }, AppCamera::controlRotationStepCount, 1e-5f,
+      1e-5f);
 }
 
 }  // namespace
