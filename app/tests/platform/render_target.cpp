@@ -55,3 +55,18 @@ std::vector<std::uint32_t> RenderTarget::capture() {
   surface->Release();
   return pixels;
 }
+
+IDirect3DTexture9* Texture2x2(IDirect3DDevice9* device, const std::uint32_t texels[2][2]) {
+  IDirect3DTexture9* texture = nullptr;
+  if (FAILED(
+          device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)))
+    return nullptr;
+  D3DLOCKED_RECT locked{};
+  texture->LockRect(0, &locked, nullptr, 0);
+  for (int row = 0; row < 2; ++row)
+    for (int x = 0; x < 2; ++x)
+      reinterpret_cast<std::uint32_t*>(static_cast<BYTE*>(locked.pBits) + row * locked.Pitch)[x] =
+          0xFF000000u | texels[row][x];
+  texture->UnlockRect(0);
+  return texture;
+}

@@ -40,6 +40,10 @@ class RenderTarget {
   IDirect3DDevice9* _device = nullptr;
 };
 
+// An opaque managed 2 x 2 texture; texels[row][column] are 0xRRGGBB words. Null when the
+// device cannot create it.
+IDirect3DTexture9* Texture2x2(IDirect3DDevice9* device, const std::uint32_t texels[2][2]);
+
 // Position and diffuse colour, and the full terrain vertex.
 struct ColourVertex {
   float x, y, z;

@@ -46,20 +46,10 @@ void DrawScreenQuad(IDirect3DDevice9* device, D3DCOLOR colour, float z = 0.5f) {
   device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColourVertex));
 }
 
-// A solid-colour 2x2 texture.
+// An opaque solid-colour 2x2 texture.
 IDirect3DTexture9* SolidTexture(IDirect3DDevice9* device, std::uint32_t argb) {
-  IDirect3DTexture9* texture = nullptr;
-  if (FAILED(
-          device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)))
-    return nullptr;
-  D3DLOCKED_RECT locked{};
-  texture->LockRect(0, &locked, nullptr, 0);
-  for (int row = 0; row < 2; ++row)
-    for (int x = 0; x < 2; ++x)
-      reinterpret_cast<std::uint32_t*>(static_cast<BYTE*>(locked.pBits) + row * locked.Pitch)[x] =
-          argb;
-  texture->UnlockRect(0);
-  return texture;
+  const std::uint32_t texels[2][2] = {{argb, argb}, {argb, argb}};
+  return Texture2x2(device, texels);
 }
 
 std::uint32_t Centre(const std::vector<std::uint32_t>& pixels, const RenderTarget& target) {
