@@ -12,15 +12,14 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolBar>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 #include "engine/d3d.h"
+#include "modal_dialog.h"
 #include "platform/dinput_keys.h"
 #include "shell/about_dlg.h"
 #include "shell/desktop_host.h"
@@ -36,26 +35,6 @@ RendererWindow& Renderer() { return *App().host()->rendererWindow(); }
 
 void Xdotool(const std::string& arguments) {
   ASSERT_EQ(std::system(("xdotool " + arguments).c_str()), 0) << arguments;
-}
-
-// Runs check on the modal dialog that action opens, then lets action's own loop end.
-void WithModalDialog(const std::function<void()>& action,
-                     const std::function<void(QWidget*)>& check, int result = QDialog::Accepted) {
-  bool checked = false;
-  std::function<void()> poll;
-  poll = [&] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) {
-      QTimer::singleShot(10, poll);
-      return;
-    }
-    check(modal);
-    checked = true;
-    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->done(result);
-  };
-  QTimer::singleShot(0, poll);
-  action();
-  EXPECT_TRUE(checked) << "no modal dialog appeared";
 }
 
 bool KeyHeld(std::uint8_t code) {

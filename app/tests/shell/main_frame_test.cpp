@@ -10,32 +10,11 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTimer>
-#include <functional>
 
+#include "modal_dialog.h"
 #include "shell/recent_file_list.h"
 
 namespace {
-
-// Runs check on the modal dialog that action opens, then closes it.
-void WithModalDialog(const std::function<void()>& action,
-                     const std::function<void(QWidget*)>& check) {
-  bool checked = false;
-  std::function<void()> poll;
-  poll = [&] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal) {
-      QTimer::singleShot(10, poll);
-      return;
-    }
-    check(modal);
-    checked = true;
-    if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->done(QDialog::Accepted);
-  };
-  QTimer::singleShot(0, poll);
-  action();
-  EXPECT_TRUE(checked) << "no modal dialog appeared";
-}
 
 long PeakResidentKiB() {
   rusage usage{};
