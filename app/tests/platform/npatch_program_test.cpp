@@ -1,19 +1,17 @@
 // The N and M keys in the real program, run headless from a script: N-patches show as more
 // wireframe edges in a capture, and M brings back the picture drawn without them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
+
+#include "program_run_directory.h"
 
 namespace {
 
@@ -26,10 +24,7 @@ constexpr int FirstSceneRow = 170;
 // A capture's pixels below the overlay as 0xRRGGBB words, top row first; empty when the
 // file is not the 24-bit bitmap of the target's size.
 std::vector<std::uint32_t> SceneBelowOverlay(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  const std::string bytes = text.str();
+  const std::string bytes = ReadFile(path);
   auto int32 = [&](std::size_t at) {
     std::int32_t value;
     std::memcpy(&value, bytes.data() + at, 4);
@@ -80,23 +75,15 @@ std::uint32_t MostCommon(const std::vector<std::uint32_t>& pixels) {
 // Runs the program headless in a fresh directory beside the terrain bitmaps and returns
 // the capture the script asked for.
 std::vector<std::uint32_t> PlayAndCapture(const std::string& script) {
-  char name[] = "/tmp/vantra-npatch-XXXXXX";
-  if (mkdtemp(name) == nullptr) return {};
-  const fs::path dir = name;
-  const fs::path programDir = fs::path(VANTRA_TEST_PROGRAM).parent_path();
-  for (const char* map : {"heightMap.bmp", "textureMap.bmp", "detailMap.bmp"})
-    if (fs::exists(programDir / map)) fs::create_symlink(programDir / map, dir / map);
-  std::ofstream(dir / "input.script") << script;
-  const std::string command =
-      std::string("'") + VANTRA_TEST_PROGRAM + "' --headless --frames 200 --size " +
-      std::to_string(Size) + "x" + std::to_string(Size) + " --data-dir '" + dir.string() +
-      "' --script '" + (dir / "input.script").string() + "' >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  std::vector<std::uint32_t> pixels;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-    pixels = SceneBelowOverlay(dir / "screen-capture.bmp");
-  fs::remove_all(dir);
-  return pixels;
+  ProgramRunDirectory dir;
+  dir.linkMaps(fs::path(VANTRA_TEST_PROGRAM).parent_path());
+  std::ofstream(dir.path() / "input.script") << script;
+  const ProgramResult run =
+      dir.runCommand(std::string("'") + VANTRA_TEST_PROGRAM + "' --headless --frames 200 --size " +
+                     std::to_string(Size) + "x" + std::to_string(Size) + " --data-dir '" +
+                     dir.path().string() + "' --script input.script");
+  if (run.exitCode != 0) return {};
+  return SceneBelowOverlay(dir.path() / "screen-capture.bmp");
 }
 
 }  // namespace
