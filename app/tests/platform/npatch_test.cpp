@@ -152,13 +152,22 @@ bool HasNPatches(IDirect3DDevice9* device) {
   return SUCCEEDED(device->GetDeviceCaps(&caps)) && (caps.DevCaps & D3DDEVCAPS_NPATCHES) != 0;
 }
 
+// Each test draws on its own target, whose device must tessellate.
+class NPatches : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(HasNPatches(device)) << "this context has no tessellation shaders";
+  }
+
+  RenderTarget target{Size, Size};
+  IDirect3DDevice9* device = target.device();
+};
+
 }  // namespace
 
-TEST(NPatches, OctahedronCoversTheAreaOfItsPatchOutline) {
-  RenderTarget target(Size, Size);
-  ASSERT_TRUE(HasNPatches(target.device())) << "this context has no tessellation shaders";
+TEST_F(NPatches, OctahedronCoversTheAreaOfItsPatchOutline) {
   D3DCAPS9 caps{};
-  target.device()->GetDeviceCaps(&caps);
+  device->GetDeviceCaps(&caps);
   EXPECT_GE(caps.MaxNpatchTessellationLevel, 8.0f);
 
   const double polygon = PredictedOctahedronArea(1);
@@ -201,10 +210,7 @@ TEST(NPatches, OctahedronCoversTheAreaOfItsPatchOutline) {
   EXPECT_GT(CoveredPixels(DrawOctahedron(target, 4.0f, NormalFvf)), 1.2 * polygon);
 }
 
-TEST(NPatches, FlatGridWithEqualNormalsLooksTheSame) {
-  RenderTarget target(Size, Size);
-  IDirect3DDevice9* device = target.device();
-  ASSERT_TRUE(HasNPatches(device));
+TEST_F(NPatches, FlatGridWithEqualNormalsLooksTheSame) {
   // A tilted 6 x 6 grid in perspective, lit, with colours that vary across it.
   D3DMATRIX identity, world, projection;
   identity.makeIdentity();
@@ -246,10 +252,7 @@ TEST(NPatches, FlatGridWithEqualNormalsLooksTheSame) {
         << segments << " segments";
 }
 
-TEST(NPatches, WireframeEdgesGrowWithTheLevel) {
-  RenderTarget target(Size, Size);
-  IDirect3DDevice9* device = target.device();
-  ASSERT_TRUE(HasNPatches(device));
+TEST_F(NPatches, WireframeEdgesGrowWithTheLevel) {
   PrepareUnlitShapes(device);
   device->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
   // A flat right triangle with 200-pixel legs. At level L the tessellator makes about L²
@@ -280,10 +283,7 @@ TEST(NPatches, WireframeEdgesGrowWithTheLevel) {
   }
 }
 
-TEST(NPatches, StripsAndFansMatchTheTriangleList) {
-  RenderTarget target(Size, Size);
-  IDirect3DDevice9* device = target.device();
-  ASSERT_TRUE(HasNPatches(device));
+TEST_F(NPatches, StripsAndFansMatchTheTriangleList) {
   SetOrthographicView(device);
   PrepareLighting(device);
   // Only clockwise triangles are drawn, so a strip's turned-around odd triangles must keep
@@ -406,10 +406,7 @@ TEST(NPatches, StripsAndFansMatchTheTriangleList) {
   vertices->Release();
 }
 
-TEST(NPatches, CullingRemovesBackFacingPatches) {
-  RenderTarget target(Size, Size);
-  IDirect3DDevice9* device = target.device();
-  ASSERT_TRUE(HasNPatches(device));
+TEST_F(NPatches, CullingRemovesBackFacingPatches) {
   PrepareUnlitShapes(device);
   device->SetNPatchMode(4.0f);
   // Seen along +z, a -> b -> c runs clockwise on screen; normals bulge towards the viewer.
@@ -464,10 +461,7 @@ TEST(NPatchesWithoutTessellation, TheCountIsKeptWithNoEffect) {
   EXPECT_EQ(caps.MaxNpatchTessellationLevel, 0.0f);
 }
 
-TEST(NPatches, TrianglesWithARepeatedCornerDrawNothing) {
-  RenderTarget target(Size, Size);
-  IDirect3DDevice9* device = target.device();
-  ASSERT_TRUE(HasNPatches(device));
+TEST_F(NPatches, TrianglesWithARepeatedCornerDrawNothing) {
   PrepareUnlitShapes(device);
   device->SetNPatchMode(4.0f);
   // With tilted normals the patch of a, a, c would still have a curved centre.
@@ -482,10 +476,7 @@ TEST(NPatches, TrianglesWithARepeatedCornerDrawNothing) {
   }
 }
 
-TEST(NPatches, LightingFollowsTheCurvedNormal) {
-  RenderTarget target(Size, Size);
-  IDirect3DDevice9* device = target.device();
-  ASSERT_TRUE(HasNPatches(device));
+TEST_F(NPatches, LightingFollowsTheCurvedNormal) {
   SetOrthographicView(device);
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   device->SetRenderState(D3DRS_LIGHTING, 1);
