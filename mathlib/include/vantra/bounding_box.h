@@ -99,9 +99,12 @@ VANTRA_INLINE int BoundingBox::testIntersectionWithPlane(const Plane& plane, flo
 
   // The normal and d in one load: a plane is the four floats nx, ny, nz, d.
   const __m128 n = _mm_loadu_ps(reinterpret_cast<const float*>(&plane));
-  // Where the normal's component is not positive, the lowest distance lies
-  // at the larger coordinate.
-  const __m128 swap = _mm_and_ps(_mm_cmpngt_ps(n, _mm_setzero_ps()), _mm_xor_ps(below, above));
+  // Where the normal's component has its sign bit set, the lowest distance
+  // lies at the larger coordinate. The sign bit is one integer shift, cheaper
+  // than a compare; it differs from "not positive" only for +0 and NaN, whose
+  // products are zero or NaN whichever coordinate is picked.
+  const __m128 negative = _mm_castsi128_ps(_mm_srai_epi32(_mm_castps_si128(n), 31));
+  const __m128 swap = _mm_and_ps(negative, _mm_xor_ps(below, above));
   const __m128 lowest = _mm_mul_ps(n, _mm_xor_ps(below, swap));
   const __m128 highest = _mm_mul_ps(n, _mm_xor_ps(above, swap));
   // Lane 0 sums the lowest corner's terms, lane 1 the highest's, in the
