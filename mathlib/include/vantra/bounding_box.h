@@ -55,12 +55,11 @@ class VANTRA_API BoundingBox {
 // Every corner's distance ((nx * x + ny * y) + nz * z) + d, evaluated as
 // Plane::distanceFromPoint does, four corners per vector: the x, y and z of
 // corners 0 to 3 in three vectors and those of corners 4 to 7 in three more,
-// each multiplied by the normal's component in all four lanes. Computing all
-// eight costs no more than picking the two that bound them (the corner
-// nearest and the corner farthest along the normal) once the box's values
-// are in place, and needs no check that a box's corners take only two
-// values per axis (a corner stored as min + (max - min) may not), so there
-// is no branch on the box.
+// each multiplied by the normal's component in all four lanes. This costs
+// about what picking the corners nearest and farthest along the normal
+// costs, and needs neither that pick nor a check that the corners take only
+// two values per axis (a corner stored as min + (max - min) may not), so
+// nothing branches on the box.
 VANTRA_INLINE int BoundingBox::testIntersectionWithPlane(const Plane& plane, float*) const {
 #if defined(__SSE2__)
   // Corners 0 to 3 repeat corner 0's values apart from one coordinate each
