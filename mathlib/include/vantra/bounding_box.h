@@ -88,10 +88,8 @@ VANTRA_INLINE int BoundingBox::testIntersectionWithPlane(const Plane& plane, flo
         _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, x), _mm_mul_ps(ny, y)), _mm_mul_ps(nz, z)), d);
   };
   const __m128 zero = _mm_setzero_ps();
-  const __m128i lowPositive =
-      _mm_castps_si128(_mm_cmpgt_ps(distances(lowX, lowY, lowZ), zero));
-  const __m128i highPositive =
-      _mm_castps_si128(_mm_cmpgt_ps(distances(highX, highY, highZ), zero));
+  const __m128i lowPositive = _mm_castps_si128(_mm_cmpgt_ps(distances(lowX, lowY, lowZ), zero));
+  const __m128i highPositive = _mm_castps_si128(_mm_cmpgt_ps(distances(highX, highY, highZ), zero));
   // Two bits per corner: all set when every distance is positive, none when
   // none is (NaN counts as not positive).
   const int positive = _mm_movemask_epi8(_mm_packs_epi32(lowPositive, highPositive));
