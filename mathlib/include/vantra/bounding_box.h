@@ -45,8 +45,8 @@ class VANTRA_API BoundingBox {
 
  private:
   void computeAllCorners(const Vector& minPoint, const Vector& maxPoint);
-  // The plane test in plain arithmetic, for processors without SSE2. Kept
-  // out of line so that one build of the library serves both kinds of users.
+  // The plane test in plain arithmetic, which the inline test calls where the
+  // user's compiler has no SSE2.
   int _classifyByEveryCorner(const Plane& plane) const;
 
   Vector _corners[8];
