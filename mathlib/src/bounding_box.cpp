@@ -79,33 +79,12 @@ void BoundingBox::ComputeMinMaxPoint(const std::vector<Vector>& points, Vector& 
            static_cast<int>(points.size()), minPoint, maxPoint);
 }
 
-// Corners 0 to 3 are corner 0 with at most one coordinate replaced by the
-// value that steps towards the maximum (corner 1's x, 2's y, 3's z), and
-// corners 4 to 7 are corner 4 with one replaced by the value that steps
-// towards the minimum (see computeAllCorners). So the products of the normal
-// with four vectors give every term, and each distance is still
+// Corners 0 to 3 repeat corner 0's values apart from one coordinate each,
+// and corners 4 to 7 repeat corner 4's (see computeAllCorners), so twelve
+// products give every term; each distance is still
 // ((nx * x + ny * y) + nz * z) + d, exactly as Plane::distanceFromPoint
 // computes it for the corner.
 int BoundingBox::_classifyByEveryCorner(const Plane& plane) const {
-#if defined(__SSE2__)
-  __m128 lo, hi, towardsHi, towardsLo;
-  _loadCornerValues(lo, hi, towardsHi, towardsLo);
-  const __m128 n = _mm_loadu_ps(reinterpret_cast<const float*>(&plane));
-  const __m128 d = _mm_shuffle_ps(n, n, _MM_SHUFFLE(3, 3, 3, 3));
-  // Lanes 0 to 3 of the result are the distances of corners start to start + 3.
-  const auto star = [&n, &d](__m128 from, __m128 towards) {
-    const __m128 xy = _mm_unpacklo_ps(_mm_mul_ps(n, from), _mm_mul_ps(n, towards));
-    const __m128 z = _mm_unpackhi_ps(_mm_mul_ps(n, from), _mm_mul_ps(n, towards));
-    const __m128 xs = _mm_shuffle_ps(xy, xy, _MM_SHUFFLE(0, 0, 1, 0));
-    const __m128 ys = _mm_shuffle_ps(xy, xy, _MM_SHUFFLE(2, 3, 2, 2));
-    const __m128 zs = _mm_shuffle_ps(z, z, _MM_SHUFFLE(1, 0, 0, 0));
-    const __m128 distances = _mm_add_ps(_mm_add_ps(_mm_add_ps(xs, ys), zs), d);
-    return _mm_movemask_ps(_mm_cmpgt_ps(distances, _mm_setzero_ps()));
-  };
-  const int positive = star(lo, towardsHi) | star(hi, towardsLo) << 4;
-  if (positive == 0xFF) return IntersectionCodes::OUTSIDE;
-  return positive == 0 ? IntersectionCodes::INSIDE : IntersectionCodes::INTERSECTING;
-#else
   const Vector& n = plane._normal;
   const Vector* c = _corners;
   const float xLow = n.x * c[0].x, x1 = n.x * c[1].x, xHigh = n.x * c[4].x, x5 = n.x * c[5].x;
@@ -121,7 +100,6 @@ int BoundingBox::_classifyByEveryCorner(const Plane& plane) const {
   for (int i = 1; i < 8; ++i)
     if ((distances[i] > 0.0f) != side) return IntersectionCodes::INTERSECTING;
   return side ? IntersectionCodes::OUTSIDE : IntersectionCodes::INSIDE;
-#endif
 }
 
 // Corners 1 to 3 step from the minimum and 5 to 7 from the maximum by the

@@ -244,19 +244,37 @@ class AwkwardFloats {
   std::mt19937 _engine;
 };
 
-// The box test uses the two corners whose distances bound all eight; this
-// compares it with every corner's distance over boxes and planes built to
-// sit on the boundaries: planes through a corner and one float step to
-// either side of it, boxes touching a plane, zero and infinite normal
-// components, infinite and NaN coordinates, boxes given with max below min.
+// The box test reads each corner's coordinates from the values the corners
+// share; this compares it with every corner's distance over boxes made by
+// every constructor and setter, and planes built to sit on the boundaries:
+// planes through a corner and one float step to either side of it, boxes
+// touching a plane, zero and infinite normal components, infinite and NaN
+// coordinates, boxes given with max below min.
 TEST(BoundingBox, PlaneClassificationIsExactlyThatOfEveryCorner) {
   AwkwardFloats awkward(47);
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0; i < 24000; ++i) {
     const bool tame = i % 2 == 0;
     const Vector a = tame ? awkward.plain().vector(8) : awkward.vector(8);
     const Vector b = tame ? awkward.plain().vector(8) : awkward.vector(8);
-    const BoundingBox box =
-        i % 3 == 0 ? BoundingBox(a, b) : BoundingBox(a, a + Vector(2.5f, 0.0f, 1.0f));
+    const Vector c = a + Vector(2.5f, 0.0f, 1.0f);
+    const std::vector<Vector> points = {a, b, c};
+    BoundingBox box;
+    switch (i % 6) {
+      case 0:
+        box = BoundingBox(a, b);
+        break;
+      case 1:
+        box = BoundingBox(points);
+        break;
+      case 2:
+        box = BoundingBox(BoundingBox(a, c), BoundingBox(b, b));
+        break;
+      case 3:
+        box.setMinMaxCorner(b, a);
+        break;
+      default:
+        box = BoundingBox(a, c);
+    }
     for (int j = 0; j < 16; ++j) {
       Vector normal = awkward.vector(1);
       if (j % 4 == 0) normal = awkward.plain().vector(1);

@@ -45,75 +45,56 @@ class VANTRA_API BoundingBox {
 
  private:
   void computeAllCorners(const Vector& minPoint, const Vector& maxPoint);
-  // The plane test from every corner's distance, for boxes whose corners take
-  // more than two values on some axis. Pure, so that a caller's loop over
-  // planes may check the box once, outside the loop.
-  __attribute__((pure)) int _classifyByEveryCorner(const Plane& plane) const;
-#if defined(__SSE2__)
-  // Corners 0 and 4 into lo and hi (lane 3 holds corner 1's and corner 5's
-  // x), the values that step towards the maximum (corner 1's x, 2's y, 3's z)
-  // into towardsHi and those towards the minimum (5's x, 6's y, 7's z) into
-  // towardsLo.
-  VANTRA_INLINE void _loadCornerValues(__m128& lo, __m128& hi, __m128& towardsHi,
-                                       __m128& towardsLo) const;
-#endif
+  // The plane test in plain arithmetic, which the inline test calls where the
+  // user's compiler has no SSE2.
+  int _classifyByEveryCorner(const Plane& plane) const;
 
   Vector _corners[8];
 };
 
-#if defined(__SSE2__)
-// The 24 floats of the corners as six loads.
-VANTRA_INLINE void BoundingBox::_loadCornerValues(__m128& lo, __m128& hi, __m128& towardsHi,
-                                                  __m128& towardsLo) const {
-  const float* f = &_corners[0].x;
-  lo = _mm_loadu_ps(f);
-  hi = _mm_loadu_ps(f + 12);
-  towardsHi = _mm_movehl_ps(_mm_unpackhi_ps(_mm_loadu_ps(f + 8), hi),
-                            _mm_unpackhi_ps(lo, _mm_loadu_ps(f + 4)));
-  towardsLo = _mm_movehl_ps(_mm_unpackhi_ps(_mm_loadu_ps(f + 20), _mm_loadu_ps(f + 20)),
-                            _mm_unpackhi_ps(hi, _mm_loadu_ps(f + 16)));
-}
-#endif
-
-// In a box whose corners take exactly two values per axis (corner 1's x is
-// the maximum's, corner 5's x the minimum's, and so on), the corners with the
-// lowest and the highest distance are picked per axis by the sign of the
-// normal's component: rounding is monotonic, so no corner's distance
-// ((nx * x + ny * y) + nz * z) + d, evaluated as Plane::distanceFromPoint does,
-// lies outside those two corners' distances, and the two classify the box
-// exactly as all eight would, bit for bit. A box whose extent does not give
-// back its maximum after rounding (min + (max - min) != max), or that has an
-// infinite or NaN coordinate, takes more values and is classified from all
-// eight corners.
+// Every corner's distance ((nx * x + ny * y) + nz * z) + d, evaluated as
+// Plane::distanceFromPoint does, four corners per vector: the x, y and z of
+// corners 0 to 3 in three vectors and those of corners 4 to 7 in three more,
+// each multiplied by the normal's component in all four lanes. This costs
+// about what picking the corners nearest and farthest along the normal
+// costs, and needs neither that pick nor a check that the corners take only
+// two values per axis (a corner stored as min + (max - min) may not), so
+// nothing branches on the box.
 VANTRA_INLINE int BoundingBox::testIntersectionWithPlane(const Plane& plane, float*) const {
 #if defined(__SSE2__)
-  __m128 lo, hi, towardsHi, towardsLo;
-  _loadCornerValues(lo, hi, towardsHi, towardsLo);
-  const __m128 twoValues = _mm_and_ps(_mm_cmpeq_ps(towardsHi, hi), _mm_cmpeq_ps(towardsLo, lo));
-  // Corner 1's x, 2's y and 3's z must be the maximum's, corner 5's x, 6's y
-  // and 7's z the minimum's.
-  if ((_mm_movemask_ps(twoValues) & 7) != 7) return _classifyByEveryCorner(plane);
-  // Per axis the smaller and the larger coordinate (a box may be given with
-  // its maximum below its minimum); both are finite here.
-  const __m128 below = _mm_min_ps(lo, hi), above = _mm_max_ps(lo, hi);
+  // Corners 0 to 3 repeat corner 0's values apart from one coordinate each
+  // (corner 1's x, 2's y, 3's z), and corners 4 to 7 repeat corner 4's (see
+  // computeAllCorners), so two loads and a shuffle give each of the six
+  // vectors.
+  const float* f = &_corners[0].x;
+  const __m128 x0y0z0x1 = _mm_loadu_ps(f), y1z1x2y2 = _mm_loadu_ps(f + 4);
+  const __m128 z2x3y3z3 = _mm_loadu_ps(f + 8), x4y4z4x5 = _mm_loadu_ps(f + 12);
+  const __m128 y5z5x6y6 = _mm_loadu_ps(f + 16), z6x7y7z7 = _mm_loadu_ps(f + 20);
+  const __m128 lowX = _mm_shuffle_ps(x0y0z0x1, x0y0z0x1, _MM_SHUFFLE(0, 0, 3, 0));
+  const __m128 lowY = _mm_shuffle_ps(x0y0z0x1, y1z1x2y2, _MM_SHUFFLE(0, 3, 1, 1));
+  const __m128 lowZ = _mm_shuffle_ps(x0y0z0x1, z2x3y3z3, _MM_SHUFFLE(3, 0, 2, 2));
+  const __m128 highX = _mm_shuffle_ps(x4y4z4x5, x4y4z4x5, _MM_SHUFFLE(0, 0, 3, 0));
+  const __m128 highY = _mm_shuffle_ps(x4y4z4x5, y5z5x6y6, _MM_SHUFFLE(0, 3, 1, 1));
+  const __m128 highZ = _mm_shuffle_ps(x4y4z4x5, z6x7y7z7, _MM_SHUFFLE(3, 0, 2, 2));
 
   // The normal and d in one load: a plane is the four floats nx, ny, nz, d.
   const __m128 n = _mm_loadu_ps(reinterpret_cast<const float*>(&plane));
-  // Where the normal's component is not positive, the lowest distance lies
-  // at the larger coordinate.
-  const __m128 swap = _mm_and_ps(_mm_cmpngt_ps(n, _mm_setzero_ps()), _mm_xor_ps(below, above));
-  const __m128 lowest = _mm_mul_ps(n, _mm_xor_ps(below, swap));
-  const __m128 highest = _mm_mul_ps(n, _mm_xor_ps(above, swap));
-  // Lane 0 sums the lowest corner's terms, lane 1 the highest's, in the
-  // order ((x + y) + z) + d.
-  const __m128 xy = _mm_unpacklo_ps(lowest, highest);
-  const __m128 z = _mm_unpackhi_ps(lowest, highest);
-  const __m128 sums = _mm_add_ps(_mm_add_ps(_mm_add_ps(xy, _mm_movehl_ps(xy, xy)), z),
-                                 _mm_shuffle_ps(n, n, _MM_SHUFFLE(3, 3, 3, 3)));
-  // Bit 0: the lowest distance is positive, bit 1: the highest is. The
-  // first implies the second, so 3 is OUTSIDE, 2 INTERSECTING and 0 INSIDE.
-  const int positive = _mm_movemask_ps(_mm_cmpgt_ps(sums, _mm_setzero_ps())) & 3;
-  return positive - (positive >> 1) - 1;
+  const __m128 nx = _mm_shuffle_ps(n, n, _MM_SHUFFLE(0, 0, 0, 0));
+  const __m128 ny = _mm_shuffle_ps(n, n, _MM_SHUFFLE(1, 1, 1, 1));
+  const __m128 nz = _mm_shuffle_ps(n, n, _MM_SHUFFLE(2, 2, 2, 2));
+  const __m128 d = _mm_shuffle_ps(n, n, _MM_SHUFFLE(3, 3, 3, 3));
+  const auto distances = [&](__m128 x, __m128 y, __m128 z) {
+    return _mm_add_ps(
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, x), _mm_mul_ps(ny, y)), _mm_mul_ps(nz, z)), d);
+  };
+  const __m128 zero = _mm_setzero_ps();
+  const __m128i lowPositive = _mm_castps_si128(_mm_cmpgt_ps(distances(lowX, lowY, lowZ), zero));
+  const __m128i highPositive = _mm_castps_si128(_mm_cmpgt_ps(distances(highX, highY, highZ), zero));
+  // Two bits per corner: all set when every distance is positive, none when
+  // none is (NaN counts as not positive).
+  const int positive = _mm_movemask_epi8(_mm_packs_epi32(lowPositive, highPositive));
+  if (positive == 0xFFFF) return IntersectionCodes::OUTSIDE;
+  return positive == 0 ? IntersectionCodes::INSIDE : IntersectionCodes::INTERSECTING;
 #else
   return _classifyByEveryCorner(plane);
 #endif
