@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "engine/d3d.h"
 #include "platform/scripted_input_source.h"
@@ -44,7 +45,11 @@ bool ParseSize(const char* text, int* width, int* height) {
 
 }  // namespace
 
-HeadlessRunner::HeadlessRunner(const HeadlessOptions& options) : _options(options) {}
+HeadlessRunner::HeadlessRunner(const HeadlessOptions& options)
+    : HeadlessRunner(options, [] { return MakeStandardScene(); }) {}
+
+HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene)
+    : _options(options), _makeScene(std::move(makeScene)) {}
 
 bool HeadlessRunner::ParseArguments(int argc, char** argv, HeadlessOptions* options,
                                     std::string* error) {
@@ -132,7 +137,7 @@ int HeadlessRunner::run() {
       return scene;
     });
   } else {
-    engine = std::make_unique<D3D>(host, [] { return MakeStandardScene(); });
+    engine = std::make_unique<D3D>(host, _makeScene);
   }
   std::unique_lock<std::mutex> lock(_lock);
   _engine = engine.get();

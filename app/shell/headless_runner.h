@@ -5,7 +5,8 @@
 #include <mutex>
 #include <string>
 
-class D3D;
+#include "engine/d3d.h"
+
 class TimeDemo;
 
 struct HeadlessOptions {
@@ -24,6 +25,9 @@ struct HeadlessOptions {
 class HeadlessRunner {
  public:
   explicit HeadlessRunner(const HeadlessOptions& options);
+  // Renders the scene makeScene gives instead of the program's own (the timed flight still
+  // flies over the program's scene).
+  HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene);
 
   // Reads the headless options from the command line; --headless itself is accepted and
   // ignored. False with a message in *error on a bad or unknown argument.
@@ -42,6 +46,7 @@ class HeadlessRunner {
   bool finishTimeDemo(TimeDemo& timeDemo, long rendered);
 
   HeadlessOptions _options;
+  D3D::SceneFactory _makeScene;
   std::mutex _lock;
   std::condition_variable _changed;
   D3D* _engine = nullptr;
