@@ -1,5 +1,7 @@
 // The headless program's answer to a scene object that fails in a frame: exit status 1, no
 // frame after the failing one, and the last presented frame's lines still printed.
+#include "shell/headless_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -9,7 +11,6 @@
 #include <string>
 
 #include "engine/object.h"
-#include "shell/headless_runner.h"
 #include "shell/standard_scene.h"
 
 namespace {
