@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/d3d.h"
 #include "engine/object.h"
+#include "failing_object.h"
 #include "scene/app_camera.h"
 #include "scene/test_light.h"
 #include "test_host.h"
@@ -21,47 +21,6 @@ using vantra::Vector;
 
 // The terrain's bitmaps are not where these tests run: it leaves the scene at once.
 const std::string kResetFailed = "during obejct reset(): error";
-
-enum class Phase { Update, Render };
-
-// What a failing object saw before the engine stopped calling it.
-struct Calls {
-  int updates = 0;
-  int renders = 0;
-};
-
-// Throws from update or render in the frame given, either a result code or something else.
-class FailingObject : public Object {
- public:
-  FailingObject(Calls& calls, Phase phase, int frame, bool resultCode)
-      : _calls(calls), _phase(phase), _frame(frame), _resultCode(resultCode) {}
-  void hook(std::uint32_t) override {}
-  const GUID* classId() const override { return &kId; }
-  void reset(EngineServices*, IDirect3DDevice9*) override {}
-  void update() override {
-    ++_calls.updates;
-    if (_phase == Phase::Update) _failInFrame(_calls.updates - 1);
-  }
-  void render() override {
-    ++_calls.renders;
-    if (_phase == Phase::Render) _failInFrame(_calls.renders - 1);
-  }
-
-  static constexpr std::int32_t kCode = static_cast<std::int32_t>(D3DERR_INVALIDCALL);
-
- private:
-  void _failInFrame(int frame) {
-    if (frame != _frame) return;
-    if (_resultCode) throw kCode;
-    throw std::runtime_error("lost a resource");
-  }
-
-  static constexpr GUID kId = {0x61, 0x62, 0x63, {0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6A, 0x6B}};
-  Calls& _calls;
-  const Phase _phase;
-  const int _frame;
-  const bool _resultCode;
-};
 
 // A failure in frame 3 ends the loop there: frames 0 to 2 were presented, the failing frame
 // is not, no later frame starts, the input is released and the last lines stay readable.

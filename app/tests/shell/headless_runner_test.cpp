@@ -4,50 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <memory>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 
-#include "engine/object.h"
+#include "failing_object.h"
 #include "shell/standard_scene.h"
 
 namespace {
-
-enum class Phase { Update, Render };
-
-struct Calls {
-  int updates = 0;
-  int renders = 0;
-};
-
-// Throws from update or render in frame 3, either a result code or something else.
-class FailingObject : public Object {
- public:
-  FailingObject(Calls& calls, Phase phase, bool resultCode)
-      : _calls(calls), _phase(phase), _resultCode(resultCode) {}
-  void hook(std::uint32_t) override {}
-  const GUID* classId() const override { return &kId; }
-  void reset(EngineServices*, IDirect3DDevice9*) override {}
-  void update() override {
-    if (++_calls.updates == 4 && _phase == Phase::Update) _fail();
-  }
-  void render() override {
-    if (++_calls.renders == 4 && _phase == Phase::Render) _fail();
-  }
-
- private:
-  void _fail() {
-    if (_resultCode) throw static_cast<std::int32_t>(D3DERR_INVALIDCALL);
-    throw std::runtime_error("lost a resource");
-  }
-
-  static constexpr GUID kId = {0x71, 0x72, 0x73, {0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7A, 0x7B}};
-  Calls& _calls;
-  const Phase _phase;
-  const bool _resultCode;
-};
 
 TEST(HeadlessRunner, AnObjectFailingInAFrameEndsTheRunWithStatusOne) {
   struct Case {
@@ -69,7 +33,7 @@ TEST(HeadlessRunner, AnObjectFailingInAFrameEndsTheRunWithStatusOne) {
     options.dataDir = VANTRA_BIN_DIR;
     HeadlessRunner runner(options, [&] {
       SceneObjects scene = MakeStandardScene();
-      scene.objects.push_back(std::make_unique<FailingObject>(calls, c.phase, c.resultCode));
+      scene.objects.push_back(std::make_unique<FailingObject>(calls, c.phase, 3, c.resultCode));
       return scene;
     });
     ::testing::internal::CaptureStdout();
