@@ -25,7 +25,7 @@ void PrintUsage(std::FILE* out) {
       "  --size WxH      render target size in pixels (default 800x600)\n"
       "  --script FILE   play keyboard and mouse input from FILE\n"
       "  --data-dir DIR  change into DIR first: the bitmaps are read and the screen capture\n"
-      "                  written there\n"
+      "                  written there (a bitmap missing there comes from the installed copy)\n"
       "  --timedemo      fly the built-in timed flight (the same frames on every run)\n"
       "                  and print frame-time statistics to standard output\n"
       "  --timedemo-csv FILE  also write one line per frame to FILE: frame, frame ms,\n"
