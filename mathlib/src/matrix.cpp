@@ -4,7 +4,6 @@
 #include <fstream>
 #include <ostream>
 
-#include "cpu_features.h"
 #include "numeric_rules.h"
 
 namespace vantra {
@@ -32,35 +31,9 @@ void SetRows(Matrix& m, float m00, float m01, float m02, float m03, float m10, f
   e[12] = m30, e[13] = m31, e[14] = m32, e[15] = m33;
 }
 
-#if defined(VANTRA_X86_KERNELS)
-// Rows r and r + 1 of the product share one 256-bit register: each half
-// broadcasts its own row's element k against b's row k. Fused multiply-adds
-// round once per term instead of twice, so results may differ from the plain
-// formula in the last bit.
-__attribute__((target("avx,fma"))) void MultiplyAvxFma(float* out, const float* a, const float* b) {
-  const __m256 b0 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(b));
-  const __m256 b1 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(b + 4));
-  const __m256 b2 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(b + 8));
-  const __m256 b3 = _mm256_broadcast_ps(reinterpret_cast<const __m128*>(b + 12));
-  __m256 rows[2];
-  for (int half = 0; half < 2; ++half) {
-    const __m256 ar = _mm256_loadu_ps(a + 8 * half);
-    __m256 sum = _mm256_mul_ps(_mm256_permute_ps(ar, 0x00), b0);
-    sum = _mm256_fmadd_ps(_mm256_permute_ps(ar, 0x55), b1, sum);
-    sum = _mm256_fmadd_ps(_mm256_permute_ps(ar, 0xAA), b2, sum);
-    rows[half] = _mm256_fmadd_ps(_mm256_permute_ps(ar, 0xFF), b3, sum);
-  }
-  _mm256_storeu_ps(out, rows[0]);
-  _mm256_storeu_ps(out + 8, rows[1]);
-}
-#endif
-
 }  // namespace
 
-void Matrix::MultMatrix(Matrix& out, const Matrix& a, const Matrix& b) {
-#if defined(VANTRA_X86_KERNELS)
-  if (cpu::HasAvxFma()) return MultiplyAvxFma(out._m, a._m, b._m);
-#endif
+void Matrix::MultMatrixPlain(Matrix& out, const Matrix& a, const Matrix& b) {
   float t[16];
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c)

@@ -129,6 +129,24 @@ TEST(MatrixProduct, MatchesTheRowTimesColumnFormula) {
   }
 }
 
+// Exact bits, including infinities and signed zeros, for operands that are
+// separate, the same matrix, or the destination itself.
+TEST(MatrixProduct, RoundsEveryElementAsDefined) {
+  Random random(13);
+  const float special[] = {0.0f, -0.0f, INFINITY, -INFINITY, FLT_MAX, FLT_MIN, 1e-40f};
+  for (int i = 0; i < 2000; ++i) {
+    Matrix a, b;
+    for (int e = 0; e < 16; ++e) a[e] = random.uniform(-10, 10), b[e] = random.uniform(-10, 10);
+    if (i % 4 == 0) a[i % 16] = special[i / 4 % 7], b[(i + 5) % 16] = special[i / 28 % 7];
+    const Matrix expected = ExpectedProduct(a, b);
+    ASSERT_TRUE(SameBits(a * b, expected)) << "case " << i;
+    Matrix inPlace = a;
+    ASSERT_TRUE(SameBits(inPlace *= b, expected)) << "case " << i;
+    Matrix square = a;
+    ASSERT_TRUE(SameBits(square.multMatrix(square), ExpectedProduct(a, a))) << "case " << i;
+  }
+}
+
 TEST(MatrixBuilders, ReplaceThePreviousContents) {
   Matrix m;
   m.translate(Vector(1, 2, 3));

@@ -36,8 +36,6 @@ Vector Expected(PointKernel kernel, const Vector& p, const Matrix& m) {
   return Vector(c[0], c[1], c[2]);
 }
 
-bool SameBits(const Vector& a, const Vector& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 class PointKernels : public ::testing::TestWithParam<PointKernel> {};
 
 // Every count from an empty batch to three groups of sixteen and a partial

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "vantra/vantra.h"
@@ -21,6 +22,29 @@ inline ::testing::AssertionResult Near(const Matrix& a, const Matrix& b, float t
     if (!(std::fabs(a[i] - b[i]) <= tol))
       return ::testing::AssertionFailure() << "element " << i << ": " << a[i] << " vs " << b[i];
   return ::testing::AssertionSuccess();
+}
+
+// The product element by element as the library defines it: three fused
+// multiply-adds where the processor has AVX and FMA, otherwise a plain sum
+// rounded after every operation.
+inline Matrix ExpectedProduct(const Matrix& a, const Matrix& b) {
+  const bool fused = __builtin_cpu_supports("avx") && __builtin_cpu_supports("fma");
+  Matrix out;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      float sum = a(r, 0) * b(0, c);
+      for (int k = 1; k < 4; ++k) {
+        const volatile float term = a(r, k) * b(k, c);
+        sum = fused ? std::fma(a(r, k), b(k, c), sum) : sum + term;
+      }
+      out(r, c) = sum;
+    }
+  return out;
+}
+
+template <typename T>
+bool SameBits(const T& a, const T& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 inline Vector Row(const Matrix& m, int r) { return Vector(m(r, 0), m(r, 1), m(r, 2)); }
