@@ -126,6 +126,43 @@ TEST(BoundingSphere, ClosestAndFarthestTiesGoToTheLowestIndex) {
   EXPECT_EQ(farthest, 2);
 }
 
+// Against a visit of the points in order, over sets of every size up to 40
+// with repeated distances and NaN coordinates (a NaN distance is never
+// chosen; one at point 0 leaves both answers at 0), through both overloads.
+TEST(BoundingSphere, ClosestAndFarthestMatchAVisitInOrder) {
+  Random random(29);
+  for (int trial = 0; trial < 2000; ++trial) {
+    const int n = 1 + trial % 40;
+    std::vector<Vector> points;
+    for (int i = 0; i < n; ++i) {
+      // Coordinates from a small grid repeat distances often.
+      points.emplace_back(std::floor(random.uniform(-3, 3)), std::floor(random.uniform(-3, 3)),
+                          std::floor(random.uniform(-3, 3)));
+      if (trial % 5 == 0 && random.uniform(0, 1) < 0.2f) points.back().y = NAN;
+    }
+    const Vector center(random.uniform(-1, 1), 0.5f, 0.0f);
+    int expectedClosest = 0, expectedFarthest = 0;
+    float smallest = (center - points[0]).magnitudeSquare(), largest = smallest;
+    for (int i = 1; i < n; ++i) {
+      const float s = (center - points[i]).magnitudeSquare();
+      if (s < smallest)
+        smallest = s, expectedClosest = i;
+      else if (s > largest)
+        largest = s, expectedFarthest = i;
+    }
+    std::vector<const Vector*> pointers;
+    for (const Vector& p : points) pointers.push_back(&p);
+    int closest = -1, farthest = -1;
+    BoundingSphere::ComputeClosestAndFarthestPointsIndex(points, center, &closest, &farthest);
+    ASSERT_EQ(closest, expectedClosest) << "trial " << trial;
+    ASSERT_EQ(farthest, expectedFarthest) << "trial " << trial;
+    BoundingSphere::ComputeClosestAndFarthestPointsIndex(pointers.data(), n, center, &closest,
+                                                         &farthest);
+    ASSERT_EQ(closest, expectedClosest) << "pointers, trial " << trial;
+    ASSERT_EQ(farthest, expectedFarthest) << "pointers, trial " << trial;
+  }
+}
+
 TEST(BoundingBox, CornersFollowTheMinimumAndMaximum) {
   const std::vector<Vector> points = {Vector(1, 2, 3), Vector(-1, 5, 0), Vector(0, 0, 0)};
   const BoundingBox box(points);
