@@ -21,50 +21,53 @@ void TransformPlain(Vector* out, const Vector* in, int count, const Matrix& m) {
 #if defined(VANTRA_X86_KERNELS)
 #define VANTRA_AVX_FMA __attribute__((target("avx,fma")))
 
-// Four points are 12 floats, written back as three blocks of four; each
-// 128-bit half of a register holds one such group, so eight points go
-// through at once. Lane j of block b holds component (4b + j) mod 3 of point
-// (4b + j) / 3. A block spans two points, so the x values its lanes need lie
-// within one 4-float load that starts at its first point's x, and one
-// in-lane permute lines them up; likewise y and z.
+// The matrix's elements m[r][c] for r < 4 and c < 3, each in all eight lanes.
 struct EightPointKernel {
-  __m256 columns[3][4];
-  __m256i index[3];
+  __m256 m[4][3];
 };
 
 VANTRA_AVX_FMA EightPointKernel MakeEightPointKernel(const Matrix& m) {
   EightPointKernel k;
-  for (int b = 0; b < 3; ++b) {
-    const int start = 4 * b, firstPoint = start / 3;
-    int lanes[8];
-    for (int j = 0; j < 8; ++j) lanes[j] = 3 * ((start + j % 4) / 3 - firstPoint);
-    k.index[b] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(lanes));
-    for (int r = 0; r < 4; ++r) {
-      float values[8];
-      for (int j = 0; j < 8; ++j) values[j] = m(r, (start + j % 4) % 3);
-      k.columns[b][r] = _mm256_loadu_ps(values);
-    }
-  }
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 3; ++c) k.m[r][c] = _mm256_set1_ps(m(r, c));
   return k;
 }
 
-// Eight whole points from in to out; everything is read before anything is
-// written, so out may be in.
+// Eight points are 24 floats in three 256-bit loads. Shuffles turn them into
+// one vector of the eight x, one of the y and one of the z values, each
+// output component is x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c] as
+// three fused multiply-adds, and the reverse shuffles interleave the results
+// again. Everything is read before anything is written, so out may be in.
 VANTRA_AVX_FMA __attribute__((always_inline)) inline void TransformEight(
     float* out, const float* in, const EightPointKernel& k) {
-  __m256 results[3];
-  for (int b = 0; b < 3; ++b) {
-    const float* first = in + 3 * (4 * b / 3);
-    __m256 coordinates[3];
-    for (int t = 0; t < 3; ++t)
-      coordinates[t] =
-          _mm256_permutevar_ps(_mm256_loadu2_m128(first + 12 + t, first + t), k.index[b]);
-    const __m256* c = k.columns[b];
-    __m256 sum = _mm256_fmadd_ps(coordinates[0], c[0], c[3]);
-    sum = _mm256_fmadd_ps(coordinates[1], c[1], sum);
-    results[b] = _mm256_fmadd_ps(coordinates[2], c[2], sum);
+  // a = x0 y0 z0 x1 | y1 z1 x2 y2, b = z2 x3 y3 z3 | x4 y4 z4 x5,
+  // c = y5 z5 x6 y6 | z6 x7 y7 z7; the 128-bit halves are regrouped so that
+  // the low halves hold points 0 to 3 and the high halves points 4 to 7.
+  const __m256 a = _mm256_loadu_ps(in), b = _mm256_loadu_ps(in + 8), c = _mm256_loadu_ps(in + 16);
+  const __m256 xyzx = _mm256_permute2f128_ps(a, b, 0x30);
+  const __m256 yzxy = _mm256_permute2f128_ps(a, c, 0x21);
+  const __m256 zxyz = _mm256_permute2f128_ps(b, c, 0x30);
+  const __m256 x2y2x3y3 = _mm256_shuffle_ps(yzxy, zxyz, _MM_SHUFFLE(2, 1, 3, 2));
+  const __m256 y0z0y1z1 = _mm256_shuffle_ps(xyzx, yzxy, _MM_SHUFFLE(1, 0, 2, 1));
+  const __m256 x = _mm256_shuffle_ps(xyzx, x2y2x3y3, _MM_SHUFFLE(2, 0, 3, 0));
+  const __m256 y = _mm256_shuffle_ps(y0z0y1z1, x2y2x3y3, _MM_SHUFFLE(3, 1, 2, 0));
+  const __m256 z = _mm256_shuffle_ps(y0z0y1z1, zxyz, _MM_SHUFFLE(3, 0, 3, 1));
+  __m256 o[3];
+  for (int col = 0; col < 3; ++col) {
+    const __m256 sum = _mm256_fmadd_ps(x, k.m[0][col], k.m[3][col]);
+    o[col] = _mm256_fmadd_ps(z, k.m[2][col], _mm256_fmadd_ps(y, k.m[1][col], sum));
   }
-  for (int b = 0; b < 3; ++b) _mm256_storeu2_m128(out + 12 + 4 * b, out + 4 * b, results[b]);
+  // Interleaved again, each 128-bit half holds floats 0 to 3, 4 to 7 or 8
+  // to 11 of its four points; the halves then go back to their places.
+  const __m256 x0x2y0y2 = _mm256_shuffle_ps(o[0], o[1], _MM_SHUFFLE(2, 0, 2, 0));
+  const __m256 y1y3z1z3 = _mm256_shuffle_ps(o[1], o[2], _MM_SHUFFLE(3, 1, 3, 1));
+  const __m256 z0z2x1x3 = _mm256_shuffle_ps(o[2], o[0], _MM_SHUFFLE(3, 1, 2, 0));
+  const __m256 floats0to3 = _mm256_shuffle_ps(x0x2y0y2, z0z2x1x3, _MM_SHUFFLE(2, 0, 2, 0));
+  const __m256 floats4to7 = _mm256_shuffle_ps(y1y3z1z3, x0x2y0y2, _MM_SHUFFLE(3, 1, 2, 0));
+  const __m256 floats8to11 = _mm256_shuffle_ps(z0z2x1x3, y1y3z1z3, _MM_SHUFFLE(3, 1, 3, 1));
+  _mm256_storeu_ps(out, _mm256_permute2f128_ps(floats0to3, floats4to7, 0x20));
+  _mm256_storeu_ps(out + 8, _mm256_permute2f128_ps(floats8to11, floats0to3, 0x30));
+  _mm256_storeu_ps(out + 16, _mm256_permute2f128_ps(floats4to7, floats8to11, 0x31));
 }
 
 // The last few points go through a padded copy, so that they take the same
