@@ -1,6 +1,5 @@
 #include "vantra/quat.h"
 
-#include <cfloat>
 #include <cmath>
 
 #include "numeric_rules.h"
@@ -56,37 +55,6 @@ Quat::Quat(float yaw, float pitch, float roll) {
   y = sy * cp * cr - cy * sp * sr;
   z = cy * cp * sr - sy * sp * cr;
   w = cy * cp * cr + sy * sp * sr;
-}
-
-// Shortest arc: b is negated when the two lie in opposite hemispheres. Nearly
-// parallel inputs blend linearly, where sin(theta) would lose all precision.
-// With sin(theta) = s and cos(theta) = d, sin((1 - t) theta) / s expands to
-// cos(t theta) - d sin(t theta) / s: one sine-cosine pair (computed together)
-// and one division.
-Quat& Quat::interpolateSpherical(const Quat& a, const Quat& b, float t) {
-  const float dot = a.x * b.x + a.y * b.y + a.z * b.z + a.w * b.w;
-  const float sign = dot >= 0.0f ? 1.0f : -1.0f;
-  const float d = sign * dot;
-  float k0 = 1.0f - t;
-  float k1 = t;
-  if (1.0f - d > FLT_EPSILON) {
-    // 1 - d^2 in double loses nothing near d = 1, so s is the sine of
-    // acos(d) to the last float bit and the cheaper acos gives the angle
-    // atan2(s, d) would.
-    const double dd = d;
-    const float s = static_cast<float>(std::sqrt(1.0 - dd * dd));
-    const float theta = std::acos(d);
-    const float st = std::sin(t * theta), ct = std::cos(t * theta);
-    k1 = st / s;
-    k0 = ct - d * k1;
-  }
-  k1 *= sign;
-  const Quat qa = a, qb = b;
-  x = k0 * qa.x + k1 * qb.x;
-  y = k0 * qa.y + k1 * qb.y;
-  z = k0 * qa.z + k1 * qb.z;
-  w = k0 * qa.w + k1 * qb.w;
-  return *this;
 }
 
 // The axis is left unnormalised: its length is sin(angle / 2).
