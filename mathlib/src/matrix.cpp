@@ -4,6 +4,10 @@
 #include <fstream>
 #include <ostream>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "numeric_rules.h"
 
 namespace vantra {
@@ -133,7 +137,7 @@ Matrix& Matrix::transpose() {
 // translation row is each old column dotted with the translation, subtracted
 // from the old column 3 element.
 Matrix& Matrix::inverse() {
-#if defined(VANTRA_X86_KERNELS)
+#if defined(__SSE2__)
   // The columns become the rows; all three products of a lane are summed in
   // the order of the formula below, and m33 stays whatever the translation.
   __m128 c0 = _mm_loadu_ps(_m), c1 = _mm_loadu_ps(_m + 4), c2 = _mm_loadu_ps(_m + 8);
