@@ -52,8 +52,8 @@ class VANTRA_API BoundingBox {
   Vector _corners[8];
 };
 
-// Every corner's distance ((nx * x + ny * y) + nz * z) + d, evaluated as
-// Plane::distanceFromPoint does, four corners per vector: the x, y and z of
+// The sign of every corner's distance ((nx * x + ny * y) + nz * z) + d,
+// exactly as Plane::distanceFromPoint gives it, four corners per vector: the x, y and z of
 // corners 0 to 3 in three vectors and those of corners 4 to 7 in three more,
 // each multiplied by the normal's component in all four lanes. This costs
 // about what picking the corners nearest and farthest along the normal
@@ -82,19 +82,19 @@ VANTRA_INLINE int BoundingBox::testIntersectionWithPlane(const Plane& plane, flo
   const __m128 nx = _mm_shuffle_ps(n, n, _MM_SHUFFLE(0, 0, 0, 0));
   const __m128 ny = _mm_shuffle_ps(n, n, _MM_SHUFFLE(1, 1, 1, 1));
   const __m128 nz = _mm_shuffle_ps(n, n, _MM_SHUFFLE(2, 2, 2, 2));
-  const __m128 d = _mm_shuffle_ps(n, n, _MM_SHUFFLE(3, 3, 3, 3));
-  const auto distances = [&](__m128 x, __m128 y, __m128 z) {
-    return _mm_add_ps(
-        _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, x), _mm_mul_ps(ny, y)), _mm_mul_ps(nz, z)), d);
+  const __m128 minusD =
+      _mm_xor_ps(_mm_shuffle_ps(n, n, _MM_SHUFFLE(3, 3, 3, 3)), _mm_set1_ps(-0.0f));
+  const auto sums = [&](__m128 x, __m128 y, __m128 z) {
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, x), _mm_mul_ps(ny, y)), _mm_mul_ps(nz, z));
   };
-  const __m128 zero = _mm_setzero_ps();
-  const __m128i lowPositive = _mm_castps_si128(_mm_cmpgt_ps(distances(lowX, lowY, lowZ), zero));
-  const __m128i highPositive = _mm_castps_si128(_mm_cmpgt_ps(distances(highX, highY, highZ), zero));
-  // Two bits per corner: all set when every distance is positive, none when
-  // none is (NaN counts as not positive).
-  const int positive = _mm_movemask_epi8(_mm_packs_epi32(lowPositive, highPositive));
-  if (positive == 0xFFFF) return IntersectionCodes::OUTSIDE;
-  return positive == 0 ? IntersectionCodes::INSIDE : IntersectionCodes::INTERSECTING;
+  // A distance s + d is positive exactly when s > -d: a sum of two floats
+  // rounds to zero only when it is zero, and rounding keeps its sign (with
+  // gradual underflow, the processor's default). NaN compares false both
+  // ways. One bit per corner; the masks are combined in integer registers.
+  const int low = _mm_movemask_ps(_mm_cmplt_ps(minusD, sums(lowX, lowY, lowZ)));
+  const int high = _mm_movemask_ps(_mm_cmplt_ps(minusD, sums(highX, highY, highZ)));
+  if ((low & high) == 0xF) return IntersectionCodes::OUTSIDE;
+  return (low | high) == 0 ? IntersectionCodes::INSIDE : IntersectionCodes::INTERSECTING;
 #else
   return _classifyByEveryCorner(plane);
 #endif
