@@ -69,28 +69,26 @@ void ClosestAndFarthestOf(const Set& set, const Vector& center, int* closest, in
   float largest = smallest;
   int low = 0, high = 0, i = 1;
 #if defined(__SSE2__)
-  if (count >= 5) {
-    const __m128 cx = _mm_set1_ps(center.x), cy = _mm_set1_ps(center.y), cz = _mm_set1_ps(center.z);
-    __m128 lowValues = _mm_set1_ps(smallest), highValues = lowValues;
-    __m128i lowIndices = _mm_setzero_si128(), highIndices = lowIndices;
-    __m128i indices = _mm_setr_epi32(1, 2, 3, 4);
-    for (; i + 4 <= count; i += 4) {
-      const Vector &p0 = set.at(i), &p1 = set.at(i + 1), &p2 = set.at(i + 2), &p3 = set.at(i + 3);
-      const __m128 dx = _mm_sub_ps(cx, _mm_setr_ps(p0.x, p1.x, p2.x, p3.x));
-      const __m128 dy = _mm_sub_ps(cy, _mm_setr_ps(p0.y, p1.y, p2.y, p3.y));
-      const __m128 dz = _mm_sub_ps(cz, _mm_setr_ps(p0.z, p1.z, p2.z, p3.z));
-      const __m128 s =
-          _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
-      const __m128 below = _mm_cmplt_ps(s, lowValues), above = _mm_cmpgt_ps(s, highValues);
-      lowValues = Select(below, s, lowValues);
-      lowIndices = Select(below, indices, lowIndices);
-      highValues = Select(above, s, highValues);
-      highIndices = Select(above, indices, highIndices);
-      indices = _mm_add_epi32(indices, _mm_set1_epi32(4));
-    }
-    Reduce(lowValues, lowIndices, true, smallest, low);
-    Reduce(highValues, highIndices, false, largest, high);
+  const __m128 cx = _mm_set1_ps(center.x), cy = _mm_set1_ps(center.y), cz = _mm_set1_ps(center.z);
+  __m128 lowValues = _mm_set1_ps(smallest), highValues = lowValues;
+  __m128i lowIndices = _mm_setzero_si128(), highIndices = lowIndices;
+  __m128i indices = _mm_setr_epi32(1, 2, 3, 4);
+  for (; i + 4 <= count; i += 4) {
+    const Vector &p0 = set.at(i), &p1 = set.at(i + 1), &p2 = set.at(i + 2), &p3 = set.at(i + 3);
+    const __m128 dx = _mm_sub_ps(cx, _mm_setr_ps(p0.x, p1.x, p2.x, p3.x));
+    const __m128 dy = _mm_sub_ps(cy, _mm_setr_ps(p0.y, p1.y, p2.y, p3.y));
+    const __m128 dz = _mm_sub_ps(cz, _mm_setr_ps(p0.z, p1.z, p2.z, p3.z));
+    const __m128 s =
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(dx, dx), _mm_mul_ps(dy, dy)), _mm_mul_ps(dz, dz));
+    const __m128 below = _mm_cmplt_ps(s, lowValues), above = _mm_cmpgt_ps(s, highValues);
+    lowValues = Select(below, s, lowValues);
+    lowIndices = Select(below, indices, lowIndices);
+    highValues = Select(above, s, highValues);
+    highIndices = Select(above, indices, highIndices);
+    indices = _mm_add_epi32(indices, _mm_set1_epi32(4));
   }
+  Reduce(lowValues, lowIndices, true, smallest, low);
+  Reduce(highValues, highIndices, false, largest, high);
 #endif
   for (; i < count; ++i) {
     const float s = (center - set.at(i)).magnitudeSquare();
