@@ -101,7 +101,7 @@ static_assert(std::is_standard_layout<Matrix>::value,
 // the caller is itself compiled without AVX, the block ends with vzeroupper
 // so that the caller's SSE code pays no transition penalty.
 VANTRA_INLINE void Matrix::MultMatrix(Matrix& out, const Matrix& a, const Matrix& b) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && defined(__SSE2__) && (defined(__GNUC__) || defined(__clang__))
   if (__builtin_cpu_supports("avx") && __builtin_cpu_supports("fma")) {
     typedef float Row __attribute__((vector_size(16)));
     Row row0, row1, row2, row3;
