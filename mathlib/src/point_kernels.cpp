@@ -33,20 +33,21 @@ VANTRA_AVX_FMA EightPointKernel MakeEightPointKernel(const Matrix& m) {
   return k;
 }
 
-// Eight points are 24 floats in three 256-bit loads. Shuffles turn them into
-// one vector of the eight x, one of the y and one of the z values, each
-// output component is x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c] as
-// three fused multiply-adds, and the reverse shuffles interleave the results
-// again. Everything is read before anything is written, so out may be in.
+// Eight points are 24 floats. The three registers loaded below hold the 12
+// floats of points 0 to 3 in their low halves and those of points 4 to 7 in
+// their high halves. Shuffles within the halves turn them into one vector of
+// the eight x, one of the y and one of the z values, each output component
+// is x * m[0][c] + y * m[1][c] + z * m[2][c] + m[3][c] as three fused
+// multiply-adds, and the reverse shuffles interleave the results again. The
+// halves are loaded and stored on their own rather than regrouped with
+// cross-half permutes, which share one port with the shuffles on many
+// processors. Everything is read before anything is written, so out may be
+// in.
 VANTRA_AVX_FMA __attribute__((always_inline)) inline void TransformEight(
     float* out, const float* in, const EightPointKernel& k) {
-  // a = x0 y0 z0 x1 | y1 z1 x2 y2, b = z2 x3 y3 z3 | x4 y4 z4 x5,
-  // c = y5 z5 x6 y6 | z6 x7 y7 z7; the 128-bit halves are regrouped so that
-  // the low halves hold points 0 to 3 and the high halves points 4 to 7.
-  const __m256 a = _mm256_loadu_ps(in), b = _mm256_loadu_ps(in + 8), c = _mm256_loadu_ps(in + 16);
-  const __m256 xyzx = _mm256_permute2f128_ps(a, b, 0x30);
-  const __m256 yzxy = _mm256_permute2f128_ps(a, c, 0x21);
-  const __m256 zxyz = _mm256_permute2f128_ps(b, c, 0x30);
+  const __m256 xyzx = _mm256_loadu2_m128(in + 12, in);
+  const __m256 yzxy = _mm256_loadu2_m128(in + 16, in + 4);
+  const __m256 zxyz = _mm256_loadu2_m128(in + 20, in + 8);
   const __m256 x2y2x3y3 = _mm256_shuffle_ps(yzxy, zxyz, _MM_SHUFFLE(2, 1, 3, 2));
   const __m256 y0z0y1z1 = _mm256_shuffle_ps(xyzx, yzxy, _MM_SHUFFLE(1, 0, 2, 1));
   const __m256 x = _mm256_shuffle_ps(xyzx, x2y2x3y3, _MM_SHUFFLE(2, 0, 3, 0));
@@ -57,17 +58,15 @@ VANTRA_AVX_FMA __attribute__((always_inline)) inline void TransformEight(
     const __m256 sum = _mm256_fmadd_ps(x, k.m[0][col], k.m[3][col]);
     o[col] = _mm256_fmadd_ps(z, k.m[2][col], _mm256_fmadd_ps(y, k.m[1][col], sum));
   }
-  // Interleaved again, each 128-bit half holds floats 0 to 3, 4 to 7 or 8
-  // to 11 of its four points; the halves then go back to their places.
   const __m256 x0x2y0y2 = _mm256_shuffle_ps(o[0], o[1], _MM_SHUFFLE(2, 0, 2, 0));
   const __m256 y1y3z1z3 = _mm256_shuffle_ps(o[1], o[2], _MM_SHUFFLE(3, 1, 3, 1));
   const __m256 z0z2x1x3 = _mm256_shuffle_ps(o[2], o[0], _MM_SHUFFLE(3, 1, 2, 0));
-  const __m256 floats0to3 = _mm256_shuffle_ps(x0x2y0y2, z0z2x1x3, _MM_SHUFFLE(2, 0, 2, 0));
-  const __m256 floats4to7 = _mm256_shuffle_ps(y1y3z1z3, x0x2y0y2, _MM_SHUFFLE(3, 1, 2, 0));
-  const __m256 floats8to11 = _mm256_shuffle_ps(z0z2x1x3, y1y3z1z3, _MM_SHUFFLE(3, 1, 3, 1));
-  _mm256_storeu_ps(out, _mm256_permute2f128_ps(floats0to3, floats4to7, 0x20));
-  _mm256_storeu_ps(out + 8, _mm256_permute2f128_ps(floats8to11, floats0to3, 0x30));
-  _mm256_storeu_ps(out + 16, _mm256_permute2f128_ps(floats4to7, floats8to11, 0x31));
+  _mm256_storeu2_m128(out + 12, out,
+                      _mm256_shuffle_ps(x0x2y0y2, z0z2x1x3, _MM_SHUFFLE(2, 0, 2, 0)));
+  _mm256_storeu2_m128(out + 16, out + 4,
+                      _mm256_shuffle_ps(y1y3z1z3, x0x2y0y2, _MM_SHUFFLE(3, 1, 2, 0)));
+  _mm256_storeu2_m128(out + 20, out + 8,
+                      _mm256_shuffle_ps(z0z2x1x3, y1y3z1z3, _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
 // The last few points go through a padded copy, so that they take the same
