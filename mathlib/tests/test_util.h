@@ -34,6 +34,7 @@ inline Matrix ExpectedProduct(const Matrix& a, const Matrix& b) {
     for (int c = 0; c < 4; ++c) {
       float sum = a(r, 0) * b(0, c);
       for (int k = 1; k < 4; ++k) {
+        // Rounded on its own even where the compiler may fuse a * b + c.
         const volatile float term = a(r, k) * b(k, c);
         sum = fused ? std::fma(a(r, k), b(k, c), sum) : sum + term;
       }

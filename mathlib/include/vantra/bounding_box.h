@@ -53,9 +53,9 @@ class VANTRA_API BoundingBox {
 };
 
 // The sign of every corner's distance ((nx * x + ny * y) + nz * z) + d,
-// exactly as Plane::distanceFromPoint gives it, four corners per vector: the x, y and z of
-// corners 0 to 3 in three vectors and those of corners 4 to 7 in three more,
-// each multiplied by the normal's component in all four lanes. This costs
+// exactly as Plane::distanceFromPoint gives it, four corners per vector: the
+// x, y and z of corners 0 to 3 in three vectors and those of corners 4 to 7
+// in three more, each multiplied by the normal's component in all four lanes. This costs
 // about what picking the corners nearest and farthest along the normal
 // costs, and needs neither that pick nor a check that the corners take only
 // two values per axis (a corner stored as min + (max - min) may not), so
