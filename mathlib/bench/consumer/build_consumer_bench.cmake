@@ -2,12 +2,7 @@
 # configures and builds the consumer benchmark against that installation.
 set(prefix ${SCRATCH_DIR}/prefix)
 
-function(run)
-  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "${ARGN}\nfailed (${result}):\n${out}\n${err}")
-  endif()
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/run_checked.cmake)
 
 file(REMOVE_RECURSE ${prefix})
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} --component Vantra)
