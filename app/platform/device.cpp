@@ -373,18 +373,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
   const HRESULT checked = _state.checkDraw(PrimitiveType, StartVertex, PrimitiveCount, &vertices);
   if (FAILED(checked) || PrimitiveCount == 0) return checked;
   VertexBuffer* stream = _state.stream();
-  const bool patches = _state.drawsPatches(PrimitiveType, _tessellation);
-  const PatchIndexCache::Range strips = _generatedList(PrimitiveType, PrimitiveCount, patches);
-  const HRESULT prepared =
-      _prepareDraw(stream->glBuffer(), _state.streamOffset(), _state.streamStride(), patches);
-  if (FAILED(prepared)) return prepared;
-  GLenum mode;
-  GlTranslation::PrimitiveMode(PrimitiveType, &mode);
-  if (patches)
-    _drawArrayPatches(PrimitiveType, PrimitiveCount, static_cast<GLint>(StartVertex), strips);
-  else
-    glDrawArrays(mode, static_cast<GLint>(StartVertex), static_cast<GLsizei>(vertices));
-  return D3D_OK;
+  return _drawArrays(PrimitiveType, PrimitiveCount, static_cast<GLint>(StartVertex), vertices,
+                     stream->glBuffer(), _state.streamOffset(), _state.streamStride());
 }
 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT,
@@ -441,36 +431,32 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
   glBindBuffer(GL_ARRAY_BUFFER, _streamBuffer.get());
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), pVertexStreamZeroData,
                GL_STREAM_DRAW);
-  const bool patches = _state.drawsPatches(PrimitiveType, _tessellation);
-  const PatchIndexCache::Range strips = _generatedList(PrimitiveType, PrimitiveCount, patches);
-  const HRESULT prepared = _prepareDraw(_streamBuffer.get(), 0, VertexStreamZeroStride, patches);
+  return _drawArrays(PrimitiveType, PrimitiveCount, 0, vertices, _streamBuffer.get(), 0,
+                     VertexStreamZeroStride);
+}
+
+// Vertices without indices. Lists go to the tessellator as they are; strips and fans
+// through generated lists, made before the draw's state is set since making one may delete
+// older lists.
+HRESULT Device::_drawArrays(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex,
+                            UINT vertices, GLuint buffer, UINT offset, UINT stride) {
+  const bool patches = _state.drawsPatches(type, _tessellation);
+  PatchIndexCache::Range strips;
+  if (patches && type != D3DPT_TRIANGLELIST)
+    strips = _patchIndices.convert(nullptr, 0, type, primitives, nullptr, 4);
+  const HRESULT prepared = _prepareDraw(buffer, offset, stride, patches);
   if (FAILED(prepared)) return prepared;
-  GLenum mode;
-  GlTranslation::PrimitiveMode(PrimitiveType, &mode);
-  if (patches)
-    _drawArrayPatches(PrimitiveType, PrimitiveCount, 0, strips);
-  else
-    glDrawArrays(mode, 0, static_cast<GLsizei>(vertices));
-  return D3D_OK;
-}
-
-// Strips and fans drawn without indices reach the tessellator through generated lists,
-// made before the draw's state is set since making one may delete older lists.
-PatchIndexCache::Range Device::_generatedList(D3DPRIMITIVETYPE type, UINT primitives,
-                                              bool patches) {
-  if (!patches || type == D3DPT_TRIANGLELIST) return {};
-  return _patchIndices.convert(nullptr, 0, type, primitives, nullptr, 4);
-}
-
-// Lists go to the tessellator as they are; strips and fans through their converted lists.
-void Device::_drawArrayPatches(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex,
-                               const PatchIndexCache::Range& strips) {
-  if (type == D3DPT_TRIANGLELIST) {
-    glDrawArrays(GL_PATCHES, firstVertex, static_cast<GLsizei>(3 * primitives));
-    return;
+  if (!patches) {
+    GLenum mode;
+    GlTranslation::PrimitiveMode(type, &mode);
+    glDrawArrays(mode, firstVertex, static_cast<GLsizei>(vertices));
+  } else if (type == D3DPT_TRIANGLELIST) {
+    glDrawArrays(GL_PATCHES, firstVertex, static_cast<GLsizei>(vertices));
+  } else {
+    _glState.bindIndexBuffer(strips.buffer);
+    glDrawElementsBaseVertex(GL_PATCHES, strips.count, GL_UNSIGNED_INT, nullptr, firstVertex);
   }
-  _glState.bindIndexBuffer(strips.buffer);
-  glDrawElementsBaseVertex(GL_PATCHES, strips.count, GL_UNSIGNED_INT, nullptr, firstVertex);
+  return D3D_OK;
 }
 
 HRESULT Device::GetDisplayMode(UINT iSwapChain, D3DDISPLAYMODE* pMode) {

@@ -98,9 +98,8 @@ class Device : public RefCounted<IDirect3DDevice9> {
   void _applyFixedState();
   void _bindTextures();
   HRESULT _prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches);
-  PatchIndexCache::Range _generatedList(D3DPRIMITIVETYPE type, UINT primitives, bool patches);
-  void _drawArrayPatches(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex,
-                         const PatchIndexCache::Range& strips);
+  HRESULT _drawArrays(D3DPRIMITIVETYPE type, UINT primitives, GLint firstVertex, UINT vertices,
+                      GLuint buffer, UINT offset, UINT stride);
 
   RenderWindow* const _window;
   const std::shared_ptr<ContextLink> _context;
