@@ -43,8 +43,6 @@ constexpr Waypoint kWaypoints[] = {
 // Eases in and out, so that the camera does not jerk at a waypoint.
 float Smooth(float t) { return t * t * (3.0f - 2.0f * t); }
 
-Vector Lerp(const Vector& a, const Vector& b, float t) { return a + (b - a) * t; }
-
 }  // namespace
 
 long TimeDemoFlight::FrameCount() {
@@ -65,8 +63,8 @@ void TimeDemoFlight::Pose(long frame, float halfWidth, float halfDepth, float to
   for (const Waypoint* to = from + 1; to != std::end(kWaypoints); from = to++) {
     if (frame < to->frames) {
       const float t = Smooth(static_cast<float>(frame) / static_cast<float>(to->frames));
-      *eye = Lerp(eyeOf(*from), eyeOf(*to), t);
-      *target = Lerp(targetOf(*from), targetOf(*to), t);
+      eye->interpolateLinear(eyeOf(*from), eyeOf(*to), t);
+      target->interpolateLinear(targetOf(*from), targetOf(*to), t);
       return;
     }
     frame -= to->frames;
