@@ -11,6 +11,10 @@ packages=(
   libepoxy-dev libegl-dev libgl-dev libegl-mesa0 libgl1-mesa-dri libgbm1
   # image decoding and text
   libstb-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  # elevation models (GeoTIFF, SRTM, ASCII grids, 16-bit PNG) and the tools that make test models
+  libgdal-dev gdal-bin
+  # frame-time plots of timed flights
+  python3 python3-matplotlib python3-numpy
   # desktop shell and its tests under a virtual display
   qt6-base-dev libx11-dev adwaita-icon-theme xvfb xauth x11-utils xdotool imagemagick
   # fuzzing with libFuzzer and the sanitizers, and uninitialised reads under memcheck
