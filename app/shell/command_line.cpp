@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "elevation/elevation_model.h"
+
 namespace {
 
 constexpr int kLargestSide = 16384;
@@ -28,6 +30,16 @@ bool ParseSize(const std::string& text, int* width, int* height) {
   if (w > kLargestSide || h > kLargestSide) return false;
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
+  return true;
+}
+
+bool ParseExaggeration(const std::string& text, float* value) {
+  errno = 0;
+  char* end = nullptr;
+  const double parsed = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || !(parsed > 0.0 && parsed <= 1000.0))
+    return false;
+  *value = static_cast<float>(parsed);
   return true;
 }
 
@@ -56,7 +68,13 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   const QCommandLineOption dataDir("data-dir", "", "DIR");
   const QCommandLineOption timeDemo("timedemo", "");
   const QCommandLineOption timeDemoCsv("timedemo-csv", "", "FILE");
-  parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv});
+  const QCommandLineOption terrain("terrain", "", "FILE");
+  const QCommandLineOption terrainGrid("terrain-grid", "", "N");
+  const QCommandLineOption exaggeration("exaggeration", "", "F");
+  const QCommandLineOption terrainTexture("terrain-texture", "", "FILE");
+  const QCommandLineOption terrainInfo("terrain-info", "");
+  parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv, terrain,
+                     terrainGrid, exaggeration, terrainTexture, terrainInfo});
 
   const bool parsed = parser.parse(arguments);
   options->help = parser.isSet(help);
@@ -88,6 +106,36 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   // Like the script, relative to where the program was started, not to --data-dir.
   if (parser.isSet(timeDemoCsv))
     run.timeDemoCsv = std::filesystem::absolute(parser.value(timeDemoCsv).toStdString()).string();
+  // Model files, like the script, are named relative to where the program was started.
+  TerrainRequest& model = run.terrain;
+  if (parser.isSet(terrain))
+    model.file = std::filesystem::absolute(parser.value(terrain).toStdString()).string();
+  if (parser.isSet(terrainTexture))
+    model.textureFile =
+        std::filesystem::absolute(parser.value(terrainTexture).toStdString()).string();
+  if (parser.isSet(terrainGrid)) {
+    long side = 0;
+    if (!ParseCount(parser.value(terrainGrid).toStdString(), &side) ||
+        !ElevationModel::IsGridSide(static_cast<int>(side))) {
+      *error = "--terrain-grid needs 129, 257, 513, 1025, 2049 or 4097, not \"" +
+               parser.value(terrainGrid).toStdString() + "\"";
+      return false;
+    }
+    model.gridSide = static_cast<int>(side);
+  }
+  if (parser.isSet(exaggeration) &&
+      !ParseExaggeration(parser.value(exaggeration).toStdString(), &model.exaggeration)) {
+    *error = "--exaggeration needs a number above 0 and up to 1000, not \"" +
+             parser.value(exaggeration).toStdString() + "\"";
+    return false;
+  }
+  options->terrainInfo = parser.isSet(terrainInfo);
+  for (const QCommandLineOption* option :
+       {&terrainGrid, &exaggeration, &terrainTexture, &terrainInfo})
+    if (parser.isSet(*option) && model.file.empty()) {
+      *error = "--" + option->names().first().toStdString() + " needs --terrain FILE";
+      return false;
+    }
   // The flight is the same on every run: no input may steer it.
   if (run.timeDemo && !run.script.empty()) {
     *error = "--timedemo flies by itself and takes no --script";
@@ -100,8 +148,10 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
 void CommandLine::PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: VantraTest [--headless [--frames N] [--size WxH] [--script FILE]\n"
-      "                  [--data-dir DIR]] | --help\n"
+      "                  [--data-dir DIR]] [TERRAIN OPTIONS] | --help\n"
       "       VantraTest --timedemo [--timedemo-csv FILE] [--size WxH] [--data-dir DIR]\n"
+      "                  [TERRAIN OPTIONS]\n"
+      "       VantraTest --terrain FILE [--terrain-grid N] --terrain-info\n"
       "\n"
       "Without --headless the program opens its main window and the \"3D App\" renderer\n"
       "window. With no display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless.\n"
@@ -117,6 +167,16 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "                  and print frame-time statistics to standard output\n"
       "  --timedemo-csv FILE  also write one line per frame to FILE: frame, frame ms,\n"
       "                  update ms, render ms, present ms, triangles drawn\n"
+      "\n"
+      "Your own terrain, on the desktop, headless or in the timed flight:\n"
+      "  --terrain FILE  fly over an elevation model instead of the built-in valley:\n"
+      "                  GeoTIFF, SRTM .hgt tile, ASCII grid (.asc) or 16-bit PNG\n"
+      "  --terrain-grid N     vertices a side: 129, 257, 513, 1025, 2049 or 4097\n"
+      "                  (default: the smallest that holds the model's larger side)\n"
+      "  --exaggeration F     multiply heights by F (default 1)\n"
+      "  --terrain-texture FILE  colour the model with an RGB image over the same ground\n"
+      "                  (GeoTIFF, PNG or JPEG) instead of colours made from its heights\n"
+      "  --terrain-info  print the model's figures as one JSON object and stop\n"
       "  --help          show this text\n"
       "\n"
       "Script: one event per line, '#' starts a comment, frames count from 0 and must not\n"
@@ -130,6 +190,7 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "first frame.\n"
       "\n"
       "Exit status: 0 after a normal stop, 1 when the engine failed (for instance its\n"
-      "initialisation), 2 for bad arguments, an unusable script or data directory.\n",
+      "initialisation) or the terrain file was refused, 2 for bad arguments, an unusable\n"
+      "script or data directory.\n",
       out);
 }

@@ -13,10 +13,11 @@
 #include "platform/scripted_input_source.h"
 #include "shell/headless_host.h"
 #include "shell/standard_scene.h"
+#include "shell/terrain_loading.h"
 #include "shell/time_demo.h"
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options)
-    : HeadlessRunner(options, [] { return MakeStandardScene(); }) {}
+    : HeadlessRunner(options, [this] { return MakeStandardScene(nullptr, _model); }) {}
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene)
     : _options(options), _makeScene(std::move(makeScene)) {}
@@ -37,6 +38,12 @@ int HeadlessRunner::run() {
     return 2;
   }
 
+  if (!_options.terrain.file.empty()) {
+    std::string message;
+    _model = LoadTerrain(_options.terrain, &message);
+    if (!_model) return 1;
+  }
+
   std::unique_ptr<TimeDemo> timeDemo;
   const long frames = _options.timeDemo ? TimeDemo::FrameCount() : _options.frames;
   input.setQuitCallback([this] { stopAfterThisFrame(); });
@@ -50,9 +57,9 @@ int HeadlessRunner::run() {
   }
   std::unique_ptr<D3D> engine;
   if (timeDemo) {
-    engine = std::make_unique<D3D>(*timeDemo, [&timeDemo] {
+    engine = std::make_unique<D3D>(*timeDemo, [this, &timeDemo] {
       Terrain* terrain = nullptr;
-      SceneObjects scene = MakeStandardScene(&terrain);
+      SceneObjects scene = MakeStandardScene(&terrain, _model);
       timeDemo->addFlight(scene, *terrain);
       return scene;
     });

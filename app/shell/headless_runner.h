@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/d3d.h"
+#include "terrain/terrain_model.h"
 
 class TimeDemo;
 
@@ -17,6 +18,7 @@ struct HeadlessOptions {
   std::string dataDir;      // empty: the current directory
   bool timeDemo = false;    // fly the built-in timed flight instead of frames or a script
   std::string timeDemoCsv;  // with timeDemo: the per-frame file; empty: none
+  TerrainRequest terrain;   // the user's elevation model; no file: the built-in terrain
 };
 
 // Plays the real engine (construction, render thread, frame loop, destruction) against an
@@ -26,11 +28,12 @@ class HeadlessRunner {
  public:
   explicit HeadlessRunner(const HeadlessOptions& options);
   // Renders the scene makeScene gives instead of the program's own (the timed flight still
-  // flies over the program's scene).
+  // flies over the program's scene, with the options' terrain).
   HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene);
 
-  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation);
-  // 2 when the script or the data directory cannot be used (nothing is rendered then).
+  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation) or the
+  // terrain file was refused; 2 when the script or the data directory cannot be used
+  // (nothing is rendered then).
   int run();
 
  private:
@@ -43,6 +46,8 @@ class HeadlessRunner {
 
   HeadlessOptions _options;
   D3D::SceneFactory _makeScene;
+  // The options' elevation model, loaded by run; null for the built-in terrain.
+  std::shared_ptr<const TerrainModel> _model;
   std::mutex _lock;
   std::condition_variable _changed;
   D3D* _engine = nullptr;

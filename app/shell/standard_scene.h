@@ -2,11 +2,16 @@
 // objects and the terrain need not know one another.
 #pragma once
 
+#include <memory>
+
 #include "engine/scene_objects.h"
 
 class Terrain;
+class TerrainModel;
 
 // Makes the camera, TestLight, TestLight2 and the terrain, in this order; the terrain follows
 // the camera once it has come through its reset. When terrain is given it receives the
-// terrain, which the engine will own.
-SceneObjects MakeStandardScene(Terrain** terrain = nullptr);
+// terrain, which the engine will own. With a model the terrain is the user's elevation model
+// instead of the built-in one.
+SceneObjects MakeStandardScene(Terrain** terrain = nullptr,
+                               std::shared_ptr<const TerrainModel> model = nullptr);

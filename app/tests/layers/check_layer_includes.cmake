@@ -2,7 +2,7 @@
 # object or the terrain includes the engine itself instead of the interfaces it offers them.
 # Run as: cmake -DAPP_DIR=<app> -P check_layer_includes.cmake
 cmake_minimum_required(VERSION 3.25)
-set(layers platform engine scene terrain shell)
+set(layers elevation platform engine scene terrain shell)
 set(faults "")
 list(LENGTH layers layerCount)
 math(EXPR lastLayer "${layerCount} - 1")
