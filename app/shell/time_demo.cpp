@@ -9,7 +9,7 @@
 
 namespace {
 
-// The smallest frame time that at least share of all frames do not exceed (nearest rank).
+// The smallest value that at least share of all frames do not exceed (nearest rank).
 float Percentile(const std::vector<float>& sorted, double share) {
   const auto rank = static_cast<std::size_t>(std::ceil(share * static_cast<double>(sorted.size())));
   return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
@@ -37,6 +37,7 @@ void TimeDemo::addFlight(SceneObjects& scene, Terrain& terrain) {
         if (frame >= static_cast<long>(_frames.size())) return;
         _frames[frame].triangles = drawn.triangles;
         _frames[frame].leavesPerLevel = drawn.leavesPerLevel;
+        _frames[frame].lodError = drawn.maxProjectedError;
       });
   TimeDemoFlight* flying = flight.get();
   scene.objects.push_back(std::move(flight));
@@ -68,8 +69,8 @@ void TimeDemo::printSummary(std::FILE* out) const {
   std::fprintf(out, "Timedemo: %zu frames at %dx%d\n", count, _width, _height);
   if (count == 0) return;
 
-  std::vector<float> times;
-  double sum = 0.0;
+  std::vector<float> times, lodErrors;
+  double sum = 0.0, lodErrorSum = 0.0;
   long triangles = 0, fewest = _frames[0].triangles, most = _frames[0].triangles;
   std::array<long, 16> leaves{};
   long allLeaves = 0;
@@ -77,6 +78,8 @@ void TimeDemo::printSummary(std::FILE* out) const {
     const Frame& frame = _frames[i];
     times.push_back(frame.times.frame);
     sum += frame.times.frame;
+    lodErrors.push_back(frame.lodError);
+    lodErrorSum += frame.lodError;
     triangles += frame.triangles;
     fewest = std::min(fewest, frame.triangles);
     most = std::max(most, frame.triangles);
@@ -96,6 +99,10 @@ void TimeDemo::printSummary(std::FILE* out) const {
                Percentile(times, 0.99), times.front(), times.back());
   std::fprintf(out, "Triangles drawn per frame: mean %ld  min %ld  max %ld\n",
                triangles / static_cast<long>(count), fewest, most);
+  std::sort(lodErrors.begin(), lodErrors.end());
+  std::fprintf(out, "LOD error (px): mean %.2f  95th percentile %.2f  max %.2f\n",
+               lodErrorSum / static_cast<double>(count), Percentile(lodErrors, 0.95),
+               lodErrors.back());
   std::fprintf(out, "Leaves drawn per level of detail:");
   for (std::size_t level = 0; level < leaves.size(); ++level)
     if (leaves[level] > 0)
@@ -106,13 +113,14 @@ void TimeDemo::printSummary(std::FILE* out) const {
 
 bool TimeDemo::writeCsv() {
   if (!_csv.is_open()) return true;
-  _csv << "frame,frame_ms,update_ms,render_ms,present_ms,triangles\n";
+  _csv << "frame,frame_ms,update_ms,render_ms,present_ms,triangles,lod_error_px\n";
   const std::size_t count = std::min<std::size_t>(_presented, _frames.size());
   char line[160];
   for (std::size_t i = 0; i < count; ++i) {
     const Frame& frame = _frames[i];
-    std::snprintf(line, sizeof line, "%zu,%.4f,%.4f,%.4f,%.4f,%ld\n", i, frame.times.frame,
-                  frame.times.update, frame.times.render, frame.times.present, frame.triangles);
+    std::snprintf(line, sizeof line, "%zu,%.4f,%.4f,%.4f,%.4f,%ld,%.3f\n", i, frame.times.frame,
+                  frame.times.update, frame.times.render, frame.times.present, frame.triangles,
+                  frame.lodError);
     _csv << line;
   }
   _csv.close();

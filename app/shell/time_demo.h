@@ -36,11 +36,13 @@ class TimeDemo : public Host {
   void framePresented(const FrameTimes& times) override;
 
   // After the engine has stopped: frame count; mean, median, 95th and 99th percentile,
-  // minimum and maximum frame time; triangles per frame; the share of leaves drawn at each
-  // level of detail.
+  // minimum and maximum frame time; triangles per frame; the mean, 95th percentile and
+  // maximum of each frame's largest projected level-of-detail error; the share of leaves
+  // drawn at each level of detail.
   void printSummary(std::FILE* out) const;
   // One line per frame: frame, frame ms, update ms, render ms, present ms, triangles drawn,
-  // after a header line. Does nothing when no file was opened; false when writing failed.
+  // largest projected level-of-detail error in pixels, after a header line. Does nothing when no
+  // file was opened; false when writing failed.
   bool writeCsv();
 
  private:
@@ -49,6 +51,8 @@ class TimeDemo : public Host {
     FrameTimes times{};
     long triangles = 0;
     std::array<int, 16> leavesPerLevel{};
+    // The largest error of a drawn leaf projected to the screen, in pixels.
+    float lodError = 0.0f;
   };
 
   Host& _host;

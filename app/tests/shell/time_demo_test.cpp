@@ -29,20 +29,22 @@ struct CsvFrame {
   long frame;
   double frameMs, updateMs, renderMs, presentMs;
   long triangles;
+  double lodError;
 };
 
 std::vector<CsvFrame> ReadCsv(const fs::path& path) {
   std::ifstream file(path);
   std::string line;
   std::getline(file, line);
-  EXPECT_EQ(line, "frame,frame_ms,update_ms,render_ms,present_ms,triangles");
+  EXPECT_EQ(line, "frame,frame_ms,update_ms,render_ms,present_ms,triangles,lod_error_px");
   std::vector<CsvFrame> frames;
   while (std::getline(file, line)) {
     CsvFrame f{};
     char tail = 0;
-    const int fields = std::sscanf(line.c_str(), "%ld,%lf,%lf,%lf,%lf,%ld%c", &f.frame, &f.frameMs,
-                                   &f.updateMs, &f.renderMs, &f.presentMs, &f.triangles, &tail);
-    EXPECT_EQ(fields, 6) << "malformed line: " << line;
+    const int fields =
+        std::sscanf(line.c_str(), "%ld,%lf,%lf,%lf,%lf,%ld,%lf%c", &f.frame, &f.frameMs,
+                    &f.updateMs, &f.renderMs, &f.presentMs, &f.triangles, &f.lodError, &tail);
+    EXPECT_EQ(fields, 7) << "malformed line: " << line;
     frames.push_back(f);
   }
   return frames;
@@ -144,6 +146,18 @@ TEST_F(TimeDemoTest, SummaryMatchesTheFramesAndUsesEveryLevel) {
   for (int level = 0; level <= 6; ++level)
     EXPECT_TRUE(std::regex_search(levels, std::regex(" " + std::to_string(level) + ": [0-9.]+ %")))
         << "level " << level << " unused: " << levels;
+
+  // The distance rule draws everything at full detail near the ground and lets the error
+  // grow high above: the summary's largest error is the file's.
+  double largest = 0.0;
+  for (const CsvFrame& f : frames) largest = std::max(largest, f.lodError);
+  EXPECT_EQ(frames.front().lodError, 0.0) << "the start pose draws full detail";
+  EXPECT_GT(largest, 1.0);
+  ASSERT_TRUE(std::regex_search(
+      summary, match,
+      std::regex("LOD error \\(px\\): mean [0-9.]+  95th percentile [0-9.]+  max ([0-9.]+)")))
+      << summary;
+  EXPECT_NEAR(std::stod(match[1]), largest, 6e-3);
 }
 
 TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
