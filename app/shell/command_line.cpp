@@ -31,6 +31,20 @@ bool ParseSize(const std::string& text, int* width, int* height) {
   return true;
 }
 
+// A pixel tolerance: a finite number from 0 to kLargestPixels.
+constexpr int kLargestPixels = 1000;
+
+bool ParsePixels(const std::string& text, float* value) {
+  errno = 0;
+  char* end = nullptr;
+  const double parsed = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || !(parsed >= 0.0) ||
+      parsed > kLargestPixels)
+    return false;
+  *value = static_cast<float>(parsed);
+  return true;
+}
+
 // The name an option was given under, for messages.
 std::string Spelled(const QString& name) {
   return (name.size() == 1 ? "-" : "--") + name.toStdString();
@@ -56,7 +70,9 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   const QCommandLineOption dataDir("data-dir", "", "DIR");
   const QCommandLineOption timeDemo("timedemo", "");
   const QCommandLineOption timeDemoCsv("timedemo-csv", "", "FILE");
-  parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv});
+  const QCommandLineOption lodError("lod-error", "", "PX");
+  parser.addOptions(
+      {help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv, lodError});
 
   const bool parsed = parser.parse(arguments);
   options->help = parser.isSet(help);
@@ -83,6 +99,11 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
              ", not \"" + parser.value(size).toStdString() + "\"";
     return false;
   }
+  if (parser.isSet(lodError) && !ParsePixels(parser.value(lodError).toStdString(), &run.lodError)) {
+    *error = "--lod-error needs a number of pixels from 0 to " + std::to_string(kLargestPixels) +
+             ", not \"" + parser.value(lodError).toStdString() + "\"";
+    return false;
+  }
   if (parser.isSet(script)) run.script = parser.value(script).toStdString();
   if (parser.isSet(dataDir)) run.dataDir = parser.value(dataDir).toStdString();
   // Like the script, relative to where the program was started, not to --data-dir.
@@ -102,6 +123,7 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "Usage: VantraTest [--headless [--frames N] [--size WxH] [--script FILE]\n"
       "                  [--data-dir DIR]] | --help\n"
       "       VantraTest --timedemo [--timedemo-csv FILE] [--size WxH] [--data-dir DIR]\n"
+      "Either form and the desktop also take [--lod-error PX].\n"
       "\n"
       "Without --headless the program opens its main window and the \"3D App\" renderer\n"
       "window. With no display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless.\n"
@@ -116,7 +138,11 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "  --timedemo      fly the built-in timed flight (the same frames on every run)\n"
       "                  and print frame-time statistics to standard output\n"
       "  --timedemo-csv FILE  also write one line per frame to FILE: frame, frame ms,\n"
-      "                  update ms, render ms, present ms, triangles drawn\n"
+      "                  update ms, render ms, present ms, triangles drawn, largest\n"
+      "                  projected level-of-detail error in pixels\n"
+      "  --lod-error PX  give each terrain leaf the coarsest level of detail whose geometric\n"
+      "                  error, projected to the screen, is at most PX pixels (0: full\n"
+      "                  detail everywhere); without it levels follow the distance\n"
       "  --help          show this text\n"
       "\n"
       "Script: one event per line, '#' starts a comment, frames count from 0 and must not\n"

@@ -17,6 +17,9 @@ struct HeadlessOptions {
   std::string dataDir;      // empty: the current directory
   bool timeDemo = false;    // fly the built-in timed flight instead of frames or a script
   std::string timeDemoCsv;  // with timeDemo: the per-frame file; empty: none
+  // The built-in terrain's levels by projected error within this many pixels; negative:
+  // by distance.
+  float lodError = -1.0f;
 };
 
 // Plays the real engine (construction, render thread, frame loop, destruction) against an

@@ -160,6 +160,21 @@ TEST_F(TimeDemoTest, SummaryMatchesTheFramesAndUsesEveryLevel) {
   EXPECT_NEAR(std::stod(match[1]), largest, 6e-3);
 }
 
+// The pixel-error rule bounds every frame's error by its tolerance, where the distance rule
+// lets it grow far beyond (checked above).
+TEST(TimeDemoLodError, EveryFrameStaysWithinTheTolerance) {
+  RunDirectory directory;
+  const ProgramResult run =
+      directory.run("--timedemo --timedemo-csv frames.csv --size 160x120 --lod-error 1.5");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<CsvFrame> frames = ReadCsv(directory.path() / "frames.csv");
+  ASSERT_GT(frames.size(), 100u);
+  double largest = 0.0;
+  for (const CsvFrame& f : frames) largest = std::max(largest, f.lodError);
+  EXPECT_LE(largest, 1.5);
+  EXPECT_GT(largest, 1.0) << "high above, the tolerance should be used";
+}
+
 TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
   RunDirectory directory;
   struct Case {
@@ -169,6 +184,8 @@ TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
   const Case cases[] = {
       {"--timedemo --script input.txt", "takes no --script"},
       {"--timedemo-csv /nonexistent/directory/frames.csv", "cannot write"},
+      {"--timedemo --lod-error -1", "--lod-error needs a number of pixels"},
+      {"--timedemo --lod-error 2px", "--lod-error needs a number of pixels"},
   };
   for (const Case& c : cases) {
     const ProgramResult run = directory.run(c.arguments);
