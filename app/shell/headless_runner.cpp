@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "engine/d3d.h"
+#include "platform/data_file_locator.h"
 #include "platform/scripted_input_source.h"
 #include "shell/headless_host.h"
 #include "shell/standard_scene.h"
@@ -20,6 +21,8 @@
 namespace {
 
 constexpr int kLargestSide = 16384;
+// Each sampled frame keeps its record in memory until the run ends.
+constexpr long kMostTimeDemoFrames = 100000;
 
 bool ParseCount(const char* text, long* value) {
   errno = 0;
@@ -43,6 +46,12 @@ bool ParseSize(const char* text, int* width, int* height) {
   return true;
 }
 
+// The height map the terrain takes its shape from, where the terrain will find it.
+std::string TerrainDescription() {
+  const std::string heightMap = DataFileLocator::Program().locate("heightMap.bmp");
+  return std::filesystem::absolute(heightMap).lexically_normal().string();
+}
+
 }  // namespace
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options)
@@ -62,7 +71,8 @@ bool HeadlessRunner::ParseArguments(int argc, char** argv, HeadlessOptions* opti
     }
     const bool takesValue = argument == "--frames" || argument == "--size" ||
                             argument == "--script" || argument == "--data-dir" ||
-                            argument == "--timedemo-csv";
+                            argument == "--timedemo-csv" || argument == "--timedemo-json" ||
+                            argument == "--timedemo-frames";
     if (!takesValue) {
       *error = "unknown argument \"" + argument + "\"";
       return false;
@@ -89,6 +99,17 @@ bool HeadlessRunner::ParseArguments(int argc, char** argv, HeadlessOptions* opti
       options->timeDemo = true;
       // Like the script, relative to where the program was started, not to --data-dir.
       options->timeDemoCsv = std::filesystem::absolute(value).string();
+    } else if (argument == "--timedemo-json") {
+      options->timeDemo = true;
+      options->timeDemoJson = std::filesystem::absolute(value).string();
+    } else if (argument == "--timedemo-frames") {
+      options->timeDemo = true;
+      if (!ParseCount(value, &options->timeDemoFrames) ||
+          options->timeDemoFrames > kMostTimeDemoFrames) {
+        *error = "--timedemo-frames needs a whole number from 1 to " +
+                 std::to_string(kMostTimeDemoFrames) + ", not \"" + std::string(value) + "\"";
+        return false;
+      }
     } else {
       options->dataDir = value;
     }
@@ -118,14 +139,17 @@ int HeadlessRunner::run() {
   }
 
   std::unique_ptr<TimeDemo> timeDemo;
-  const long frames = _options.timeDemo ? TimeDemo::FrameCount() : _options.frames;
+  const long flightFrames =
+      _options.timeDemoFrames > 0 ? _options.timeDemoFrames : TimeDemo::FrameCount();
+  const long frames = _options.timeDemo ? flightFrames : _options.frames;
   input.setQuitCallback([this] { stopAfterThisFrame(); });
   HeadlessHost host(_options.width, _options.height, input, [this, frames](long presented) {
     if (presented >= frames) stopAfterThisFrame();
   });
 
   if (_options.timeDemo) {
-    timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height);
+    timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height, flightFrames,
+                                          TerrainDescription());
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
   std::unique_ptr<D3D> engine;
@@ -164,18 +188,26 @@ int HeadlessRunner::run() {
 }
 
 bool HeadlessRunner::prepareTimeDemo(TimeDemo& timeDemo) {
-  if (_options.timeDemoCsv.empty()) return true;
   std::string error;
-  if (timeDemo.openCsv(_options.timeDemoCsv, &error)) return true;
+  if ((_options.timeDemoCsv.empty() || timeDemo.openCsv(_options.timeDemoCsv, &error)) &&
+      (_options.timeDemoJson.empty() || timeDemo.openJson(_options.timeDemoJson, &error)))
+    return true;
   std::fprintf(stderr, "VantraTest: %s\n", error.c_str());
   return false;
 }
 
 bool HeadlessRunner::finishTimeDemo(TimeDemo& timeDemo, long rendered) {
   if (rendered > 0) timeDemo.printSummary(stdout);
-  if (timeDemo.writeCsv()) return true;
-  std::fprintf(stderr, "VantraTest: cannot write %s\n", _options.timeDemoCsv.c_str());
-  return false;
+  bool written = true;
+  if (!timeDemo.writeCsv()) {
+    std::fprintf(stderr, "VantraTest: cannot write %s\n", _options.timeDemoCsv.c_str());
+    written = false;
+  }
+  if (!timeDemo.writeJson()) {
+    std::fprintf(stderr, "VantraTest: cannot write %s\n", _options.timeDemoJson.c_str());
+    written = false;
+  }
+  return written;
 }
 
 void HeadlessRunner::stopAfterThisFrame() {
