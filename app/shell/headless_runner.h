@@ -13,12 +13,12 @@ struct HeadlessOptions {
   long frames = 600;
   int width = 800;
   int height = 600;
-  std::string script;       // empty: no input
-  std::string dataDir;      // empty: the current directory
-  bool timeDemo = false;    // fly the built-in timed flight instead of frames or a script
-  std::string timeDemoCsv;  // with timeDemo: the per-frame file; empty: none
-  std::string timeDemoJson; // with timeDemo: the summary as JSON; empty: none
-  long timeDemoFrames = 0;  // with timeDemo: frames that sample the flight; 0: all of its own
+  std::string script;        // empty: no input
+  std::string dataDir;       // empty: the current directory
+  bool timeDemo = false;     // fly the built-in timed flight instead of frames or a script
+  std::string timeDemoCsv;   // with timeDemo: the per-frame file; empty: none
+  std::string timeDemoJson;  // with timeDemo: the summary as JSON; empty: none
+  long timeDemoFrames = 0;   // with timeDemo: frames that sample the flight; 0: all of its own
 };
 
 // Plays the real engine (construction, render thread, frame loop, destruction) against an

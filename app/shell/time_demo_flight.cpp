@@ -51,8 +51,8 @@ long TimeDemoFlight::FrameCount() {
   return frames;
 }
 
-void TimeDemoFlight::Pose(double frame, float halfWidth, float halfDepth, float top,
-                          Vector* eye, Vector* target) {
+void TimeDemoFlight::Pose(double frame, float halfWidth, float halfDepth, float top, Vector* eye,
+                          Vector* target) {
   const auto eyeOf = [&](const Waypoint& w) {
     return Vector(w.eyeX * halfWidth, w.eyeY * top + kStartHeight, w.eyeZ * halfDepth);
   };
@@ -92,8 +92,8 @@ void TimeDemoFlight::render() {
 
   const Vector& scale = terrain->scale();
   Vector eye, target;
-  Pose(static_cast<double>(_frame) * _step, (terrain->width() - 1) * 0.5f * scale.x, (terrain->depth() - 1) * 0.5f * scale.z,
-       scale.y, &eye, &target);
+  Pose(static_cast<double>(_frame) * _step, (terrain->width() - 1) * 0.5f * scale.x,
+       (terrain->depth() - 1) * 0.5f * scale.z, scale.y, &eye, &target);
   eye += terrain->position();
   target += terrain->position();
   Vector forward = target - eye;

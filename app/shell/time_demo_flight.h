@@ -23,8 +23,8 @@ class TimeDemoFlight : public Object {
   // Where the camera is and what it looks at at a point of the flight, counted in frames
   // from the start pose (0) and possibly between two frames, over a terrain whose grid
   // reaches halfWidth and halfDepth from its centre and whose heights reach top.
-  static void Pose(double frame, float halfWidth, float halfDepth, float top,
-                   vantra::Vector* eye, vantra::Vector* target);
+  static void Pose(double frame, float halfWidth, float halfDepth, float top, vantra::Vector* eye,
+                   vantra::Vector* target);
 
   // Flies the whole flight in `frames` frames, from the start pose to the last one, evenly
   // spaced: FrameCount() flies every frame of it, fewer skip between them, more slow it down.
