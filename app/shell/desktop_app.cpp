@@ -1,8 +1,11 @@
 #include "shell/desktop_app.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <string>
 
+#include "shell/command_line.h"
 #include "shell/vantra_test_app.h"
 
 int RunDesktop(int argc, char** argv) {
@@ -15,6 +18,13 @@ int RunDesktop(int argc, char** argv) {
   std::ofstream debug("debug.txt");
 
   CVantraTestApp app(argc, argv);
+  ProgramOptions options;
+  std::string error;
+  if (!CommandLine::Parse(app.arguments(), &options, &error)) {
+    std::fprintf(stderr, "VantraTest: %s (see --help)\n", error.c_str());
+    return 2;
+  }
+  app.setOptions(options);
   if (!app.initInstance()) return app.exitInstance(1);
   return app.exitInstance(app.exec());
 }
