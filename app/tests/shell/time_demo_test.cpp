@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
@@ -31,10 +32,17 @@ struct CsvFrame {
   long triangles;
 };
 
-std::vector<CsvFrame> ReadCsv(const fs::path& path) {
+// The facts of the run, from the "# Label: value" lines ahead of the header.
+using Facts = std::map<std::string, std::string>;
+
+std::vector<CsvFrame> ReadCsv(const fs::path& path, Facts* facts = nullptr) {
   std::ifstream file(path);
   std::string line;
-  std::getline(file, line);
+  while (std::getline(file, line) && line.rfind("# ", 0) == 0) {
+    const std::size_t colon = line.find(": ");
+    if (facts != nullptr && colon != std::string::npos)
+      (*facts)[line.substr(2, colon - 2)] = line.substr(colon + 2);
+  }
   EXPECT_EQ(line, "frame,frame_ms,update_ms,render_ms,present_ms,triangles");
   std::vector<CsvFrame> frames;
   while (std::getline(file, line)) {
@@ -62,7 +70,7 @@ class TimeDemoTest : public ::testing::Test {
     for (int i = 0; i < 2; ++i) {
       runs[i] = new RunDirectory();
       results[i] = runs[i]->run("--timedemo --timedemo-csv frames.csv --size 160x120");
-      csv[i] = ReadCsv(runs[i]->path() / "frames.csv");
+      csv[i] = ReadCsv(runs[i]->path() / "frames.csv", &facts[i]);
     }
   }
   static void TearDownTestSuite() {
@@ -75,11 +83,13 @@ class TimeDemoTest : public ::testing::Test {
   static RunDirectory* runs[2];
   static ProgramResult results[2];
   static std::vector<CsvFrame> csv[2];
+  static Facts facts[2];
 };
 
 RunDirectory* TimeDemoTest::runs[2] = {};
 ProgramResult TimeDemoTest::results[2] = {};
 std::vector<CsvFrame> TimeDemoTest::csv[2] = {};
+Facts TimeDemoTest::facts[2] = {};
 
 // Only the times may differ between runs: the frames and what they draw are the same.
 TEST_F(TimeDemoTest, TwoRunsDrawTheSameTrianglesInTheSameFrames) {
@@ -146,6 +156,49 @@ TEST_F(TimeDemoTest, SummaryMatchesTheFramesAndUsesEveryLevel) {
         << "level " << level << " unused: " << levels;
 }
 
+// The file and the summary say what made the run, in the same words: the renderer the device
+// really used, the processor, the size and the build.
+TEST_F(TimeDemoTest, FileAndSummaryNameWhatMadeTheRun) {
+  const Facts& fileFacts = facts[0];
+  for (const char* label : {"Version", "Build type", "GL vendor", "GL renderer", "GL version",
+                            "CPU", "Logical cores", "Size", "Terrain", "Date"}) {
+    const auto fact = fileFacts.find(label);
+    ASSERT_NE(fact, fileFacts.end()) << label << " missing from the file";
+    EXPECT_FALSE(fact->second.empty()) << label;
+    EXPECT_NE(fact->second, "unknown") << label;
+    EXPECT_NE(results[0].out.find(std::string(label) + ": " + fact->second + "\n"),
+              std::string::npos)
+        << label << " differs in the summary:\n"
+        << results[0].out;
+  }
+  EXPECT_EQ(fileFacts.at("Size"), "160x120");
+  EXPECT_GE(std::stoi(fileFacts.at("Logical cores")), 1);
+  EXPECT_TRUE(
+      std::regex_match(fileFacts.at("Date"), std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z")));
+  EXPECT_NE(fileFacts.at("Terrain").find("heightMap.bmp"), std::string::npos);
+}
+
+// A shorter run samples the same flight evenly: with 25 frames, frame k stands where the
+// whole flight's frame 30 k does (720 steps in 24), from the start pose to the last. The
+// strips then match; the edge fans may not, since a leaf out of view keeps the level it was
+// last drawn at, so the counts agree within a few per cent.
+TEST_F(TimeDemoTest, FewerFramesSampleTheSameFlight) {
+  const long whole = static_cast<long>(csv[0].size());
+  ASSERT_EQ((whole - 1) % 24, 0) << "the flight's length changed; pick another sample count";
+  const RunDirectory directory;
+  const ProgramResult run =
+      directory.run("--timedemo-frames 25 --timedemo-csv short.csv --size 160x120");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Timedemo: 25 frames at 160x120"), std::string::npos) << run.out;
+  const std::vector<CsvFrame> sampled = ReadCsv(directory.path() / "short.csv");
+  ASSERT_EQ(sampled.size(), 25u);
+  const long step = (whole - 1) / 24;
+  EXPECT_EQ(sampled[0].triangles, csv[0][0].triangles);
+  for (std::size_t k = 1; k < sampled.size(); ++k)
+    EXPECT_NEAR(sampled[k].triangles, csv[0][k * step].triangles, 0.05 * csv[0][k * step].triangles)
+        << "sampled frame " << k;
+}
+
 TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
   RunDirectory directory;
   struct Case {
@@ -155,6 +208,10 @@ TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
   const Case cases[] = {
       {"--timedemo --script input.txt", "takes no --script"},
       {"--timedemo-csv /nonexistent/directory/frames.csv", "cannot write"},
+      {"--timedemo-json /nonexistent/directory/summary.json", "cannot write"},
+      {"--timedemo-frames 0", "--timedemo-frames needs a whole number"},
+      {"--timedemo-frames 12x", "--timedemo-frames needs a whole number"},
+      {"--timedemo-frames 100001", "--timedemo-frames needs a whole number"},
   };
   for (const Case& c : cases) {
     const ProgramResult run = directory.run(c.arguments);
