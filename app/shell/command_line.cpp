@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int kLargestSide = 16384;
+// Each sampled frame of a timed flight keeps its record in memory until the run ends.
+constexpr long kMostTimeDemoFrames = 100000;
 
 bool ParseCount(const std::string& text, long* value) {
   errno = 0;
@@ -33,11 +35,18 @@ bool ParseSize(const std::string& text, int* width, int* height) {
   return true;
 }
 
-bool ParseExaggeration(const std::string& text, float* value) {
+// A pixel tolerance: a finite number from 0 to kLargestPixels.
+constexpr int kLargestPixels = 1000;
+// Heights may be exaggerated from kLeastExaggeration to kMostExaggeration times.
+constexpr double kLeastExaggeration = 0.001;
+constexpr double kMostExaggeration = 1000.0;
+
+// A finite number from lowest to highest.
+bool ParseNumber(const std::string& text, double lowest, double highest, float* value) {
   errno = 0;
   char* end = nullptr;
   const double parsed = std::strtod(text.c_str(), &end);
-  if (errno != 0 || end == text.c_str() || *end != '\0' || !(parsed > 0.0 && parsed <= 1000.0))
+  if (errno != 0 || end == text.c_str() || *end != '\0' || !(parsed >= lowest) || parsed > highest)
     return false;
   *value = static_cast<float>(parsed);
   return true;
@@ -68,13 +77,17 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   const QCommandLineOption dataDir("data-dir", "", "DIR");
   const QCommandLineOption timeDemo("timedemo", "");
   const QCommandLineOption timeDemoCsv("timedemo-csv", "", "FILE");
+  const QCommandLineOption timeDemoJson("timedemo-json", "", "FILE");
+  const QCommandLineOption timeDemoFrames("timedemo-frames", "", "N");
+  const QCommandLineOption lodError("lod-error", "", "PX");
   const QCommandLineOption terrain("terrain", "", "FILE");
   const QCommandLineOption terrainGrid("terrain-grid", "", "N");
   const QCommandLineOption exaggeration("exaggeration", "", "F");
   const QCommandLineOption terrainTexture("terrain-texture", "", "FILE");
   const QCommandLineOption terrainInfo("terrain-info", "");
-  parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv, terrain,
-                     terrainGrid, exaggeration, terrainTexture, terrainInfo});
+  parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv,
+                     timeDemoJson, timeDemoFrames, lodError, terrain, terrainGrid, exaggeration,
+                     terrainTexture, terrainInfo});
 
   const bool parsed = parser.parse(arguments);
   options->help = parser.isSet(help);
@@ -101,11 +114,27 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
              ", not \"" + parser.value(size).toStdString() + "\"";
     return false;
   }
+  if (parser.isSet(lodError) &&
+      !ParseNumber(parser.value(lodError).toStdString(), 0.0, kLargestPixels, &run.lodError)) {
+    *error = "--lod-error needs a number of pixels from 0 to " + std::to_string(kLargestPixels) +
+             ", not \"" + parser.value(lodError).toStdString() + "\"";
+    return false;
+  }
   if (parser.isSet(script)) run.script = parser.value(script).toStdString();
   if (parser.isSet(dataDir)) run.dataDir = parser.value(dataDir).toStdString();
   // Like the script, relative to where the program was started, not to --data-dir.
   if (parser.isSet(timeDemoCsv))
     run.timeDemoCsv = std::filesystem::absolute(parser.value(timeDemoCsv).toStdString()).string();
+  if (parser.isSet(timeDemoJson))
+    run.timeDemoJson = std::filesystem::absolute(parser.value(timeDemoJson).toStdString()).string();
+  if (parser.isSet(timeDemoFrames) &&
+      (!ParseCount(parser.value(timeDemoFrames).toStdString(), &run.timeDemoFrames) ||
+       run.timeDemoFrames > kMostTimeDemoFrames)) {
+    *error = "--timedemo-frames needs a whole number from 1 to " +
+             std::to_string(kMostTimeDemoFrames) + ", not \"" +
+             parser.value(timeDemoFrames).toStdString() + "\"";
+    return false;
+  }
   // Model files, like the script, are named relative to where the program was started.
   TerrainRequest& model = run.terrain;
   if (parser.isSet(terrain))
@@ -124,8 +153,9 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
     model.gridSide = static_cast<int>(side);
   }
   if (parser.isSet(exaggeration) &&
-      !ParseExaggeration(parser.value(exaggeration).toStdString(), &model.exaggeration)) {
-    *error = "--exaggeration needs a number above 0 and up to 1000, not \"" +
+      !ParseNumber(parser.value(exaggeration).toStdString(), kLeastExaggeration, kMostExaggeration,
+                   &model.exaggeration)) {
+    *error = "--exaggeration needs a number from 0.001 to 1000, not \"" +
              parser.value(exaggeration).toStdString() + "\"";
     return false;
   }
@@ -149,9 +179,11 @@ void CommandLine::PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: VantraTest [--headless [--frames N] [--size WxH] [--script FILE]\n"
       "                  [--data-dir DIR]] [TERRAIN OPTIONS] | --help\n"
-      "       VantraTest --timedemo [--timedemo-csv FILE] [--size WxH] [--data-dir DIR]\n"
+      "       VantraTest --timedemo [--timedemo-csv FILE] [--timedemo-json FILE]\n"
+      "                  [--timedemo-frames N] [--size WxH] [--data-dir DIR]\n"
       "                  [TERRAIN OPTIONS]\n"
       "       VantraTest --terrain FILE [--terrain-grid N] --terrain-info\n"
+      "Either form and the desktop also take [--lod-error PX].\n"
       "\n"
       "Without --headless the program opens its main window and the \"3D App\" renderer\n"
       "window. With no display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless.\n"
@@ -164,9 +196,18 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "  --data-dir DIR  change into DIR first: the bitmaps are read and the screen capture\n"
       "                  written there (a bitmap missing there comes from the installed copy)\n"
       "  --timedemo      fly the built-in timed flight (the same frames on every run)\n"
-      "                  and print frame-time statistics to standard output\n"
+      "                  and print frame-time statistics and what made them (build,\n"
+      "                  renderer, processor, size, terrain, date) to standard output\n"
       "  --timedemo-csv FILE  also write one line per frame to FILE: frame, frame ms,\n"
-      "                  update ms, render ms, present ms, triangles drawn\n"
+      "                  update ms, render ms, present ms, triangles drawn, largest\n"
+      "                  projected level-of-detail error in pixels, after the facts of\n"
+      "                  the run as '#' comment lines and a header\n"
+      "  --timedemo-json FILE  also write the statistics and the facts as one JSON object\n"
+      "  --timedemo-frames N  fly the whole flight in N frames (1 to 100000) instead of\n"
+      "                  its own 721, sampling it evenly\n"
+      "  --lod-error PX  give each terrain leaf the coarsest level of detail whose geometric\n"
+      "                  error, projected to the screen, is at most PX pixels (0: full\n"
+      "                  detail everywhere); without it levels follow the distance\n"
       "\n"
       "Your own terrain, on the desktop, headless or in the timed flight:\n"
       "  --terrain FILE  fly over an elevation model instead of the built-in valley:\n"

@@ -79,8 +79,9 @@ bool CVantraTestApp::openTerrain(const TerrainRequest& request) {
 void CVantraTestApp::_startEngine() {
   // The render thread of the old engine ends before the new one builds its terrain.
   _engine.reset();
-  _engine =
-      std::make_unique<D3D>(*_host, [model = _model] { return MakeStandardScene(nullptr, model); });
+  _engine = std::make_unique<D3D>(*_host, [this, model = _model] {
+    return MakeStandardScene(nullptr, _options.run.lodError, model);
+  });
 }
 
 int CVantraTestApp::exitInstance(int exitCode) {
