@@ -11,6 +11,14 @@
 
 namespace {
 
+// Each fact is printed on a line of its own and as a CSV comment line: a control character
+// (a newline in a directory's name) would break the line, so it becomes a space.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  return text;
+}
+
 // The processor's model name as the kernel reports it; the machine type where it names none
 // (some ARM kernels).
 std::string CpuModel() {
@@ -60,7 +68,7 @@ void RunFacts::readRenderer() {
 }
 
 std::vector<RunFacts::Fact> RunFacts::facts() const {
-  return {
+  std::vector<Fact> facts = {
       {"Version", VANTRA_VERSION},
       {"Build type", VANTRA_BUILD_TYPE},
       {"GL vendor", _glVendor},
@@ -72,4 +80,6 @@ std::vector<RunFacts::Fact> RunFacts::facts() const {
       {"Terrain", _terrain},
       {"Date", _date},
   };
+  for (Fact& fact : facts) fact.second = OneLine(fact.second);
+  return facts;
 }

@@ -21,7 +21,8 @@ class RunFacts {
   void readRenderer();
 
   // Every fact in a fixed order: version, build type, GL vendor, GL renderer, GL version,
-  // CPU, logical cores, size, terrain, date.
+  // CPU, logical cores, size, terrain, date. Each is one line: control characters become
+  // spaces.
   std::vector<Fact> facts() const;
 
  private:

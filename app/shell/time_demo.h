@@ -27,6 +27,8 @@ class TimeDemo : public Host {
   // Opens the file that writeCsv fills, before anything is rendered, so that an unusable
   // path stops the run at once. False with the reason in *error.
   bool openCsv(const std::string& path, std::string* error);
+  // Opens the file that writeJson fills, like openCsv.
+  bool openJson(const std::string& path, std::string* error);
 
   // Appends to scene the object that flies the camera over terrain (one of scene's objects)
   // and reports what the terrain drew; it flies once the terrain has come through its reset.
@@ -36,9 +38,6 @@ class TimeDemo : public Host {
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void reportProgress(int done, int total) override;
   void framePresented(const FrameTimes& times) override;
-
-  // Opens the file that writeJson fills, like openCsv.
-  bool openJson(const std::string& path, std::string* error);
 
   // After the engine has stopped: frame count and size; the facts of the run; mean, median,
   // 95th and 99th percentile, minimum and maximum frame time; triangles per frame; the share

@@ -114,6 +114,21 @@ class TwoRuns(unittest.TestCase):
             self.assertEqual(result.returncode, 0, f"{name}: {result.stderr}")
             self.assertTrue(os.path.exists(self.path(name + ".png")), name)
 
+    def test_a_newline_in_the_terrain_path_keeps_the_facts_on_their_lines(self):
+        maps = self.path("maps\nbeside")
+        os.mkdir(maps)
+        for name in ("heightMap.bmp", "textureMap.bmp", "detailMap.bmp"):
+            os.symlink(os.path.join(DATA_DIR, name), os.path.join(maps, name))
+        csv = self.path("newline.csv")
+        run = subprocess.run([PROGRAM, "--timedemo-frames", "2", "--size", "64x48", "--data-dir",
+                              maps, "--timedemo-csv", csv], capture_output=True, text=True,
+                             check=False)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertIn("maps beside", self.facts(csv)["Terrain"])
+        self.assertIn("Terrain: " + self.path("maps beside"), run.stdout)
+        result = run_plot(csv, "-o", self.path("newline.png"))
+        self.assertEqual(result.returncode, 0, result.stderr)
+
     def test_bad_files_get_one_line_naming_the_file(self):
         with open(self.csv[0], encoding="utf-8") as file:
             good = file.read()
