@@ -33,6 +33,20 @@ bool ParseSize(const std::string& text, int* width, int* height) {
   return true;
 }
 
+// A pixel tolerance: a finite number from 0 to kLargestPixels.
+constexpr int kLargestPixels = 1000;
+
+bool ParsePixels(const std::string& text, float* value) {
+  errno = 0;
+  char* end = nullptr;
+  const double parsed = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || !(parsed >= 0.0) ||
+      parsed > kLargestPixels)
+    return false;
+  *value = static_cast<float>(parsed);
+  return true;
+}
+
 // The name an option was given under, for messages.
 std::string Spelled(const QString& name) {
   return (name.size() == 1 ? "-" : "--") + name.toStdString();
@@ -60,8 +74,9 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   const QCommandLineOption timeDemoCsv("timedemo-csv", "", "FILE");
   const QCommandLineOption timeDemoJson("timedemo-json", "", "FILE");
   const QCommandLineOption timeDemoFrames("timedemo-frames", "", "N");
+  const QCommandLineOption lodError("lod-error", "", "PX");
   parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv,
-                     timeDemoJson, timeDemoFrames});
+                     timeDemoJson, timeDemoFrames, lodError});
 
   const bool parsed = parser.parse(arguments);
   options->help = parser.isSet(help);
@@ -86,6 +101,11 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   if (parser.isSet(size) && !ParseSize(parser.value(size).toStdString(), &run.width, &run.height)) {
     *error = "--size needs WIDTHxHEIGHT with sides from 1 to " + std::to_string(kLargestSide) +
              ", not \"" + parser.value(size).toStdString() + "\"";
+    return false;
+  }
+  if (parser.isSet(lodError) && !ParsePixels(parser.value(lodError).toStdString(), &run.lodError)) {
+    *error = "--lod-error needs a number of pixels from 0 to " + std::to_string(kLargestPixels) +
+             ", not \"" + parser.value(lodError).toStdString() + "\"";
     return false;
   }
   if (parser.isSet(script)) run.script = parser.value(script).toStdString();
@@ -118,6 +138,7 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "                  [--data-dir DIR]] | --help\n"
       "       VantraTest --timedemo [--timedemo-csv FILE] [--timedemo-json FILE]\n"
       "                  [--timedemo-frames N] [--size WxH] [--data-dir DIR]\n"
+      "Either form and the desktop also take [--lod-error PX].\n"
       "\n"
       "Without --headless the program opens its main window and the \"3D App\" renderer\n"
       "window. With no display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless.\n"
@@ -133,11 +154,15 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "                  and print frame-time statistics and what made them (build,\n"
       "                  renderer, processor, size, terrain, date) to standard output\n"
       "  --timedemo-csv FILE  also write one line per frame to FILE: frame, frame ms,\n"
-      "                  update ms, render ms, present ms, triangles drawn, after the\n"
-      "                  facts of the run as '#' comment lines and a header\n"
+      "                  update ms, render ms, present ms, triangles drawn, largest\n"
+      "                  projected level-of-detail error in pixels, after the facts of\n"
+      "                  the run as '#' comment lines and a header\n"
       "  --timedemo-json FILE  also write the statistics and the facts as one JSON object\n"
       "  --timedemo-frames N  fly the whole flight in N frames (1 to 100000) instead of\n"
       "                  its own 721, sampling it evenly\n"
+      "  --lod-error PX  give each terrain leaf the coarsest level of detail whose geometric\n"
+      "                  error, projected to the screen, is at most PX pixels (0: full\n"
+      "                  detail everywhere); without it levels follow the distance\n"
       "  --help          show this text\n"
       "\n"
       "Script: one event per line, '#' starts a comment, frames count from 0 and must not\n"

@@ -28,7 +28,9 @@ std::string TerrainDescription() {
 }  // namespace
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options)
-    : HeadlessRunner(options, [] { return MakeStandardScene(); }) {}
+    : HeadlessRunner(
+          options, [lodError = options.lodError] { return MakeStandardScene(nullptr, lodError); }) {
+}
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene)
     : _options(options), _makeScene(std::move(makeScene)) {}
@@ -65,9 +67,9 @@ int HeadlessRunner::run() {
   }
   std::unique_ptr<D3D> engine;
   if (timeDemo) {
-    engine = std::make_unique<D3D>(*timeDemo, [&timeDemo] {
+    engine = std::make_unique<D3D>(*timeDemo, [&timeDemo, this] {
       Terrain* terrain = nullptr;
-      SceneObjects scene = MakeStandardScene(&terrain);
+      SceneObjects scene = MakeStandardScene(&terrain, _options.lodError);
       timeDemo->addFlight(scene, *terrain);
       return scene;
     });

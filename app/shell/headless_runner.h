@@ -19,6 +19,9 @@ struct HeadlessOptions {
   std::string timeDemoCsv;   // with timeDemo: the per-frame file; empty: none
   std::string timeDemoJson;  // with timeDemo: the summary as JSON; empty: none
   long timeDemoFrames = 0;   // with timeDemo: frames that sample the flight; 0: all of its own
+  // The built-in terrain's levels by projected error within this many pixels; negative:
+  // by distance.
+  float lodError = -1.0f;
 };
 
 // Plays the real engine (construction, render thread, frame loop, destruction) against an

@@ -12,7 +12,7 @@
 
 namespace {
 
-// The smallest frame time that at least share of all frames do not exceed (nearest rank).
+// The smallest value that at least share of all frames do not exceed (nearest rank).
 float Percentile(const std::vector<float>& sorted, double share) {
   const auto rank = static_cast<std::size_t>(std::ceil(share * static_cast<double>(sorted.size())));
   return sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1];
@@ -76,6 +76,7 @@ void TimeDemo::addFlight(SceneObjects& scene, Terrain& terrain) {
         if (frame >= static_cast<long>(_frames.size())) return;
         _frames[frame].triangles = drawn.triangles;
         _frames[frame].leavesPerLevel = drawn.leavesPerLevel;
+        _frames[frame].lodError = drawn.maxProjectedError;
       },
       static_cast<long>(_frames.size()));
   TimeDemoFlight* flying = flight.get();
@@ -113,8 +114,8 @@ std::vector<TimeDemo::SummaryLine> TimeDemo::summaryLines() const {
   const std::size_t count = recordedFrames();
   if (count == 0) return {};
 
-  std::vector<float> times;
-  double sum = 0.0;
+  std::vector<float> times, lodErrors;
+  double sum = 0.0, lodErrorSum = 0.0;
   long triangles = 0, fewest = _frames[0].triangles, most = _frames[0].triangles;
   std::array<long, 16> leaves{};
   long allLeaves = 0;
@@ -122,6 +123,8 @@ std::vector<TimeDemo::SummaryLine> TimeDemo::summaryLines() const {
     const Frame& frame = _frames[i];
     times.push_back(frame.times.frame);
     sum += frame.times.frame;
+    lodErrors.push_back(frame.lodError);
+    lodErrorSum += frame.lodError;
     triangles += frame.triangles;
     fewest = std::min(fewest, frame.triangles);
     most = std::max(most, frame.triangles);
@@ -147,6 +150,11 @@ std::vector<TimeDemo::SummaryLine> TimeDemo::summaryLines() const {
                    {{"mean", static_cast<double>(triangles / static_cast<long>(count)), 0, nullptr},
                     {"min", static_cast<double>(fewest), 0, nullptr},
                     {"max", static_cast<double>(most), 0, nullptr}}});
+  std::sort(lodErrors.begin(), lodErrors.end());
+  lines.push_back({"LOD error (px)",
+                   {{"mean", lodErrorSum / static_cast<double>(count), 2, nullptr},
+                    {"95th percentile", Percentile(lodErrors, 0.95), 2, nullptr},
+                    {"max", lodErrors.back(), 2, nullptr}}});
   SummaryLine levels{"Leaves drawn per level of detail", {}};
   for (std::size_t level = 0; level < leaves.size(); ++level)
     if (leaves[level] > 0)
@@ -179,13 +187,14 @@ bool TimeDemo::writeCsv() {
   // Comment lines ahead of the header, which CSV readers can be told to skip.
   for (const RunFacts::Fact& fact : _facts.facts())
     _csv << "# " << fact.first << ": " << fact.second << '\n';
-  _csv << "frame,frame_ms,update_ms,render_ms,present_ms,triangles\n";
+  _csv << "frame,frame_ms,update_ms,render_ms,present_ms,triangles,lod_error_px\n";
   const std::size_t count = recordedFrames();
   char line[160];
   for (std::size_t i = 0; i < count; ++i) {
     const Frame& frame = _frames[i];
-    std::snprintf(line, sizeof line, "%zu,%.4f,%.4f,%.4f,%.4f,%ld\n", i, frame.times.frame,
-                  frame.times.update, frame.times.render, frame.times.present, frame.triangles);
+    std::snprintf(line, sizeof line, "%zu,%.4f,%.4f,%.4f,%.4f,%ld,%.3f\n", i, frame.times.frame,
+                  frame.times.update, frame.times.render, frame.times.present, frame.triangles,
+                  frame.lodError);
     _csv << line;
   }
   _csv.close();

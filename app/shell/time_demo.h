@@ -40,12 +40,14 @@ class TimeDemo : public Host {
   void framePresented(const FrameTimes& times) override;
 
   // After the engine has stopped: frame count and size; the facts of the run; mean, median,
-  // 95th and 99th percentile, minimum and maximum frame time; triangles per frame; the share
-  // of leaves drawn at each level of detail.
+  // 95th and 99th percentile, minimum and maximum frame time; triangles per frame; the mean,
+  // 95th percentile and maximum of each frame's largest projected level-of-detail error; the
+  // share of leaves drawn at each level of detail.
   void printSummary(std::FILE* out) const;
   // The facts of the run as "# Label: value" lines, then one line per frame: frame, frame
-  // ms, update ms, render ms, present ms, triangles drawn, after a header line. Does nothing
-  // when no file was opened; false when writing failed.
+  // ms, update ms, render ms, present ms, triangles drawn, largest projected level-of-detail
+  // error in pixels, after a header line. Does nothing when no file was opened; false when
+  // writing failed.
   bool writeCsv();
   // The summary's figures and the facts as one JSON object. Does nothing when no file was
   // opened; false when writing failed.
@@ -70,6 +72,8 @@ class TimeDemo : public Host {
     FrameTimes times{};
     long triangles = 0;
     std::array<int, 16> leavesPerLevel{};
+    // The largest error of a drawn leaf projected to the screen, in pixels.
+    float lodError = 0.0f;
   };
 
   Host& _host;

@@ -30,6 +30,7 @@ struct CsvFrame {
   long frame;
   double frameMs, updateMs, renderMs, presentMs;
   long triangles;
+  double lodError;
 };
 
 // The facts of the run, from the "# Label: value" lines ahead of the header.
@@ -43,14 +44,15 @@ std::vector<CsvFrame> ReadCsv(const fs::path& path, Facts* facts = nullptr) {
     if (facts != nullptr && colon != std::string::npos)
       (*facts)[line.substr(2, colon - 2)] = line.substr(colon + 2);
   }
-  EXPECT_EQ(line, "frame,frame_ms,update_ms,render_ms,present_ms,triangles");
+  EXPECT_EQ(line, "frame,frame_ms,update_ms,render_ms,present_ms,triangles,lod_error_px");
   std::vector<CsvFrame> frames;
   while (std::getline(file, line)) {
     CsvFrame f{};
     char tail = 0;
-    const int fields = std::sscanf(line.c_str(), "%ld,%lf,%lf,%lf,%lf,%ld%c", &f.frame, &f.frameMs,
-                                   &f.updateMs, &f.renderMs, &f.presentMs, &f.triangles, &tail);
-    EXPECT_EQ(fields, 6) << "malformed line: " << line;
+    const int fields =
+        std::sscanf(line.c_str(), "%ld,%lf,%lf,%lf,%lf,%ld,%lf%c", &f.frame, &f.frameMs,
+                    &f.updateMs, &f.renderMs, &f.presentMs, &f.triangles, &f.lodError, &tail);
+    EXPECT_EQ(fields, 7) << "malformed line: " << line;
     frames.push_back(f);
   }
   return frames;
@@ -154,6 +156,33 @@ TEST_F(TimeDemoTest, SummaryMatchesTheFramesAndUsesEveryLevel) {
   for (int level = 0; level <= 6; ++level)
     EXPECT_TRUE(std::regex_search(levels, std::regex(" " + std::to_string(level) + ": [0-9.]+ %")))
         << "level " << level << " unused: " << levels;
+
+  // The distance rule draws everything at full detail near the ground and lets the error
+  // grow high above: the summary's largest error is the file's.
+  double largest = 0.0;
+  for (const CsvFrame& f : frames) largest = std::max(largest, f.lodError);
+  EXPECT_EQ(frames.front().lodError, 0.0) << "the start pose draws full detail";
+  EXPECT_GT(largest, 1.0);
+  ASSERT_TRUE(std::regex_search(
+      summary, match,
+      std::regex("LOD error \\(px\\): mean [0-9.]+  95th percentile [0-9.]+  max ([0-9.]+)")))
+      << summary;
+  EXPECT_NEAR(std::stod(match[1]), largest, 6e-3);
+}
+
+// The pixel-error rule bounds every frame's error by its tolerance, where the distance rule
+// lets it grow far beyond (checked above).
+TEST(TimeDemoLodError, EveryFrameStaysWithinTheTolerance) {
+  RunDirectory directory;
+  const ProgramResult run =
+      directory.run("--timedemo --timedemo-csv frames.csv --size 160x120 --lod-error 1.5");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<CsvFrame> frames = ReadCsv(directory.path() / "frames.csv");
+  ASSERT_GT(frames.size(), 100u);
+  double largest = 0.0;
+  for (const CsvFrame& f : frames) largest = std::max(largest, f.lodError);
+  EXPECT_LE(largest, 1.5);
+  EXPECT_GT(largest, 1.0) << "high above, the tolerance should be used";
 }
 
 // The file and the summary say what made the run, in the same words: the renderer the device
@@ -212,6 +241,8 @@ TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
       {"--timedemo-frames 0", "--timedemo-frames needs a whole number"},
       {"--timedemo-frames 12x", "--timedemo-frames needs a whole number"},
       {"--timedemo-frames 100001", "--timedemo-frames needs a whole number"},
+      {"--timedemo --lod-error -1", "--lod-error needs a number of pixels"},
+      {"--timedemo --lod-error 2px", "--lod-error needs a number of pixels"},
   };
   for (const Case& c : cases) {
     const ProgramResult run = directory.run(c.arguments);
