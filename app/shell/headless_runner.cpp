@@ -20,10 +20,17 @@
 
 namespace {
 
-// The height map the terrain takes its shape from, where the terrain will find it.
-std::string TerrainDescription() {
-  const std::string heightMap = DataFileLocator::Program().locate("heightMap.bmp");
-  return std::filesystem::absolute(heightMap).lexically_normal().string();
+// What the terrain takes its shape from (the user's model, or the height map where the
+// terrain will find it) and the rule that picks its levels of detail: both change what a
+// frame draws.
+std::string TerrainDescription(const TerrainModel* model, float lodError) {
+  if (model != nullptr && lodError < 0.0f) lodError = kModelPixelErrorTolerance;
+  const std::string source = model != nullptr ? model->elevation().facts().source
+                                              : DataFileLocator::Program().locate("heightMap.bmp");
+  char rule[64] = "levels by distance";
+  if (lodError >= 0.0f)
+    std::snprintf(rule, sizeof rule, "levels by projected error within %g px", lodError);
+  return std::filesystem::absolute(source).lexically_normal().string() + ", " + rule;
 }
 
 }  // namespace
@@ -67,10 +74,8 @@ int HeadlessRunner::run() {
   });
 
   if (_options.timeDemo) {
-    // A model is named by its file; the built-in terrain by its height map.
-    timeDemo = std::make_unique<TimeDemo>(
-        host, _options.width, _options.height, flightFrames,
-        _model ? _model->elevation().facts().source : TerrainDescription());
+    timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height, flightFrames,
+                                          TerrainDescription(_model.get(), _options.lodError));
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
   std::unique_ptr<D3D> engine;
