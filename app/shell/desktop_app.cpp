@@ -1,8 +1,8 @@
 #include "shell/desktop_app.h"
 
 #include <cstdlib>
-#include <fstream>
 
+#include "shell/debug_file.h"
 #include "shell/vantra_test_app.h"
 
 int RunDesktop(int argc, char** argv) {
@@ -11,8 +11,7 @@ int RunDesktop(int argc, char** argv) {
   // GL context exists; a value the user chose is kept.
   setenv("LP_PERF", "no_rast_linear", 0);
 
-  // Created empty at start and kept open until the program ends; nothing is written to it.
-  std::ofstream debug("debug.txt");
+  const DebugFile debug;
 
   CVantraTestApp app(argc, argv);
   if (!app.initInstance()) return app.exitInstance(1);

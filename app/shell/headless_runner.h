@@ -33,8 +33,11 @@ class HeadlessRunner {
   // ignored. False with a message in *error on a bad or unknown argument.
   static bool ParseArguments(int argc, char** argv, HeadlessOptions* options, std::string* error);
 
-  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation);
-  // 2 when the script or the data directory cannot be used (nothing is rendered then).
+  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation) or a
+  // scene object failed its reset (the timed flight then stops before its first frame and
+  // writes nothing); 2 when the script or the data directory cannot be used (nothing is
+  // rendered then); 128 + the signal's number after SIGINT or SIGTERM, which end the frame
+  // loop after the current frame.
   int run();
 
  private:

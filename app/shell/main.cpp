@@ -1,5 +1,6 @@
 // VantraTest: the desktop program, or the same engine headless for tests and machines
 // without a display.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +59,9 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file-size limit then fails with EFBIG, and the writer keeps the old
+  // file and removes its temporary, instead of the process being killed mid-write.
+  signal(SIGXFSZ, SIG_IGN);
   bool headless = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

@@ -23,8 +23,8 @@ TimeDemo::TimeDemo(Host& host, int width, int height)
 long TimeDemo::FrameCount() { return TimeDemoFlight::FrameCount(); }
 
 bool TimeDemo::openCsv(const std::string& path, std::string* error) {
-  _csv.open(path, std::ios::out | std::ios::trunc);
-  if (!_csv) {
+  _csv = std::make_unique<AtomicFile>(path);
+  if (!_csv->open()) {
     *error = "cannot write " + path + ": " + std::strerror(errno);
     return false;
   }
@@ -56,6 +56,10 @@ int TimeDemo::messageBox(const std::string& text, const std::string& caption, un
 }
 
 void TimeDemo::reportProgress(int done, int total) { _host.reportProgress(done, total); }
+
+void TimeDemo::reportStatus(const std::string& text) { _host.reportStatus(text); }
+
+void TimeDemo::objectRemoved(const std::string& name) { _host.objectRemoved(name); }
 
 void TimeDemo::framePresented(const FrameTimes& times) {
   if (_presented < static_cast<long>(_frames.size())) _frames[_presented].times = times;
@@ -105,16 +109,17 @@ void TimeDemo::printSummary(std::FILE* out) const {
 }
 
 bool TimeDemo::writeCsv() {
-  if (!_csv.is_open()) return true;
-  _csv << "frame,frame_ms,update_ms,render_ms,present_ms,triangles\n";
+  if (!_csv) return true;
+  std::string text = "frame,frame_ms,update_ms,render_ms,present_ms,triangles\n";
   const std::size_t count = std::min<std::size_t>(_presented, _frames.size());
   char line[160];
   for (std::size_t i = 0; i < count; ++i) {
     const Frame& frame = _frames[i];
     std::snprintf(line, sizeof line, "%zu,%.4f,%.4f,%.4f,%.4f,%ld\n", i, frame.times.frame,
                   frame.times.update, frame.times.render, frame.times.present, frame.triangles);
-    _csv << line;
+    text += line;
   }
-  _csv.close();
-  return !_csv.fail();
+  const bool written = _csv->write(text.data(), text.size()) && _csv->commit();
+  _csv.reset();
+  return written;
 }

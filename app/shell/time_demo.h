@@ -4,12 +4,13 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/host.h"
 #include "engine/scene_objects.h"
+#include "platform/atomic_file.h"
 
 class Terrain;
 
@@ -22,8 +23,9 @@ class TimeDemo : public Host {
   // Frames the flight lasts: the run stops after them.
   static long FrameCount();
 
-  // Opens the file that writeCsv fills, before anything is rendered, so that an unusable
-  // path stops the run at once. False with the reason in *error.
+  // Creates the temporary file that writeCsv fills and renames over path, before anything is
+  // rendered, so that an unusable folder stops the run at once. False with the reason in
+  // *error. A file already at path stays as it is until writeCsv has written the new one.
   bool openCsv(const std::string& path, std::string* error);
 
   // Appends to scene the object that flies the camera over terrain (one of scene's objects)
@@ -33,6 +35,8 @@ class TimeDemo : public Host {
   RenderWindow* createRendererWindow(const std::string& title) override;
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void reportProgress(int done, int total) override;
+  void reportStatus(const std::string& text) override;
+  void objectRemoved(const std::string& name) override;
   void framePresented(const FrameTimes& times) override;
 
   // After the engine has stopped: frame count; mean, median, 95th and 99th percentile,
@@ -40,7 +44,8 @@ class TimeDemo : public Host {
   // level of detail.
   void printSummary(std::FILE* out) const;
   // One line per frame: frame, frame ms, update ms, render ms, present ms, triangles drawn,
-  // after a header line. Does nothing when no file was opened; false when writing failed.
+  // after a header line, then puts the file in place. Does nothing when no file was opened;
+  // false (the temporary removed, any earlier file kept) when writing failed.
   bool writeCsv();
 
  private:
@@ -58,5 +63,5 @@ class TimeDemo : public Host {
   // frames whose times have arrived.
   std::vector<Frame> _frames;
   long _presented = 0;
-  std::ofstream _csv;
+  std::unique_ptr<AtomicFile> _csv;
 };
