@@ -17,8 +17,11 @@ InterruptSignals::InterruptSignals() {
   sigemptyset(&action.sa_mask);
   // Interrupted system calls resume: the render thread's reads and writes go on undisturbed.
   action.sa_flags = SA_RESETHAND | SA_RESTART;
-  sigaction(SIGINT, &action, &_previousInterrupt);
-  sigaction(SIGTERM, &action, &_previousTerminate);
+  // A signal the process was started to ignore (a background job of a script) stays ignored.
+  sigaction(SIGINT, nullptr, &_previousInterrupt);
+  sigaction(SIGTERM, nullptr, &_previousTerminate);
+  if (_previousInterrupt.sa_handler != SIG_IGN) sigaction(SIGINT, &action, nullptr);
+  if (_previousTerminate.sa_handler != SIG_IGN) sigaction(SIGTERM, &action, nullptr);
 }
 
 InterruptSignals::~InterruptSignals() {
