@@ -1,7 +1,10 @@
 #include "shell/desktop_app.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "shell/command_line.h"
 #include "shell/debug_file.h"
 #include "shell/vantra_test_app.h"
 
@@ -14,6 +17,13 @@ int RunDesktop(int argc, char** argv) {
   const DebugFile debug;
 
   CVantraTestApp app(argc, argv);
+  ProgramOptions options;
+  std::string error;
+  if (!CommandLine::Parse(app.arguments(), &options, &error)) {
+    std::fprintf(stderr, "VantraTest: %s (see --help)\n", error.c_str());
+    return 2;
+  }
+  app.setOptions(options);
   if (!app.initInstance()) return app.exitInstance(1);
   return app.exitInstance(app.exec());
 }

@@ -5,9 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -19,89 +17,11 @@
 #include "shell/standard_scene.h"
 #include "shell/time_demo.h"
 
-namespace {
-
-constexpr int kLargestSide = 16384;
-
-bool ParseCount(const char* text, long* value) {
-  errno = 0;
-  char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
-  if (errno != 0 || end == text || *end != '\0' || parsed < 1) return false;
-  *value = parsed;
-  return true;
-}
-
-bool ParseSize(const char* text, int* width, int* height) {
-  const char* x = std::strchr(text, 'x');
-  if (x == nullptr) return false;
-  const std::string widthText(text, x);
-  long w = 0;
-  long h = 0;
-  if (!ParseCount(widthText.c_str(), &w) || !ParseCount(x + 1, &h)) return false;
-  if (w > kLargestSide || h > kLargestSide) return false;
-  *width = static_cast<int>(w);
-  *height = static_cast<int>(h);
-  return true;
-}
-
-}  // namespace
-
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options)
     : HeadlessRunner(options, [] { return MakeStandardScene(); }) {}
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene)
     : _options(options), _makeScene(std::move(makeScene)) {}
-
-bool HeadlessRunner::ParseArguments(int argc, char** argv, HeadlessOptions* options,
-                                    std::string* error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--headless") continue;
-    if (argument == "--timedemo") {
-      options->timeDemo = true;
-      continue;
-    }
-    const bool takesValue = argument == "--frames" || argument == "--size" ||
-                            argument == "--script" || argument == "--data-dir" ||
-                            argument == "--timedemo-csv";
-    if (!takesValue) {
-      *error = "unknown argument \"" + argument + "\"";
-      return false;
-    }
-    if (i + 1 >= argc) {
-      *error = argument + " needs a value";
-      return false;
-    }
-    const char* value = argv[++i];
-    if (argument == "--frames") {
-      if (!ParseCount(value, &options->frames)) {
-        *error = "--frames needs a whole number of 1 or more, not \"" + std::string(value) + "\"";
-        return false;
-      }
-    } else if (argument == "--size") {
-      if (!ParseSize(value, &options->width, &options->height)) {
-        *error = "--size needs WIDTHxHEIGHT with sides from 1 to " + std::to_string(kLargestSide) +
-                 ", not \"" + std::string(value) + "\"";
-        return false;
-      }
-    } else if (argument == "--script") {
-      options->script = value;
-    } else if (argument == "--timedemo-csv") {
-      options->timeDemo = true;
-      // Like the script, relative to where the program was started, not to --data-dir.
-      options->timeDemoCsv = std::filesystem::absolute(value).string();
-    } else {
-      options->dataDir = value;
-    }
-  }
-  // The flight is the same on every run: no input may steer it.
-  if (options->timeDemo && !options->script.empty()) {
-    *error = "--timedemo flies by itself and takes no --script";
-    return false;
-  }
-  return true;
-}
 
 int HeadlessRunner::run() {
   // The script is read relative to where the program was started, before --data-dir.
@@ -170,7 +90,6 @@ int HeadlessRunner::run() {
 
   if (rendered > 0)
     for (const char* line : lines) std::printf("%s\n", line);
-  std::fflush(stdout);
   for (const std::string& name : removed)
     std::fprintf(stderr, "VantraTest: %s failed to start and was left out of the scene\n",
                  name.c_str());

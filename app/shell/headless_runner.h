@@ -29,10 +29,6 @@ class HeadlessRunner {
   // flies over the program's scene).
   HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene);
 
-  // Reads the headless options from the command line; --headless itself is accepted and
-  // ignored. False with a message in *error on a bad or unknown argument.
-  static bool ParseArguments(int argc, char** argv, HeadlessOptions* options, std::string* error);
-
   // 0 after a normal stop; 1 when the engine failed (for instance its initialisation) or a
   // scene object failed its reset (the timed flight then stops before its first frame and
   // writes nothing); 2 when the script or the data directory cannot be used (nothing is

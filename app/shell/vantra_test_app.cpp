@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QSettings>
 #include <QStyle>
-#include <algorithm>
 
 #include "engine/d3d.h"
 #include "shell/desktop_host.h"
@@ -42,13 +41,9 @@ bool CVantraTestApp::initInstance() {
   _recentFiles.readList(settings);
 
   _mainFrame = std::make_unique<CMainFrame>(_recentFiles);
-  QStringList documents = arguments().mid(1);
-  documents.erase(std::remove_if(documents.begin(), documents.end(),
-                                 [](const QString& a) { return a.startsWith('-'); }),
-                  documents.end());
-  if (documents.isEmpty())
+  if (_options.documents.isEmpty())
     _mainFrame->newDocument();
-  else if (!_mainFrame->openDocument(documents.first()))
+  else if (!_mainFrame->openDocument(_options.documents.first()))
     return false;
 
   _mainFrame->show();

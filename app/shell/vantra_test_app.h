@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <memory>
 
+#include "shell/command_line.h"
 #include "shell/recent_file_list.h"
 
 class CMainFrame;
@@ -20,6 +21,9 @@ class CVantraTestApp : public QApplication {
 
   // The running application object.
   static CVantraTestApp* instance();
+
+  // What the command line asked for; read by initInstance.
+  void setOptions(const ProgramOptions& options) { _options = options; }
 
   // Settings, the main frame with its document, then the engine with its renderer window
   // and render thread. False when start-up failed; exitInstance cleans up either way.
@@ -39,6 +43,7 @@ class CVantraTestApp : public QApplication {
   RecentFileList& recentFileList() { return _recentFiles; }
 
  private:
+  ProgramOptions _options;
   RecentFileList _recentFiles;
   std::unique_ptr<CMainFrame> _mainFrame;
   std::unique_ptr<DesktopHost> _host;

@@ -1,0 +1,137 @@
+#include "shell/command_line.h"
+
+#include <QCommandLineParser>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+constexpr int kLargestSide = 16384;
+
+bool ParseCount(const std::string& text, long* value) {
+  errno = 0;
+  char* end = nullptr;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || parsed < 1) return false;
+  *value = parsed;
+  return true;
+}
+
+bool ParseSize(const std::string& text, int* width, int* height) {
+  const std::size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  long w = 0;
+  long h = 0;
+  if (!ParseCount(text.substr(0, x), &w) || !ParseCount(text.substr(x + 1), &h)) return false;
+  if (w > kLargestSide || h > kLargestSide) return false;
+  *width = static_cast<int>(w);
+  *height = static_cast<int>(h);
+  return true;
+}
+
+// The name an option was given under, for messages.
+std::string Spelled(const QString& name) {
+  return (name.size() == 1 ? "-" : "--") + name.toStdString();
+}
+
+}  // namespace
+
+QStringList CommandLine::ArgumentsOf(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  return arguments;
+}
+
+bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, std::string* error) {
+  QCommandLineParser parser;
+  // Options are words after one or two dashes; nothing is read as bundled letters.
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  const QCommandLineOption help({"h", "help"}, "");
+  const QCommandLineOption headless("headless", "");
+  const QCommandLineOption frames("frames", "", "N");
+  const QCommandLineOption size("size", "", "WxH");
+  const QCommandLineOption script("script", "", "FILE");
+  const QCommandLineOption dataDir("data-dir", "", "DIR");
+  const QCommandLineOption timeDemo("timedemo", "");
+  const QCommandLineOption timeDemoCsv("timedemo-csv", "", "FILE");
+  parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv});
+
+  const bool parsed = parser.parse(arguments);
+  options->help = parser.isSet(help);
+  // Every option of the timed flight makes a timed, headless run.
+  for (const QString& name : parser.optionNames())
+    if (name.startsWith("timedemo")) options->run.timeDemo = true;
+  options->headless = parser.isSet(headless) || options->run.timeDemo;
+  if (!parsed) {
+    // Qt stops reading a value-taking option only at the end of the arguments.
+    const QStringList unknown = parser.unknownOptionNames();
+    *error = unknown.isEmpty() ? arguments.last().toStdString() + " needs a value"
+                               : "unknown argument \"" + Spelled(unknown.first()) + "\"";
+    return false;
+  }
+
+  HeadlessOptions& run = options->run;
+  if (parser.isSet(frames) && !ParseCount(parser.value(frames).toStdString(), &run.frames)) {
+    *error = "--frames needs a whole number of 1 or more, not \"" +
+             parser.value(frames).toStdString() + "\"";
+    return false;
+  }
+  if (parser.isSet(size) && !ParseSize(parser.value(size).toStdString(), &run.width, &run.height)) {
+    *error = "--size needs WIDTHxHEIGHT with sides from 1 to " + std::to_string(kLargestSide) +
+             ", not \"" + parser.value(size).toStdString() + "\"";
+    return false;
+  }
+  if (parser.isSet(script)) run.script = parser.value(script).toStdString();
+  if (parser.isSet(dataDir)) run.dataDir = parser.value(dataDir).toStdString();
+  // Like the script, relative to where the program was started, not to --data-dir.
+  if (parser.isSet(timeDemoCsv))
+    run.timeDemoCsv = std::filesystem::absolute(parser.value(timeDemoCsv).toStdString()).string();
+  // The flight is the same on every run: no input may steer it.
+  if (run.timeDemo && !run.script.empty()) {
+    *error = "--timedemo flies by itself and takes no --script";
+    return false;
+  }
+  options->documents = parser.positionalArguments();
+  return true;
+}
+
+void CommandLine::PrintUsage(std::FILE* out) {
+  std::fputs(
+      "Usage: VantraTest [--headless [--frames N] [--size WxH] [--script FILE]\n"
+      "                  [--data-dir DIR]] | --help\n"
+      "       VantraTest --timedemo [--timedemo-csv FILE] [--size WxH] [--data-dir DIR]\n"
+      "\n"
+      "Without --headless the program opens its main window and the \"3D App\" renderer\n"
+      "window. With no display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless.\n"
+      "\n"
+      "Headless, the engine renders off screen and prints the last frame's six statistics\n"
+      "lines to standard output; message boxes and progress go to standard error.\n"
+      "  --frames N      stop after N frames (default 600)\n"
+      "  --size WxH      render target size in pixels (default 800x600)\n"
+      "  --script FILE   play keyboard and mouse input from FILE\n"
+      "  --data-dir DIR  change into DIR first: the bitmaps are read and the screen capture\n"
+      "                  written there (a bitmap missing there comes from the installed copy)\n"
+      "  --timedemo      fly the built-in timed flight (the same frames on every run)\n"
+      "                  and print frame-time statistics to standard output\n"
+      "  --timedemo-csv FILE  also write one line per frame to FILE: frame, frame ms,\n"
+      "                  update ms, render ms, present ms, triangles drawn\n"
+      "  --help          show this text\n"
+      "\n"
+      "Script: one event per line, '#' starts a comment, frames count from 0 and must not\n"
+      "decrease; a frame's events are what that frame's input poll sees.\n"
+      "  F key NAME down|up   NAME is a key-code name without DIK_ (F12, SPACE, ADD, W...)\n"
+      "                       or a code such as 0x58\n"
+      "  F mouse DX DY        relative mouse motion reported in frame F\n"
+      "  F button N down|up   mouse button N, 0 to 3\n"
+      "  F quit               stop after frame F, as closing the window does\n"
+      "A malformed line, an unknown key or frames out of order stop the run before the\n"
+      "first frame.\n"
+      "\n"
+      "Exit status: 0 after a normal stop, 1 when the engine failed (for instance its\n"
+      "initialisation) or a scene object could not start (the timed flight then flies\n"
+      "nothing), 2 for bad arguments, an unusable script or data directory, 130 or 143\n"
+      "after SIGINT or SIGTERM (the run ends after the current frame, writing nothing).\n",
+      out);
+}
