@@ -8,13 +8,24 @@
 namespace {
 
 // The valley floor around the centre is flat out to this many texels (4.8 km at 800-unit
-// spacing) and rises into the surrounding land until the rim.
+// spacing) and rises into the surrounding land until the rim, 14 km out.
 constexpr float kFloorRadius = 6.0f;
-constexpr float kRimRadius = 48.0f;
-// Ahead of the start pose the valley runs this many times longer than it is wide, into a
-// lowland whose land keeps this share of its height.
-constexpr float kValleyStretch = 5.0f;
-constexpr float kLowlandHeight = 0.12f;
+constexpr float kRimRadius = 18.0f;
+// Ahead of the start pose the valley runs this many times longer than it is wide.
+constexpr float kValleyStretch = 1.5f;
+// Seen from the start pose, the land rises at most this far above the horizon, as a height
+// gained per texel of distance on a terrain of 800-unit spacing and 24240-unit height range:
+// 24 degrees around, 0.7 degrees in a pass straight ahead, so that the sky shows in the top
+// rows of the start view, which looks 11 degrees down. The land is scaled down to stay under
+// that line, so that its relief keeps its shape.
+constexpr float kRisePerTexel = 0.0150f;
+constexpr float kPassRisePerTexel = 0.0004f;
+// Half the width of the pass, in degrees seen from the start pose; it widens to this many
+// degrees where the land regains its full rise.
+constexpr float kPassBearing = 2.5f;
+constexpr float kPassOpening = 12.0f;
+// Height of the foothills' crests: 1.9 km.
+constexpr float kFoothillHeight = 0.08f;
 constexpr float kDegreesPerRadian = 57.29578f;
 
 }  // namespace
@@ -29,17 +40,25 @@ HeightField::HeightField(std::uint32_t seed) : _noise(seed), _values(Size * Size
   for (int gz = 0; gz < Size; ++gz)
     for (int gx = 0; gx < Size; ++gx) {
       float& v = _values[gz * Size + gx];
-      // The valley opens ahead of the start pose (toward the first rows, +z in the world)
-      // into a long lowland between hills, so that the view along it ends in low, distant
-      // hills against the sky.
+      // The valley runs ahead of the start pose (toward the first rows, +z in the world)
+      // between hills whose faces rise within a few kilometres, to a low pass where the sky
+      // shows above the land.
       const float ahead = std::max(0.0f, float(Centre - gz));
       const float behind = std::max(0.0f, float(gz - Centre));
       const float across = float(gx - Centre);
       const float distance = std::hypot(across, ahead / kValleyStretch + behind);
       const float bearing = std::fabs(std::atan2(across, ahead)) * kDegreesPerRadian;
-      const float lowland = ahead > 0.0f ? 1.0f - SmoothStep(8.0f, 20.0f, bearing) : 0.0f;
-      v = (0.02f + 0.96f * (v - low) / range) * SmoothStep(kFloorRadius, kRimRadius, distance) *
-          Mix(1.0f, kLowlandHeight, lowland);
+      const float pass =
+          ahead > 0.0f ? 1.0f - SmoothStep(kPassBearing, kPassOpening, bearing) : 0.0f;
+      const float rise =
+          Mix(kRisePerTexel, kPassRisePerTexel, pass) * std::hypot(across, ahead + behind);
+      const float rim = SmoothStep(kFloorRadius, kRimRadius, distance);
+      // Foothills a few kilometres across rise from the valley's sides, leaving the pass
+      // itself open.
+      const float foothills = kFoothillHeight *
+                              _noise.ridged(gx / 9.0f + 71.0f, gz / 9.0f - 13.0f, 4) *
+                              SmoothStep(kPassBearing, 2.0f * kPassBearing, bearing);
+      v = ((0.02f + 0.96f * (v - low) / range) * std::min(1.0f, rise) + foothills) * rim;
     }
 }
 

@@ -64,13 +64,13 @@ std::vector<std::uint8_t> HeightImage(const HeightField& field) {
 
 std::vector<std::uint8_t> ColourImage(const HeightField& field, std::uint32_t seed) {
   const GradientNoise noise(seed ^ 0x5bd1e995u);
-  const Colour meadow{0.42f, 0.55f, 0.24f};
-  const Colour forest{0.22f, 0.38f, 0.17f};
-  const Colour riverbed{0.62f, 0.58f, 0.44f};
-  const Colour rock{0.52f, 0.47f, 0.42f};
-  const Colour darkRock{0.36f, 0.33f, 0.31f};
-  const Colour snow{0.96f, 0.96f, 0.98f};
-  // The pale, dry bed of the valley floor where the camera starts.
+  // Light colours: the terrain is lit from the eye at grazing angles, which darkens them.
+  const Colour meadow{0.86f, 0.96f, 0.52f};
+  const Colour forest{0.62f, 0.82f, 0.40f};
+  const Colour riverbed{0.94f, 0.90f, 0.72f};
+  const Colour rock{0.92f, 0.86f, 0.78f};
+  const Colour darkRock{0.76f, 0.71f, 0.66f};
+  const Colour snow{1.0f, 1.0f, 1.0f};
   const Colour lakeBed{0.92f, 0.86f, 0.72f};
   std::vector<std::uint8_t> rgb(kColourSize * kColourSize * 3);
   // The colour texture spans the terrain once: its texel centres lie half a texel in.

@@ -60,6 +60,7 @@ class D3D : public vantrautils::Thread, public EngineServices {
   void setMaterial(float r, float g, float b, float a) override;
   void drawQuad(const vantra::Vector& a, const vantra::Vector& b, const vantra::Vector& c,
                 const vantra::Vector& d) override;
+  void drawText(const char* text, int top) override;
 
   // GUI thread (focus changes): acquires or unacquires the keyboard, then the mouse, when
   // the input devices exist; safe against their creation and deletion on the render thread.
@@ -87,7 +88,6 @@ class D3D : public vantrautils::Thread, public EngineServices {
   void releaseInput();
   void captureScreen();
   void createFont();
-  void drawText(const char* text, int top);
   void publishStatistics();
 
   Host& _host;

@@ -28,6 +28,9 @@ class EngineServices {
   // Draws the quad a, b, c, d as a fan of four triangles around its centre.
   virtual void drawQuad(const vantra::Vector& a, const vantra::Vector& b, const vantra::Vector& c,
                         const vantra::Vector& d) = 0;
+  // Draws one line of overlay text with the statistics lines' font and colour, its top at
+  // top pixels in the renderer window; from render only.
+  virtual void drawText(const char* text, int top) = 0;
 
  protected:
   // Objects use the services; they never delete the engine through them.

@@ -358,6 +358,15 @@ struct D3DLOCKED_RECT {
   void* pBits;
 };
 
+struct D3DVIEWPORT9 {
+  DWORD X;
+  DWORD Y;
+  DWORD Width;
+  DWORD Height;
+  float MinZ;
+  float MaxZ;
+};
+
 struct D3DDISPLAYMODE {
   UINT Width;
   UINT Height;
@@ -469,6 +478,7 @@ class IDirect3DDevice9 : public IUnknown {
   virtual float GetNPatchMode() = 0;
   virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) = 0;
   virtual HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
+  virtual HRESULT GetViewport(D3DVIEWPORT9* pViewport) = 0;
   virtual HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) = 0;
   virtual HRESULT GetMaterial(D3DMATERIAL9* pMaterial) = 0;
   virtual HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) = 0;

@@ -206,6 +206,12 @@ HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
   return _state.getTransform(State, pMatrix);
 }
 
+HRESULT Device::GetViewport(D3DVIEWPORT9* pViewport) {
+  if (pViewport == nullptr) return D3DERR_INVALIDCALL;
+  *pViewport = D3DVIEWPORT9{0, 0, _swapChain.width(), _swapChain.height(), 0.0f, 1.0f};
+  return D3D_OK;
+}
+
 HRESULT Device::SetMaterial(const D3DMATERIAL9* pMaterial) { return _state.setMaterial(pMaterial); }
 
 HRESULT Device::GetMaterial(D3DMATERIAL9* pMaterial) { return _state.getMaterial(pMaterial); }

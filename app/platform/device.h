@@ -41,6 +41,8 @@ class Device : public RefCounted<IDirect3DDevice9> {
   float GetNPatchMode() override { return _state.nPatchSegments(); }
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE State, const D3DMATRIX* pMatrix) override;
   HRESULT GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) override;
+  // The whole back buffer: the device draws nowhere else.
+  HRESULT GetViewport(D3DVIEWPORT9* pViewport) override;
   HRESULT SetMaterial(const D3DMATERIAL9* pMaterial) override;
   HRESULT GetMaterial(D3DMATERIAL9* pMaterial) override;
   HRESULT SetLight(DWORD Index, const D3DLIGHT9* pLight) override;

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int kLargestSide = 16384;
+// Each sampled frame of a timed flight keeps its record in memory until the run ends.
+constexpr long kMostTimeDemoFrames = 100000;
 
 bool ParseCount(const std::string& text, long* value) {
   errno = 0;
@@ -28,6 +30,20 @@ bool ParseSize(const std::string& text, int* width, int* height) {
   if (w > kLargestSide || h > kLargestSide) return false;
   *width = static_cast<int>(w);
   *height = static_cast<int>(h);
+  return true;
+}
+
+// A pixel tolerance: a finite number from 0 to kLargestPixels.
+constexpr int kLargestPixels = 1000;
+
+bool ParsePixels(const std::string& text, float* value) {
+  errno = 0;
+  char* end = nullptr;
+  const double parsed = std::strtod(text.c_str(), &end);
+  if (errno != 0 || end == text.c_str() || *end != '\0' || !(parsed >= 0.0) ||
+      parsed > kLargestPixels)
+    return false;
+  *value = static_cast<float>(parsed);
   return true;
 }
 
@@ -56,7 +72,11 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   const QCommandLineOption dataDir("data-dir", "", "DIR");
   const QCommandLineOption timeDemo("timedemo", "");
   const QCommandLineOption timeDemoCsv("timedemo-csv", "", "FILE");
-  parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv});
+  const QCommandLineOption timeDemoJson("timedemo-json", "", "FILE");
+  const QCommandLineOption timeDemoFrames("timedemo-frames", "", "N");
+  const QCommandLineOption lodError("lod-error", "", "PX");
+  parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv,
+                     timeDemoJson, timeDemoFrames, lodError});
 
   const bool parsed = parser.parse(arguments);
   options->help = parser.isSet(help);
@@ -83,11 +103,26 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
              ", not \"" + parser.value(size).toStdString() + "\"";
     return false;
   }
+  if (parser.isSet(lodError) && !ParsePixels(parser.value(lodError).toStdString(), &run.lodError)) {
+    *error = "--lod-error needs a number of pixels from 0 to " + std::to_string(kLargestPixels) +
+             ", not \"" + parser.value(lodError).toStdString() + "\"";
+    return false;
+  }
   if (parser.isSet(script)) run.script = parser.value(script).toStdString();
   if (parser.isSet(dataDir)) run.dataDir = parser.value(dataDir).toStdString();
   // Like the script, relative to where the program was started, not to --data-dir.
   if (parser.isSet(timeDemoCsv))
     run.timeDemoCsv = std::filesystem::absolute(parser.value(timeDemoCsv).toStdString()).string();
+  if (parser.isSet(timeDemoJson))
+    run.timeDemoJson = std::filesystem::absolute(parser.value(timeDemoJson).toStdString()).string();
+  if (parser.isSet(timeDemoFrames) &&
+      (!ParseCount(parser.value(timeDemoFrames).toStdString(), &run.timeDemoFrames) ||
+       run.timeDemoFrames > kMostTimeDemoFrames)) {
+    *error = "--timedemo-frames needs a whole number from 1 to " +
+             std::to_string(kMostTimeDemoFrames) + ", not \"" +
+             parser.value(timeDemoFrames).toStdString() + "\"";
+    return false;
+  }
   // The flight is the same on every run: no input may steer it.
   if (run.timeDemo && !run.script.empty()) {
     *error = "--timedemo flies by itself and takes no --script";
@@ -101,7 +136,9 @@ void CommandLine::PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: VantraTest [--headless [--frames N] [--size WxH] [--script FILE]\n"
       "                  [--data-dir DIR]] | --help\n"
-      "       VantraTest --timedemo [--timedemo-csv FILE] [--size WxH] [--data-dir DIR]\n"
+      "       VantraTest --timedemo [--timedemo-csv FILE] [--timedemo-json FILE]\n"
+      "                  [--timedemo-frames N] [--size WxH] [--data-dir DIR]\n"
+      "Either form and the desktop also take [--lod-error PX].\n"
       "\n"
       "Without --headless the program opens its main window and the \"3D App\" renderer\n"
       "window. With no display (neither DISPLAY nor WAYLAND_DISPLAY set) it runs headless.\n"
@@ -114,9 +151,18 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "  --data-dir DIR  change into DIR first: the bitmaps are read and the screen capture\n"
       "                  written there (a bitmap missing there comes from the installed copy)\n"
       "  --timedemo      fly the built-in timed flight (the same frames on every run)\n"
-      "                  and print frame-time statistics to standard output\n"
+      "                  and print frame-time statistics and what made them (build,\n"
+      "                  renderer, processor, size, terrain, date) to standard output\n"
       "  --timedemo-csv FILE  also write one line per frame to FILE: frame, frame ms,\n"
-      "                  update ms, render ms, present ms, triangles drawn\n"
+      "                  update ms, render ms, present ms, triangles drawn, largest\n"
+      "                  projected level-of-detail error in pixels, after the facts of\n"
+      "                  the run as '#' comment lines and a header\n"
+      "  --timedemo-json FILE  also write the statistics and the facts as one JSON object\n"
+      "  --timedemo-frames N  fly the whole flight in N frames (1 to 100000) instead of\n"
+      "                  its own 721, sampling it evenly\n"
+      "  --lod-error PX  give each terrain leaf the coarsest level of detail whose geometric\n"
+      "                  error, projected to the screen, is at most PX pixels (0: full\n"
+      "                  detail everywhere); without it levels follow the distance\n"
       "  --help          show this text\n"
       "\n"
       "Script: one event per line, '#' starts a comment, frames count from 0 and must not\n"

@@ -6,19 +6,33 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "engine/d3d.h"
+#include "platform/data_file_locator.h"
 #include "platform/scripted_input_source.h"
 #include "shell/headless_host.h"
 #include "shell/interrupt_signals.h"
 #include "shell/standard_scene.h"
 #include "shell/time_demo.h"
 
+namespace {
+
+// The height map the terrain takes its shape from, where the terrain will find it.
+std::string TerrainDescription() {
+  const std::string heightMap = DataFileLocator::Program().locate("heightMap.bmp");
+  return std::filesystem::absolute(heightMap).lexically_normal().string();
+}
+
+}  // namespace
+
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options)
-    : HeadlessRunner(options, [] { return MakeStandardScene(); }) {}
+    : HeadlessRunner(
+          options, [lodError = options.lodError] { return MakeStandardScene(nullptr, lodError); }) {
+}
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene)
     : _options(options), _makeScene(std::move(makeScene)) {}
@@ -40,7 +54,9 @@ int HeadlessRunner::run() {
   }
 
   std::unique_ptr<TimeDemo> timeDemo;
-  const long frames = _options.timeDemo ? TimeDemo::FrameCount() : _options.frames;
+  const long flightFrames =
+      _options.timeDemoFrames > 0 ? _options.timeDemoFrames : TimeDemo::FrameCount();
+  const long frames = _options.timeDemo ? flightFrames : _options.frames;
   input.setQuitCallback([this] { stopAfterThisFrame(); });
   HeadlessHost host(_options.width, _options.height, input, [this, frames](long presented) {
     if (presented >= frames) stopAfterThisFrame();
@@ -56,15 +72,16 @@ int HeadlessRunner::run() {
   });
 
   if (_options.timeDemo) {
-    timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height);
+    timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height, flightFrames,
+                                          TerrainDescription());
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
   const InterruptSignals signals;
   std::unique_ptr<D3D> engine;
   if (timeDemo) {
-    engine = std::make_unique<D3D>(*timeDemo, [&timeDemo] {
+    engine = std::make_unique<D3D>(*timeDemo, [&timeDemo, this] {
       Terrain* terrain = nullptr;
-      SceneObjects scene = MakeStandardScene(&terrain);
+      SceneObjects scene = MakeStandardScene(&terrain, _options.lodError);
       timeDemo->addFlight(scene, *terrain);
       return scene;
     });
@@ -108,19 +125,28 @@ int HeadlessRunner::run() {
 }
 
 bool HeadlessRunner::prepareTimeDemo(TimeDemo& timeDemo) {
-  if (_options.timeDemoCsv.empty()) return true;
   std::string error;
-  if (timeDemo.openCsv(_options.timeDemoCsv, &error)) return true;
+  if ((_options.timeDemoCsv.empty() || timeDemo.openCsv(_options.timeDemoCsv, &error)) &&
+      (_options.timeDemoJson.empty() || timeDemo.openJson(_options.timeDemoJson, &error)))
+    return true;
   std::fprintf(stderr, "VantraTest: %s\n", error.c_str());
   return false;
 }
 
 bool HeadlessRunner::finishTimeDemo(TimeDemo& timeDemo, long rendered) {
   if (rendered > 0) timeDemo.printSummary(stdout);
-  if (timeDemo.writeCsv()) return true;
-  std::fprintf(stderr, "VantraTest: cannot write %s: %s\n", _options.timeDemoCsv.c_str(),
-               std::strerror(errno));
-  return false;
+  bool written = true;
+  if (!timeDemo.writeCsv()) {
+    std::fprintf(stderr, "VantraTest: cannot write %s: %s\n", _options.timeDemoCsv.c_str(),
+                 std::strerror(errno));
+    written = false;
+  }
+  if (!timeDemo.writeJson()) {
+    std::fprintf(stderr, "VantraTest: cannot write %s: %s\n", _options.timeDemoJson.c_str(),
+                 std::strerror(errno));
+    written = false;
+  }
+  return written;
 }
 
 void HeadlessRunner::stopAfterThisFrame() {

@@ -13,10 +13,15 @@ struct HeadlessOptions {
   long frames = 600;
   int width = 800;
   int height = 600;
-  std::string script;       // empty: no input
-  std::string dataDir;      // empty: the current directory
-  bool timeDemo = false;    // fly the built-in timed flight instead of frames or a script
-  std::string timeDemoCsv;  // with timeDemo: the per-frame file; empty: none
+  std::string script;        // empty: no input
+  std::string dataDir;       // empty: the current directory
+  bool timeDemo = false;     // fly the built-in timed flight instead of frames or a script
+  std::string timeDemoCsv;   // with timeDemo: the per-frame file; empty: none
+  std::string timeDemoJson;  // with timeDemo: the summary as JSON; empty: none
+  long timeDemoFrames = 0;   // with timeDemo: frames that sample the flight; 0: all of its own
+  // The built-in terrain's levels by projected error within this many pixels; negative:
+  // by distance.
+  float lodError = -1.0f;
 };
 
 // Plays the real engine (construction, render thread, frame loop, destruction) against an
@@ -40,7 +45,7 @@ class HeadlessRunner {
   // Render thread: stops the frame loop after the current frame.
   void stopAfterThisFrame();
   // The timed flight's checks before anything is rendered and its output after the run:
-  // false (after a message) when the CSV file cannot be written.
+  // false (after a message) when the CSV or JSON file cannot be written.
   bool prepareTimeDemo(TimeDemo& timeDemo);
   bool finishTimeDemo(TimeDemo& timeDemo, long rendered);
 

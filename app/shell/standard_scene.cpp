@@ -5,7 +5,7 @@
 #include "scene/test_light2.h"
 #include "terrain/terrain.h"
 
-SceneObjects MakeStandardScene(Terrain** terrain) {
+SceneObjects MakeStandardScene(Terrain** terrain, float pixelErrorTolerance) {
   SceneObjects scene;
   auto camera = std::make_unique<AppCamera>();
   AppCamera& firstCamera = *camera;
@@ -13,6 +13,7 @@ SceneObjects MakeStandardScene(Terrain** terrain) {
   scene.objects.push_back(std::make_unique<TestLight>());
   scene.objects.push_back(std::make_unique<TestLight2>());
   auto madeTerrain = std::make_unique<Terrain>(513, 513, 800.0f, 24240.0f, 800.0f);
+  if (pixelErrorTolerance >= 0.0f) madeTerrain->setPixelErrorTolerance(pixelErrorTolerance);
   Terrain* follower = madeTerrain.get();
   scene.objects.push_back(std::move(madeTerrain));
   firstCamera.setDefaultMoveScale(800.0f);

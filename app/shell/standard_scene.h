@@ -8,5 +8,6 @@ class Terrain;
 
 // Makes the camera, TestLight, TestLight2 and the terrain, in this order; the terrain follows
 // the camera once it has come through its reset. When terrain is given it receives the
-// terrain, which the engine will own.
-SceneObjects MakeStandardScene(Terrain** terrain = nullptr);
+// terrain, which the engine will own. A pixelErrorTolerance of 0 or more makes the terrain
+// pick its levels by projected error within that many pixels instead of by distance.
+SceneObjects MakeStandardScene(Terrain** terrain = nullptr, float pixelErrorTolerance = -1.0f);

@@ -11,22 +11,26 @@
 #include "engine/host.h"
 #include "engine/scene_objects.h"
 #include "platform/atomic_file.h"
+#include "shell/run_facts.h"
 
 class Terrain;
 
 class TimeDemo : public Host {
  public:
   // Passes everything but the frame times on to host; width x height is the render size
-  // the summary names.
-  TimeDemo(Host& host, int width, int height);
+  // the summary names, frames the number of frames the run samples the flight with (the
+  // flight's own FrameCount flies every frame of it), terrain what the run flies over.
+  TimeDemo(Host& host, int width, int height, long frames, std::string terrain);
 
-  // Frames the flight lasts: the run stops after them.
+  // Frames the flight lasts when no other number is asked for.
   static long FrameCount();
 
   // Creates the temporary file that writeCsv fills and renames over path, before anything is
   // rendered, so that an unusable folder stops the run at once. False with the reason in
   // *error. A file already at path stays as it is until writeCsv has written the new one.
   bool openCsv(const std::string& path, std::string* error);
+  // Opens the file that writeJson fills, like openCsv.
+  bool openJson(const std::string& path, std::string* error);
 
   // Appends to scene the object that flies the camera over terrain (one of scene's objects)
   // and reports what the terrain drew; it flies once the terrain has come through its reset.
@@ -39,21 +43,40 @@ class TimeDemo : public Host {
   void objectRemoved(const std::string& name) override;
   void framePresented(const FrameTimes& times) override;
 
-  // After the engine has stopped: frame count; mean, median, 95th and 99th percentile,
-  // minimum and maximum frame time; triangles per frame; the share of leaves drawn at each
-  // level of detail.
+  // After the engine has stopped: frame count and size; the facts of the run; mean, median,
+  // 95th and 99th percentile, minimum and maximum frame time; triangles per frame; the mean,
+  // 95th percentile and maximum of each frame's largest projected level-of-detail error; the
+  // share of leaves drawn at each level of detail.
   void printSummary(std::FILE* out) const;
-  // One line per frame: frame, frame ms, update ms, render ms, present ms, triangles drawn,
-  // after a header line, then puts the file in place. Does nothing when no file was opened;
-  // false (the temporary removed, any earlier file kept) when writing failed.
+  // The facts of the run as "# Label: value" lines, then one line per frame: frame, frame
+  // ms, update ms, render ms, present ms, triangles drawn, largest projected level-of-detail
+  // error in pixels, after a header line; then puts the file in place. Does nothing when no
+  // file was opened; false (the temporary removed, any earlier file kept) when writing failed.
   bool writeCsv();
+  // The summary's figures and the facts as one JSON object, put in place like writeCsv's.
+  bool writeJson();
 
  private:
+  // A line of the summary: "Title: label value  label value ...", each value printed with
+  // its decimals and followed by its unit when it has one.
+  struct SummaryLine {
+    struct Figure {
+      std::string label;
+      double value;
+      int decimals;
+      const char* unit;
+    };
+    std::string title;
+    std::vector<Figure> figures;
+  };
+
   // One frame of the flight.
   struct Frame {
     FrameTimes times{};
     long triangles = 0;
     std::array<int, 16> leavesPerLevel{};
+    // The largest error of a drawn leaf projected to the screen, in pixels.
+    float lodError = 0.0f;
   };
 
   Host& _host;
@@ -63,5 +86,12 @@ class TimeDemo : public Host {
   // frames whose times have arrived.
   std::vector<Frame> _frames;
   long _presented = 0;
+  RunFacts _facts;
   std::unique_ptr<AtomicFile> _csv;
+  std::unique_ptr<AtomicFile> _json;
+
+  // The frames whose times have arrived, at most as many as the run samples.
+  std::size_t recordedFrames() const;
+  // The summary's figures, one entry per printed line after the first; empty without frames.
+  std::vector<SummaryLine> summaryLines() const;
 };

@@ -51,7 +51,7 @@ long TimeDemoFlight::FrameCount() {
   return frames;
 }
 
-void TimeDemoFlight::Pose(long frame, float halfWidth, float halfDepth, float top, Vector* eye,
+void TimeDemoFlight::Pose(double frame, float halfWidth, float halfDepth, float top, Vector* eye,
                           Vector* target) {
   const auto eyeOf = [&](const Waypoint& w) {
     return Vector(w.eyeX * halfWidth, w.eyeY * top + kStartHeight, w.eyeZ * halfDepth);
@@ -62,7 +62,7 @@ void TimeDemoFlight::Pose(long frame, float halfWidth, float halfDepth, float to
   const Waypoint* from = &kWaypoints[0];
   for (const Waypoint* to = from + 1; to != std::end(kWaypoints); from = to++) {
     if (frame < to->frames) {
-      const float t = Smooth(static_cast<float>(frame) / static_cast<float>(to->frames));
+      const float t = Smooth(static_cast<float>(frame / static_cast<double>(to->frames)));
       eye->interpolateLinear(eyeOf(*from), eyeOf(*to), t);
       target->interpolateLinear(targetOf(*from), targetOf(*to), t);
       return;
@@ -73,7 +73,10 @@ void TimeDemoFlight::Pose(long frame, float halfWidth, float halfDepth, float to
   *target = targetOf(*from);
 }
 
-TimeDemoFlight::TimeDemoFlight(DrawnCallback onDrawn) : _onDrawn(std::move(onDrawn)) {}
+TimeDemoFlight::TimeDemoFlight(DrawnCallback onDrawn, long frames)
+    : _onDrawn(std::move(onDrawn)),
+      _step(frames > 1 ? static_cast<double>(FrameCount() - 1) / static_cast<double>(frames - 1)
+                       : 0.0) {}
 
 void TimeDemoFlight::hook(std::uint32_t) {}
 
@@ -89,8 +92,8 @@ void TimeDemoFlight::render() {
 
   const Vector& scale = terrain->scale();
   Vector eye, target;
-  Pose(_frame, (terrain->width() - 1) * 0.5f * scale.x, (terrain->depth() - 1) * 0.5f * scale.z,
-       scale.y, &eye, &target);
+  Pose(static_cast<double>(_frame) * _step, (terrain->width() - 1) * 0.5f * scale.x,
+       (terrain->depth() - 1) * 0.5f * scale.z, scale.y, &eye, &target);
   eye += terrain->position();
   target += terrain->position();
   Vector forward = target - eye;

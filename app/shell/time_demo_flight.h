@@ -20,13 +20,15 @@ class TimeDemoFlight : public Object {
   // Frames from the start pose to the end of the flight.
   static long FrameCount();
 
-  // Where the camera is and what it looks at in a frame of the flight over a terrain whose
-  // grid reaches halfWidth and halfDepth from its centre and whose heights reach top. Frame
-  // 0 is the camera's start pose.
-  static void Pose(long frame, float halfWidth, float halfDepth, float top, vantra::Vector* eye,
+  // Where the camera is and what it looks at at a point of the flight, counted in frames
+  // from the start pose (0) and possibly between two frames, over a terrain whose grid
+  // reaches halfWidth and halfDepth from its centre and whose heights reach top.
+  static void Pose(double frame, float halfWidth, float halfDepth, float top, vantra::Vector* eye,
                    vantra::Vector* target);
 
-  explicit TimeDemoFlight(DrawnCallback onDrawn);
+  // Flies the whole flight in `frames` frames, from the start pose to the last one, evenly
+  // spaced: FrameCount() flies every frame of it, fewer skip between them, more slow it down.
+  TimeDemoFlight(DrawnCallback onDrawn, long frames);
 
   void hook(std::uint32_t value) override;
   const GUID* classId() const override;
@@ -41,6 +43,8 @@ class TimeDemoFlight : public Object {
 
  private:
   DrawnCallback _onDrawn;
+  // The flight's frames that one frame of this run advances.
+  double _step;
   EngineServices* _engine = nullptr;
   const Terrain* _terrain = nullptr;
   long _frame = 0;

@@ -50,7 +50,8 @@ bool CVantraTestApp::initInstance() {
   _mainFrame->repaint();
 
   _host = std::make_unique<DesktopHost>(*_mainFrame);
-  _engine = std::make_unique<D3D>(*_host, [] { return MakeStandardScene(); });
+  _engine = std::make_unique<D3D>(
+      *_host, [this] { return MakeStandardScene(nullptr, _options.run.lodError); });
   return true;
 }
 

@@ -36,6 +36,10 @@ float QuadLeaf::distanceSquared() const {
   return _tree->_leafLevels[_index - _tree->firstLeaf()].distanceSquared;
 }
 
+float QuadLeaf::projectedError() const {
+  return _tree->_leafLevels[_index - _tree->firstLeaf()].projectedError;
+}
+
 int QuadLeaf::drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
   if (neighbour == nullptr) return 0;
   const int level = _lodSet->level();

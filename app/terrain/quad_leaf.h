@@ -23,7 +23,7 @@ class QuadLeaf : public QuadNode {
 
   // Finds the leaves holding the next grid columns and the next grid rows.
   void findNeighbours();
-  // Picks the level of detail from the squared distance between the camera and the centre.
+  // Picks the level of detail by the tree's rule from where the camera stands.
   void selectLevel();
   // Draws the fans toward a neighbour when the two levels differ, rebuilding them first
   // when they were made for other levels. Returns the triangles drawn.
@@ -38,6 +38,8 @@ class QuadLeaf : public QuadNode {
   bool changed() const;
   const vantra::Vector& centre() const;
   float distanceSquared() const;
+  // The error of the level picked last, in pixels at the box's point nearest the camera.
+  float projectedError() const;
 
  private:
   friend class TerrainQuadtree;

@@ -18,7 +18,3 @@ QuadLeaf* QuadNode::locate(int x, int z) {
   if (_index == 0) return nullptr;
   return _tree->nodes()[(_index - 1) >> 2]->locate(x, z);
 }
-
-void QuadNode::cull() { _tree->_cull(_index, _tree->_eye()); }
-
-void QuadNode::enqueueAll() { _tree->_enqueueAll(_index, _tree->_eye()); }

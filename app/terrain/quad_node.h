@@ -22,11 +22,6 @@ class QuadNode {
   // grid point (x, z); null when there is none.
   QuadLeaf* locate(int x, int z);
 
-  // Queues the visible leaves below this node with their levels of detail.
-  void cull();
-  // Queues every leaf below this node (or this leaf) with its level of detail.
-  void enqueueAll();
-
   bool isLeaf() const { return _children.empty(); }
   const std::vector<std::unique_ptr<QuadNode>>& children() const { return _children; }
   QuadNode* parent() const { return _parent; }

@@ -1,5 +1,7 @@
 #include "terrain/terrain.h"
 
+#include <algorithm>
+
 #include "engine/engine_services.h"
 #include "engine/input_devices.h"
 #include "platform/data_file_locator.h"
@@ -50,6 +52,7 @@ void Terrain::reset(EngineServices* engine, IDirect3DDevice9* device) {
   _quadtree =
       std::make_unique<TerrainQuadtree>(_device.get(), this, _engine, 0, _width - 1, 0, _depth - 1);
   _quadtree->setCamera(_camera);
+  _applyLodRule();
   _setUpTextureStages();
 }
 
@@ -75,6 +78,17 @@ void Terrain::_setUpTextureStages() {
 void Terrain::setCamera(Camera* camera) {
   _camera = camera;
   if (_quadtree) _quadtree->setCamera(camera);
+}
+
+void Terrain::setPixelErrorTolerance(float pixels) {
+  _pixelErrorTolerance = std::max(pixels, 0.0f);
+  if (_quadtree) _applyLodRule();
+}
+
+void Terrain::_applyLodRule() {
+  if (_pixelErrorTolerance < 0.0f) return;
+  _quadtree->setLodRule(TerrainQuadtree::LodRule::PIXEL_ERROR);
+  _quadtree->setPixelTolerance(_pixelErrorTolerance);
 }
 
 void Terrain::update() {

@@ -44,6 +44,11 @@ class Terrain : public Object {
   // The camera the quadtree culls against; kept for the quadtrees of later resets.
   void setCamera(Camera* camera);
 
+  // Picks levels of detail as the coarsest whose geometric error projects to at most pixels
+  // on the screen (0 draws full detail everywhere) instead of by distance; kept for the
+  // quadtrees of later resets.
+  void setPixelErrorTolerance(float pixels);
+
   int width() const { return _width; }
   int depth() const { return _depth; }
   const vantra::Vector& scale() const { return _scale; }
@@ -60,6 +65,7 @@ class Terrain : public Object {
 
  private:
   void _setUpTextureStages();
+  void _applyLodRule();
 
   ComRef<IDirect3DDevice9> _device;
   EngineServices* _engine = nullptr;
@@ -75,6 +81,8 @@ class Terrain : public Object {
   std::string _detailMapFile = "detailMap.bmp";
   std::unique_ptr<TerrainQuadtree> _quadtree;
   Camera* _camera = nullptr;
+  // Negative: levels by distance.
+  float _pixelErrorTolerance = -1.0f;
 
   // Shared by every terrain for the life of the program: stage 0 starts at MODULATE and
   // stage 1 at MODULATE2X, the operations reset sets.

@@ -1,5 +1,8 @@
 #include "terrain/terrain_patch.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "terrain/buffer_lock.h"
@@ -38,8 +41,10 @@ void TerrainPatch::_build() {
   offset += _terrain->position();
   const Vector centring(-(_columns - 1) * scale.x * 0.5f, 0.0f, -(_rows - 1) * scale.z * 0.5f);
 
-  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
-  auto* vertices = static_cast<TerrainVertex*>(lock.data());
+  // Built on the processor, where the bounds and level errors read it, then copied into the
+  // write-only buffer once.
+  std::vector<TerrainVertex> built(_vertexCount);
+  TerrainVertex* vertices = built.data();
 
   // Single precision throughout; u and v are accumulated, not recomputed per vertex.
   const float uStart = static_cast<float>(_firstColumn) / static_cast<float>(width - 1);
@@ -70,6 +75,14 @@ void TerrainPatch::_build() {
     v += dv;
   }
   _computeNormals(vertices);
+  std::vector<Vector> points;
+  points.reserve(built.size());
+  for (const TerrainVertex& vertex : built) points.push_back(vertex.position);
+  _bounds = vantra::BoundingBox(points);
+  _computeLevelErrors(vertices);
+
+  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
+  std::memcpy(lock.data(), vertices, _bufferBytes);
 }
 
 void TerrainPatch::_computeNormals(TerrainVertex* vertices) const {
@@ -89,14 +102,44 @@ void TerrainPatch::_computeNormals(TerrainVertex* vertices) const {
   }
 }
 
-void TerrainPatch::computeBounds(int c0, int c1, int r0, int r1, vantra::BoundingBox& box) const {
-  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
-  const auto* vertices = static_cast<const TerrainVertex*>(lock.data());
-  std::vector<Vector> points;
-  points.reserve(static_cast<std::size_t>(c1 - c0 + 1) * (r1 - r0 + 1));
-  for (int r = r0; r <= r1; ++r)
-    for (int c = c0; c <= c1; ++c) points.push_back(vertices[index(r, c)].position);
-  box = vantra::BoundingBox(points);
+void TerrainPatch::_computeLevelErrors(const TerrainVertex* vertices) {
+  const int lastColumn = _columns - 2;
+  const int lastRow = _rows - 2;
+  auto height = [&](int row, int column) { return vertices[index(row, column)].position.y; };
+  _levelErrors.assign(1, 0.0f);
+  // The same bands and rows of steps as the strips, clamped to the last column and row. Each
+  // cell of a level is split along the diagonal from its first row's last column to its last
+  // row's first column, as the strips split it; the full-detail vertices inside are compared
+  // with the plane of the triangle that holds them. Where the cells are square the diagonal
+  // runs through full-detail vertices, so the largest distance lies on a vertex.
+  for (int cells = lastColumn / 2, level = 1; cells > 0; cells /= 2, ++level) {
+    const int s = 1 << level;
+    const int steps = cells + 1;
+    auto z = [&](int k) { return k == steps - 1 ? lastRow : std::min(k * s, lastRow); };
+    float worst = _levelErrors.back();
+    for (int band = 0; band < cells; ++band) {
+      const int xa = std::min(band * s, lastColumn);
+      const int xb = band == cells - 1 ? lastColumn : (band + 1) * s;
+      for (int k = 0; k + 1 < steps; ++k) {
+        const int za = z(k);
+        const int zb = z(k + 1);
+        if (xb <= xa || zb <= za) continue;
+        const float a = height(za, xa), b = height(za, xb), c = height(zb, xa), d = height(zb, xb);
+        const float du = 1.0f / static_cast<float>(xb - xa);
+        const float dw = 1.0f / static_cast<float>(zb - za);
+        for (int i = za; i <= zb; ++i) {
+          const float w = static_cast<float>(i - za) * dw;
+          for (int j = xa; j <= xb; ++j) {
+            const float u = static_cast<float>(j - xa) * du;
+            const float coarse = u + w <= 1.0f ? a + u * (b - a) + w * (c - a)
+                                               : d + (1.0f - u) * (c - d) + (1.0f - w) * (b - d);
+            worst = std::max(worst, std::fabs(coarse - height(i, j)));
+          }
+        }
+      }
+    }
+    _levelErrors.push_back(worst);
+  }
 }
 
 D3DCOLOR TerrainPatch::heightColour(float h) {

@@ -3,6 +3,8 @@
 // of the leaf indexes into it.
 #pragma once
 
+#include <vector>
+
 #include "engine/com_ref.h"
 #include "platform/d3d9.h"
 #include "vantra/bounding_box.h"
@@ -29,8 +31,13 @@ class TerrainPatch {
   int columns() const { return _columns; }
   int rows() const { return _rows; }
 
-  // Box of the positions in patch columns c0..c1 and rows r0..r1 (inclusive).
-  void computeBounds(int c0, int c1, int r0, int r1, vantra::BoundingBox& box) const;
+  // Box of every vertex of the patch, extra column and row included.
+  const vantra::BoundingBox& bounds() const { return _bounds; }
+  // For each level of detail of the drawn grid (columns 0..columns - 2, rows 0..rows - 2,
+  // every 2^L-th column and row as the strips take them), the largest vertical distance in
+  // world units between that level's triangles and the full-detail heights. Level 0 is 0;
+  // the values never decrease with the level.
+  const std::vector<float>& levelErrors() const { return _levelErrors; }
 
   // Vertex colour of a normalised height: light grey at 0, brown at 1.
   static D3DCOLOR heightColour(float h);
@@ -38,6 +45,7 @@ class TerrainPatch {
  private:
   void _build();
   void _computeNormals(TerrainVertex* vertices) const;
+  void _computeLevelErrors(const TerrainVertex* vertices);
 
   ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
   int _columns;
@@ -50,4 +58,6 @@ class TerrainPatch {
   int _vertexCount = 0;
   Terrain* _terrain;
   IDirect3DDevice9* _device;
+  vantra::BoundingBox _bounds;
+  std::vector<float> _levelErrors;
 };

@@ -1,6 +1,8 @@
 #include "terrain/terrain_quadtree.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -48,8 +50,11 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, Eng
   for (int i = _firstLeaf; i < static_cast<int>(_nodes.size()); ++i) {
     QuadLeaf* leaf = static_cast<QuadLeaf*>(_nodes[i]);
     leaf->findNeighbours();
-    const vantra::Vector centre = (leaf->_box.minPoint() + leaf->_box.maxPoint()) / 2.0f;
-    _leafLevels.push_back(LeafLevel{centre, 0.0f, leaf->lodSet(), leaf, true});
+    const vantra::BoundingBox& box = leaf->_box;
+    const vantra::Vector centre = (box.minPoint() + box.maxPoint()) / 2.0f;
+    _leafLevels.push_back(LeafLevel{centre, box.minPoint(), box.maxPoint(), 0.0f, 0.0f,
+                                    leaf->patch()->levelErrors().data(), leaf->lodSet(), leaf,
+                                    true});
   }
 }
 
@@ -93,8 +98,7 @@ void TerrainQuadtree::_split(QuadNode* node, int depth) {
 
 void TerrainQuadtree::_computeBox(QuadNode* node) {
   if (node->isLeaf()) {
-    const TerrainPatch& patch = *static_cast<QuadLeaf*>(node)->patch();
-    patch.computeBounds(0, patch.columns() - 1, 0, patch.rows() - 1, node->_box);
+    node->_box = static_cast<QuadLeaf*>(node)->patch()->bounds();
     return;
   }
   const auto& c = node->_children;
@@ -110,8 +114,6 @@ void TerrainQuadtree::_reportLeafBuilt() {
 QuadLeaf* TerrainQuadtree::leaf(int i) const {
   return static_cast<QuadLeaf*>(_nodes[_firstLeaf + i]);
 }
-
-void TerrainQuadtree::enqueue(QuadLeaf* leaf) { _renderQueue[_queueCount++] = leaf; }
 
 vantra::Vector TerrainQuadtree::_eye() const {
   const vantra::Matrix& world = _camera->cameraWorldMatrix();
@@ -143,28 +145,116 @@ void TerrainQuadtree::_selectLevel(int leaf, const vantra::Vector& eye) {
   LodIndexSet& set = *state.lodSet;
   const int old = set.level();
   state.distanceSquared = (eye - state.centre).magnitudeSquare();
+  const vantra::Vector nearest(std::clamp(eye.x, state.boxMin.x, state.boxMax.x),
+                               std::clamp(eye.y, state.boxMin.y, state.boxMax.y),
+                               std::clamp(eye.z, state.boxMin.z, state.boxMax.z));
+  const float nearestDistance = std::sqrt((eye - nearest).magnitudeSquare());
   const int maxLevel = set.maxLevel();
-  const float s = _terrain->width() * _terrain->scale().x / (maxLevel + 1);
-  // Level L begins at the distance s * sqrt(20 L); no square root is taken.
-  int level = static_cast<int>(state.distanceSquared * 0.05f / (s * s));
-  if (level > maxLevel) level = maxLevel;
+  int level;
+  if (_lodRule == LodRule::PIXEL_ERROR) {
+    level = _pixelErrorLevel(state, nearestDistance);
+  } else {
+    const float s = _terrain->width() * _terrain->scale().x / (maxLevel + 1);
+    // Level L begins at the distance s * sqrt(20 L); no square root is taken.
+    level = static_cast<int>(state.distanceSquared * 0.05f / (s * s));
+    if (level > maxLevel) level = maxLevel;
+  }
   set.setLevel(level);
   state.changed = level != old;
+  // The near plane lies one unit from the eye: nothing nearer is drawn.
+  state.projectedError = state.errors[level] * _pixelsPerUnit / std::max(nearestDistance, 1.0f);
+}
+
+int TerrainQuadtree::_pixelErrorLevel(const LeafLevel& state, float nearestDistance) const {
+  if (_pixelTolerance <= 0.0f || nearestDistance <= 0.0f) return 0;
+  // The errors grow with the level: step down from the coarsest until one fits.
+  const float allowed = _pixelTolerance * nearestDistance / _pixelsPerUnit;
+  int level = state.lodSet->maxLevel();
+  while (level > 0 && state.errors[level] > allowed) --level;
+  return level;
+}
+
+void TerrainQuadtree::_readProjection() {
+  D3DMATRIX projection;
+  D3DVIEWPORT9 viewport;
+  if (FAILED(_device->GetTransform(D3DTS_PROJECTION, &projection)) ||
+      FAILED(_device->GetViewport(&viewport)))
+    return;
+  // The projection's second diagonal element is 1 / tan(fov / 2).
+  _pixelsPerUnit = static_cast<float>(viewport.Height) * projection(1, 1) * 0.5f;
+}
+
+void TerrainQuadtree::_handleKeys() {
+  const InputDevices& input = *_engine->input();
+  // Read as held: the highlight flips in every frame the key is down.
+  if (input.isKeyDown(DIK_S)) _highlightFans = !_highlightFans;
+  const bool ruleKey = input.isKeyDown(DIK_E);
+  const bool tintKey = input.isKeyDown(DIK_C);
+  if (ruleKey && !_ruleKeyWasDown)
+    _lodRule = _lodRule == LodRule::DISTANCE ? LodRule::PIXEL_ERROR : LodRule::DISTANCE;
+  if (tintKey && !_tintKeyWasDown) _tintLevels = !_tintLevels;
+  _ruleKeyWasDown = ruleKey;
+  _tintKeyWasDown = tintKey;
 }
 
 void TerrainQuadtree::update() {
+  _readProjection();
+  if (_engine != nullptr) _handleKeys();
   if (_camera != nullptr) _cull(0, _eye());
-  // Read as held: the highlight flips in every frame the key is down.
-  if (_engine != nullptr && _engine->input()->isKeyDown(DIK_S)) _highlightFans = !_highlightFans;
+}
+
+namespace {
+
+// One colour per level of detail for the tint, from full detail up; coarser levels repeat.
+struct LevelColour {
+  D3DCOLOR colour;
+  const char* name;
+};
+constexpr LevelColour kLevelColours[] = {
+    {0xFFFFFFFF, "white"}, {0xFF40FF40, "green"},   {0xFF4080FF, "blue"}, {0xFFFFFF40, "yellow"},
+    {0xFF40FFFF, "cyan"},  {0xFFFF40FF, "magenta"}, {0xFFFF4040, "red"},  {0xFFFF9020, "orange"},
+};
+constexpr int kLevelColourCount = sizeof kLevelColours / sizeof kLevelColours[0];
+
+}  // namespace
+
+void TerrainQuadtree::_tint(int level) const {
+  _device->SetRenderState(D3DRS_TEXTUREFACTOR, kLevelColours[level % kLevelColourCount].colour);
+}
+
+void TerrainQuadtree::_drawLegend() const {
+  char legend[256];
+  int used = std::snprintf(legend, sizeof legend, "Level tint (C):");
+  for (int level = 0; level < kLevelColourCount && used < static_cast<int>(sizeof legend); ++level)
+    used += std::snprintf(legend + used, sizeof legend - used, "  %d %s", level,
+                          kLevelColours[level].name);
+  if (used < static_cast<int>(sizeof legend)) {
+    if (_lodRule == LodRule::PIXEL_ERROR)
+      std::snprintf(legend + used, sizeof legend - used, "   rule (E): error %.1f px",
+                    _pixelTolerance);
+    else
+      std::snprintf(legend + used, sizeof legend - used, "   rule (E): distance");
+  }
+  // Below the six statistics lines.
+  _engine->drawText(legend, 170);
 }
 
 void TerrainQuadtree::flush() {
   _lastDrawn = DrawCounts{};
+  // The tint replaces the vertex colour under the colour texture with the level's colour.
+  DWORD colourArgument = D3DTA_DIFFUSE;
+  if (_tintLevels) {
+    _device->GetTextureStageState(0, D3DTSS_COLORARG2, &colourArgument);
+    _device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+  }
   for (int i = 0; i < _queueCount; ++i) {
-    const LodIndexSet& set = *_renderQueue[i]->lodSet();
+    const QuadLeaf& leaf = *_renderQueue[i];
+    const LodIndexSet& set = *leaf.lodSet();
+    if (_tintLevels) _tint(set.level());
     set.draw();
     _lastDrawn.triangles += set.primitiveCount();
     ++_lastDrawn.leavesPerLevel[set.level()];
+    _lastDrawn.maxProjectedError = std::max(_lastDrawn.maxProjectedError, leaf.projectedError());
   }
   if (_highlightFans) {
     _engine->pushMaterial();
@@ -178,10 +268,15 @@ void TerrainQuadtree::flush() {
   if (_edgeFans) {
     for (int i = 0; i < _queueCount; ++i) {
       QuadLeaf* leaf = _renderQueue[i];
+      if (_tintLevels) _tint(leaf->lodSet()->level());
       _lastDrawn.triangles += leaf->drawEdgeFans(*leaf->columnFans(), leaf->columnNeighbour());
       _lastDrawn.triangles += leaf->drawEdgeFans(*leaf->rowFans(), leaf->rowNeighbour());
     }
   }
   if (_highlightFans) _engine->popMaterial();
+  if (_tintLevels) {
+    _device->SetTextureStageState(0, D3DTSS_COLORARG2, colourArgument);
+    if (_engine != nullptr) _drawLegend();
+  }
   _queueCount = 0;
 }

@@ -1,7 +1,10 @@
 // The terrain's vertex grid divided into a complete quadtree of leaves, each with its patch,
 // levels of detail and edge fans. Every frame the tree is culled against the camera, each
-// visible leaf picks a level from its distance and is queued; the render pass draws the
-// queue, sorts it near to far, draws the edge fans and empties it.
+// visible leaf picks a level and is queued; the render pass draws the queue, sorts it near
+// to far, draws the edge fans and empties it. A leaf picks its level by one of two rules:
+// from its squared distance against a constant relative to the terrain's size, or as the
+// coarsest level whose geometric error, projected to the screen, stays within a tolerance
+// in pixels.
 #pragma once
 
 #include <array>
@@ -22,11 +25,25 @@ class Terrain;
 class TerrainQuadtree {
  public:
   // What one flush drew: the triangles handed to the device for strips and fans (degenerate
-  // ones included) and the leaves drawn at each level of detail.
+  // ones included), the leaves drawn at each level of detail and the largest geometric
+  // error of a drawn leaf projected to the screen, in pixels.
   struct DrawCounts {
     long triangles = 0;
     std::array<int, 16> leavesPerLevel{};
+    float maxProjectedError = 0.0f;
   };
+
+  enum class LodRule {
+    // Level from the squared distance to the leaf's centre against a constant relative to
+    // the terrain's size.
+    DISTANCE,
+    // The coarsest level whose error, projected at the leaf box's point nearest the eye, is
+    // at most the pixel tolerance.
+    PIXEL_ERROR,
+  };
+
+  // The tolerance the pixel-error rule starts with when none was chosen.
+  static constexpr float kDefaultPixelTolerance = 2.0f;
 
   // Builds the whole tree over grid columns x0..x1 and rows z0..z1 with every leaf's
   // resources, reporting leaves built through the engine's host. The engine may be null
@@ -50,14 +67,20 @@ class TerrainQuadtree {
 
   void setCamera(Camera* camera) { _camera = camera; }
 
+  void setLodRule(LodRule rule) { _lodRule = rule; }
+  LodRule lodRule() const { return _lodRule; }
+  // Pixels of projected error the pixel-error rule allows; 0 or less draws full detail.
+  void setPixelTolerance(float pixels) { _pixelTolerance = pixels; }
+  float pixelTolerance() const { return _pixelTolerance; }
+  // Whether each leaf is tinted by its level of detail (C toggles it).
+  bool tintsLevels() const { return _tintLevels; }
+
   // Once per frame before render: culls and queues the visible leaves (nothing without a
-  // camera); S held toggles the fan highlight.
+  // camera); S held toggles the fan highlight, a press of E switches between the two level
+  // rules and a press of C the tint by level.
   void update();
   // Once per frame: draws the queued leaves and their edge fans, then empties the queue.
   void flush();
-
-  // Appends a leaf to this frame's queue.
-  void enqueue(QuadLeaf* leaf);
 
   Camera* camera() const { return _camera; }
   Terrain* terrain() const { return _terrain; }
@@ -79,7 +102,13 @@ class TerrainQuadtree {
   // What level selection reads and writes for one leaf.
   struct LeafLevel {
     vantra::Vector centre;
+    vantra::Vector boxMin;
+    vantra::Vector boxMax;
     float distanceSquared;
+    // The error of the chosen level in pixels at the box's point nearest the eye.
+    float projectedError;
+    // The patch's geometric error of each level, in world units.
+    const float* errors;
     LodIndexSet* lodSet;
     QuadLeaf* leaf;
     bool changed;
@@ -89,7 +118,12 @@ class TerrainQuadtree {
   void _cull(int node, const vantra::Vector& eye);
   void _enqueueAll(int node, const vantra::Vector& eye);
   void _selectLevel(int leaf, const vantra::Vector& eye);
+  int _pixelErrorLevel(const LeafLevel& state, float nearestDistance) const;
   vantra::Vector _eye() const;
+  void _readProjection();
+  void _handleKeys();
+  void _tint(int level) const;
+  void _drawLegend() const;
   void _split(QuadNode* node, int depth);
   void _computeBox(QuadNode* node);
   void _reportLeafBuilt();
@@ -101,6 +135,15 @@ class TerrainQuadtree {
   std::unique_ptr<QuadNode> _root;
   int _depth = 0;
   bool _highlightFans = false;
+  LodRule _lodRule = LodRule::DISTANCE;
+  float _pixelTolerance = kDefaultPixelTolerance;
+  bool _tintLevels = false;
+  // The keys' state at the last update, so that a press counts once however long it lasts.
+  bool _ruleKeyWasDown = false;
+  bool _tintKeyWasDown = false;
+  // Viewport height times the projection's vertical scale, halved: a world length l at
+  // distance d spans l * _pixelsPerUnit / d pixels.
+  float _pixelsPerUnit = 1.0f;
   bool _sortQueue = true;
   // Off only for diagnosis: VANTRA_NO_EDGE_FANS=1 in the environment when the tree is built
   // leaves the gaps between leaves of different levels open, to show what the fans close.

@@ -190,14 +190,6 @@ TEST(AppCamera, ClassifiesBoxesAgainstTheFrustum) {
   for (const Case& c : cases) EXPECT_EQ(s.camera.boxVisibility(c.box), c.expected) << c.why;
 }
 
-TEST(AppCamera, ActiveCameraWithoutADeviceSetsNoTransform) {
-  AppCamera camera;
-  camera.setActive(true);
-  camera.reset(nullptr, nullptr);
-  camera.render();
-  EXPECT_EQ(camera.mode(), 3) << "the view was still reset";
-}
-
 TEST(AppCamera, IdentifiesItsClass) {
   AppCamera camera;
   EXPECT_TRUE(IsEqualGUID(*camera.classId(), kAppCameraClassId));

@@ -98,6 +98,31 @@ TEST(AppCameraOnDevice, OnlyTheActiveCameraSetsTheView) {
   EXPECT_TRUE(view == expected) << "the view is the inverse of the camera matrix";
 }
 
+// A reset without a device releases the one held before; the active camera then leaves the
+// device's transforms alone and still resets its view.
+TEST(AppCameraOnDevice, ActiveCameraWithoutADeviceSetsNoTransform) {
+  RenderTarget d(64, 48);
+  const ULONG before = d.deviceReferences();
+  AppCamera camera;
+  camera.setActive(true);
+  camera.reset(nullptr, d.device());
+  camera.reset(nullptr, nullptr);
+  EXPECT_EQ(d.deviceReferences(), before);
+  Matrix marker;
+  marker.translate(vantra::Vector(5, 6, 7));
+  d.device()->SetTransform(D3DTS_VIEW, &marker);
+  d.device()->SetTransform(D3DTS_PROJECTION, &marker);
+  camera.render();
+  camera.cameraWorldMatrix().translate(vantra::Vector(1, 2, 3));
+  camera.reset(nullptr, nullptr);
+  Matrix view, projection;
+  d.device()->GetTransform(D3DTS_VIEW, &view);
+  d.device()->GetTransform(D3DTS_PROJECTION, &projection);
+  EXPECT_TRUE(view == marker) << "render sets no view";
+  EXPECT_TRUE(projection == marker) << "reset sets no projection";
+  EXPECT_FLOAT_EQ(camera.cameraWorldMatrix()(3, 1), 0.2f) << "the view was still reset";
+}
+
 TEST(AppCameraOnDevice, ProjectionSpansTwentyFiveDegreesFromOneTo800000) {
   RenderTarget d(64, 48);
   AppCamera camera;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,10 @@
 #include <sstream>
 #include <string>
 #include <thread>
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
 
 #include "program_run_directory.h"
 #include "x11_session.h"
@@ -85,6 +90,17 @@ void ExpectLandscapeInView(const Picture& picture, const std::string& where) {
   EXPECT_LT(skyInTopRows, 0.95) << where << ": hills in the top rows";
 }
 
+// A picture file in any format stb reads; empty when it cannot be read.
+Picture ReadPicture(const fs::path& path) {
+  Picture picture;
+  int channels = 0;
+  std::uint8_t* pixels = stbi_load(path.c_str(), &picture.width, &picture.height, &channels, 3);
+  if (pixels == nullptr) return Picture{};
+  picture.rgb.assign(pixels, pixels + std::size_t(picture.width) * picture.height * 3);
+  stbi_image_free(pixels);
+  return picture;
+}
+
 // A fresh directory that the program runs in.
 class RunDirectory : public ProgramRunDirectory {
  public:
@@ -113,6 +129,38 @@ TEST(FirstRun, TheHeadlessStartViewShowsTheLandscape) {
   ASSERT_EQ(picture.width, 800);
   ASSERT_EQ(picture.height, 600);
   ExpectLandscapeInView(picture, "headless capture");
+}
+
+// The README's pictures are what the program draws for their scripts in docs/: each capture
+// matches its picture below the overlay, whose timings change from run to run. A change to
+// the maps or the renderer that alters them calls for tools/capture-readme-pictures.sh.
+TEST(FirstRun, TheReadmePicturesAreWhatTheProgramDraws) {
+  constexpr int kBelowOverlay = 160;
+  for (const std::string name : {"landscape", "start-view"}) {
+    RunDirectory dir;
+    dir.copyMaps();
+    const fs::path docs = fs::path(VANTRA_SOURCE_DIR) / "docs";
+    const ProgramResult r =
+        dir.runHeadless(VANTRA_PROGRAM, "", ReadFile(docs / (name + ".script")));
+    ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
+    const Picture capture = dir.capture();
+    const Picture reference = ReadPicture(docs / (name + ".png"));
+    ASSERT_EQ(capture.width, reference.width) << name;
+    ASSERT_EQ(capture.height, reference.height) << name;
+    long differing = 0;
+    for (int y = kBelowOverlay; y < capture.height; ++y)
+      for (int x = 0; x < capture.width; ++x)
+        for (int c = 0; c < 3; ++c)
+          if (std::abs(capture.at(x, y)[c] - reference.at(x, y)[c]) > 16) {
+            ++differing;
+            break;
+          }
+    const double share =
+        double(differing) / (double(capture.height - kBelowOverlay) * capture.width);
+    std::printf("%s: %.2f %% of the pixels differ from docs/%s.png\n", name.c_str(), 100.0 * share,
+                name.c_str());
+    EXPECT_LT(share, 0.01) << name;
+  }
 }
 
 // The README's first step: in move mode one frame of Home lifts the eye by 1 unit, above

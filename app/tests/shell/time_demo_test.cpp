@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 #include <thread>
@@ -34,20 +35,29 @@ struct CsvFrame {
   long frame;
   double frameMs, updateMs, renderMs, presentMs;
   long triangles;
+  double lodError;
 };
 
-std::vector<CsvFrame> ReadCsv(const fs::path& path) {
+// The facts of the run, from the "# Label: value" lines ahead of the header.
+using Facts = std::map<std::string, std::string>;
+
+std::vector<CsvFrame> ReadCsv(const fs::path& path, Facts* facts = nullptr) {
   std::ifstream file(path);
   std::string line;
-  std::getline(file, line);
-  EXPECT_EQ(line, "frame,frame_ms,update_ms,render_ms,present_ms,triangles");
+  while (std::getline(file, line) && line.rfind("# ", 0) == 0) {
+    const std::size_t colon = line.find(": ");
+    if (facts != nullptr && colon != std::string::npos)
+      (*facts)[line.substr(2, colon - 2)] = line.substr(colon + 2);
+  }
+  EXPECT_EQ(line, "frame,frame_ms,update_ms,render_ms,present_ms,triangles,lod_error_px");
   std::vector<CsvFrame> frames;
   while (std::getline(file, line)) {
     CsvFrame f{};
     char tail = 0;
-    const int fields = std::sscanf(line.c_str(), "%ld,%lf,%lf,%lf,%lf,%ld%c", &f.frame, &f.frameMs,
-                                   &f.updateMs, &f.renderMs, &f.presentMs, &f.triangles, &tail);
-    EXPECT_EQ(fields, 6) << "malformed line: " << line;
+    const int fields =
+        std::sscanf(line.c_str(), "%ld,%lf,%lf,%lf,%lf,%ld,%lf%c", &f.frame, &f.frameMs,
+                    &f.updateMs, &f.renderMs, &f.presentMs, &f.triangles, &f.lodError, &tail);
+    EXPECT_EQ(fields, 7) << "malformed line: " << line;
     frames.push_back(f);
   }
   return frames;
@@ -67,7 +77,7 @@ class TimeDemoTest : public ::testing::Test {
     for (int i = 0; i < 2; ++i) {
       runs[i] = new RunDirectory();
       results[i] = runs[i]->run("--timedemo --timedemo-csv frames.csv --size 160x120");
-      csv[i] = ReadCsv(runs[i]->path() / "frames.csv");
+      csv[i] = ReadCsv(runs[i]->path() / "frames.csv", &facts[i]);
     }
   }
   static void TearDownTestSuite() {
@@ -80,11 +90,13 @@ class TimeDemoTest : public ::testing::Test {
   static RunDirectory* runs[2];
   static ProgramResult results[2];
   static std::vector<CsvFrame> csv[2];
+  static Facts facts[2];
 };
 
 RunDirectory* TimeDemoTest::runs[2] = {};
 ProgramResult TimeDemoTest::results[2] = {};
 std::vector<CsvFrame> TimeDemoTest::csv[2] = {};
+Facts TimeDemoTest::facts[2] = {};
 
 // Only the times may differ between runs: the frames and what they draw are the same.
 TEST_F(TimeDemoTest, TwoRunsDrawTheSameTrianglesInTheSameFrames) {
@@ -149,6 +161,76 @@ TEST_F(TimeDemoTest, SummaryMatchesTheFramesAndUsesEveryLevel) {
   for (int level = 0; level <= 6; ++level)
     EXPECT_TRUE(std::regex_search(levels, std::regex(" " + std::to_string(level) + ": [0-9.]+ %")))
         << "level " << level << " unused: " << levels;
+
+  // The distance rule draws everything at full detail near the ground and lets the error
+  // grow high above: the summary's largest error is the file's.
+  double largest = 0.0;
+  for (const CsvFrame& f : frames) largest = std::max(largest, f.lodError);
+  EXPECT_EQ(frames.front().lodError, 0.0) << "the start pose draws full detail";
+  EXPECT_GT(largest, 1.0);
+  ASSERT_TRUE(std::regex_search(
+      summary, match,
+      std::regex("LOD error \\(px\\): mean [0-9.]+  95th percentile [0-9.]+  max ([0-9.]+)")))
+      << summary;
+  EXPECT_NEAR(std::stod(match[1]), largest, 6e-3);
+}
+
+// The pixel-error rule bounds every frame's error by its tolerance, where the distance rule
+// lets it grow far beyond (checked above).
+TEST(TimeDemoLodError, EveryFrameStaysWithinTheTolerance) {
+  RunDirectory directory;
+  const ProgramResult run =
+      directory.run("--timedemo --timedemo-csv frames.csv --size 160x120 --lod-error 1.5");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const std::vector<CsvFrame> frames = ReadCsv(directory.path() / "frames.csv");
+  ASSERT_GT(frames.size(), 100u);
+  double largest = 0.0;
+  for (const CsvFrame& f : frames) largest = std::max(largest, f.lodError);
+  EXPECT_LE(largest, 1.5);
+  EXPECT_GT(largest, 1.0) << "high above, the tolerance should be used";
+}
+
+// The file and the summary say what made the run, in the same words: the renderer the device
+// really used, the processor, the size and the build.
+TEST_F(TimeDemoTest, FileAndSummaryNameWhatMadeTheRun) {
+  const Facts& fileFacts = facts[0];
+  for (const char* label : {"Version", "Build type", "GL vendor", "GL renderer", "GL version",
+                            "CPU", "Logical cores", "Size", "Terrain", "Date"}) {
+    const auto fact = fileFacts.find(label);
+    ASSERT_NE(fact, fileFacts.end()) << label << " missing from the file";
+    EXPECT_FALSE(fact->second.empty()) << label;
+    EXPECT_NE(fact->second, "unknown") << label;
+    EXPECT_NE(results[0].out.find(std::string(label) + ": " + fact->second + "\n"),
+              std::string::npos)
+        << label << " differs in the summary:\n"
+        << results[0].out;
+  }
+  EXPECT_EQ(fileFacts.at("Size"), "160x120");
+  EXPECT_GE(std::stoi(fileFacts.at("Logical cores")), 1);
+  EXPECT_TRUE(
+      std::regex_match(fileFacts.at("Date"), std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z")));
+  EXPECT_NE(fileFacts.at("Terrain").find("heightMap.bmp"), std::string::npos);
+}
+
+// A shorter run samples the same flight evenly: with 25 frames, frame k stands where the
+// whole flight's frame 30 k does (720 steps in 24), from the start pose to the last. The
+// strips then match; the edge fans may not, since a leaf out of view keeps the level it was
+// last drawn at, so the counts agree within a few per cent.
+TEST_F(TimeDemoTest, FewerFramesSampleTheSameFlight) {
+  const long whole = static_cast<long>(csv[0].size());
+  ASSERT_EQ((whole - 1) % 24, 0) << "the flight's length changed; pick another sample count";
+  const RunDirectory directory;
+  const ProgramResult run =
+      directory.run("--timedemo-frames 25 --timedemo-csv short.csv --size 160x120");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Timedemo: 25 frames at 160x120"), std::string::npos) << run.out;
+  const std::vector<CsvFrame> sampled = ReadCsv(directory.path() / "short.csv");
+  ASSERT_EQ(sampled.size(), 25u);
+  const long step = (whole - 1) / 24;
+  EXPECT_EQ(sampled[0].triangles, csv[0][0].triangles);
+  for (std::size_t k = 1; k < sampled.size(); ++k)
+    EXPECT_NEAR(sampled[k].triangles, csv[0][k * step].triangles, 0.05 * csv[0][k * step].triangles)
+        << "sampled frame " << k;
 }
 
 // Starts the flight in dir, waits until the terrain is built and the flight under way, sends
@@ -205,6 +287,12 @@ TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
   const Case cases[] = {
       {"--timedemo --script input.txt", "takes no --script"},
       {"--timedemo-csv /nonexistent/directory/frames.csv", "cannot write"},
+      {"--timedemo-json /nonexistent/directory/summary.json", "cannot write"},
+      {"--timedemo-frames 0", "--timedemo-frames needs a whole number"},
+      {"--timedemo-frames 12x", "--timedemo-frames needs a whole number"},
+      {"--timedemo-frames 100001", "--timedemo-frames needs a whole number"},
+      {"--timedemo --lod-error -1", "--lod-error needs a number of pixels"},
+      {"--timedemo --lod-error 2px", "--lod-error needs a number of pixels"},
   };
   for (const Case& c : cases) {
     const ProgramResult run = directory.run(c.arguments);

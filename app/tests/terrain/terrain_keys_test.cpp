@@ -19,6 +19,8 @@ struct Sample {
   DWORD stage0;
   DWORD stage1;
   bool fansHighlighted;
+  TerrainQuadtree::LodRule rule;
+  bool levelsTinted;
 };
 
 // A small terrain that joins the engine's scene after the engine's own terrain, which finds
@@ -39,6 +41,8 @@ class KeyedTerrain : public Terrain {
     _stateDevice->GetTextureStageState(0, D3DTSS_COLOROP, &s.stage0);
     _stateDevice->GetTextureStageState(1, D3DTSS_COLOROP, &s.stage1);
     s.fansHighlighted = quadtree()->highlightFans();
+    s.rule = quadtree()->lodRule();
+    s.levelsTinted = quadtree()->tintsLevels();
     _samples.push_back(s);
   }
 
@@ -152,6 +156,28 @@ TEST(TerrainKeys, TAndDStepTheStagesAndSTogglesTheFanHighlight) {
     EXPECT_EQ(samples.back().stage0, c.stage0) << c.why;
     EXPECT_EQ(samples.back().stage1, c.stage1) << c.why;
     EXPECT_EQ(samples.back().fansHighlighted, c.highlighted) << c.why;
+  }
+}
+
+// E and C act once per press however long the key is held: E switches between the
+// distance rule and the pixel-error rule, C the tint by level.
+TEST(TerrainKeys, EAndCSwitchOncePerPress) {
+  using Rule = TerrainQuadtree::LodRule;
+  ScratchDirectory directory;
+  std::vector<Sample> samples;
+  const std::string script =
+      "1 key E down\n4 key E up\n4 key C down\n5 key C up\n"
+      "6 key E down\n6 key C down\n7 key E up\n7 key C up\n8 quit\n";
+  ScriptedEngine run(script, {new KeyedTerrain(samples)});
+  run.finish();
+  ASSERT_EQ(samples.size(), 9u);
+  const Rule rules[9] = {Rule::DISTANCE,    Rule::PIXEL_ERROR, Rule::PIXEL_ERROR,
+                         Rule::PIXEL_ERROR, Rule::PIXEL_ERROR, Rule::PIXEL_ERROR,
+                         Rule::DISTANCE,    Rule::DISTANCE,    Rule::DISTANCE};
+  const bool tinted[9] = {false, false, false, false, true, true, false, false, false};
+  for (int frame = 0; frame < 9; ++frame) {
+    EXPECT_EQ(samples[frame].rule, rules[frame]) << "frame " << frame;
+    EXPECT_EQ(samples[frame].levelsTinted, tinted[frame]) << "frame " << frame;
   }
 }
 

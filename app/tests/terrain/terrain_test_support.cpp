@@ -101,7 +101,8 @@ std::vector<std::uint16_t> ReadIndices(IDirect3DIndexBuffer9* buffer, int start,
 }
 
 TerrainWorld::TerrainWorld(int width, int depth, int heightSize,
-                           const std::function<int(int row, int column)>& grey) {
+                           const std::function<int(int row, int column)>& grey, int targetSize)
+    : device(targetSize, targetSize) {
   WriteTerrainMaps(heightSize, grey);
   terrain = std::make_unique<Terrain>(width, depth, 800.0f, 24240.0f, 800.0f);
   terrain->reset(nullptr, device.device());

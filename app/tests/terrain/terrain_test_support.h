@@ -46,10 +46,11 @@ void WriteTerrainMaps(int heightSize, const std::function<int(int row, int colum
 std::vector<std::uint16_t> ReadIndices(IDirect3DIndexBuffer9* buffer, int start, int count);
 
 // A terrain built on its own device in a scratch directory from a generated height map
-// (heightSize square, grey levels from grey), with 800-unit spacing and 24240-unit heights.
+// (heightSize square, grey levels from grey), with 800-unit spacing and 24240-unit heights,
+// on a square render target of targetSize pixels.
 struct TerrainWorld {
   TerrainWorld(int width, int depth, int heightSize,
-               const std::function<int(int row, int column)>& grey);
+               const std::function<int(int row, int column)>& grey, int targetSize = 64);
   ~TerrainWorld();
 
   TerrainQuadtree& tree() const;
@@ -57,6 +58,6 @@ struct TerrainWorld {
   QuadLeaf* leafAt(int x0, int z0) const;
 
   ScratchDirectory directory;
-  RenderTarget device{64, 64};
+  RenderTarget device;
   std::unique_ptr<Terrain> terrain;
 };
