@@ -231,7 +231,9 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "first frame.\n"
       "\n"
       "Exit status: 0 after a normal stop, 1 when the engine failed (for instance its\n"
-      "initialisation) or the terrain file was refused, 2 for bad arguments, an unusable\n"
-      "script or data directory.\n",
+      "initialisation), a scene object could not start (the timed flight then flies\n"
+      "nothing) or the terrain file was refused, 2 for bad arguments, an unusable script\n"
+      "or data directory, 130 or 143 after SIGINT or SIGTERM (the run ends after the\n"
+      "current frame, writing nothing).\n",
       out);
 }
