@@ -24,8 +24,8 @@ class Terrain;
 
 class TerrainQuadtree {
  public:
-  // What one flush drew: the triangles handed to the device for strips and fans (degenerate
-  // ones included), the leaves drawn at each level of detail and the largest geometric
+  // What one flush drew: the triangles of the strips and fans drawn (degenerate ones
+  // included), the leaves drawn at each level of detail and the largest geometric
   // error of a drawn leaf projected to the screen, in pixels.
   struct DrawCounts {
     long triangles = 0;
