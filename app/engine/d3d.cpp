@@ -198,6 +198,8 @@ std::int32_t D3D::run() {
       std::snprintf(_text[1], kStatisticsLineSize,
                     "Actual  (Averaged) --- fps:   %4.2f                frame_time (ms): %4.4f",
                     actual.averageRate(), actual.averageMilliseconds());
+      // A zero frame time shows "fps: inf", as the design's overlay does; the division is
+      // meant, not a fault to guard against.
       std::snprintf(_text[2], kStatisticsLineSize,
                     "Per Frame Timing: --- fps:   %4.2f                frame_time (ms): %4.4f",
                     1000.0f / _frameTime, _frameTime);
@@ -260,6 +262,8 @@ void D3D::initialise() {
       if (it->get() == _cameraFollower) _cameraFollower = nullptr;
       it->reset();
       it = _objects.erase(it);
+      // The design's own box: text "error", caption "during obejct reset()", misspelling
+      // included. Users and tests match it character for character, so keep it as it is.
       _host.messageBox("error", "during obejct reset()", MB_OK);
     }
   }

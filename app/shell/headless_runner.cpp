@@ -19,10 +19,14 @@
 
 namespace {
 
-// The height map the terrain takes its shape from, where the terrain will find it.
-std::string TerrainDescription() {
+// The height map the terrain takes its shape from, where the terrain will find it, and the
+// rule that picks its levels of detail: both change what a frame draws.
+std::string TerrainDescription(float lodError) {
   const std::string heightMap = DataFileLocator::Program().locate("heightMap.bmp");
-  return std::filesystem::absolute(heightMap).lexically_normal().string();
+  char rule[64] = "levels by distance";
+  if (lodError >= 0.0f)
+    std::snprintf(rule, sizeof rule, "levels by projected error within %g px", lodError);
+  return std::filesystem::absolute(heightMap).lexically_normal().string() + ", " + rule;
 }
 
 }  // namespace
@@ -62,7 +66,7 @@ int HeadlessRunner::run() {
 
   if (_options.timeDemo) {
     timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height, flightFrames,
-                                          TerrainDescription());
+                                          TerrainDescription(_options.lodError));
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
   std::unique_ptr<D3D> engine;

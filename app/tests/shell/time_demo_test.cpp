@@ -177,7 +177,10 @@ TEST(TimeDemoLodError, EveryFrameStaysWithinTheTolerance) {
   const ProgramResult run =
       directory.run("--timedemo --timedemo-csv frames.csv --size 160x120 --lod-error 1.5");
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::vector<CsvFrame> frames = ReadCsv(directory.path() / "frames.csv");
+  Facts facts;
+  const std::vector<CsvFrame> frames = ReadCsv(directory.path() / "frames.csv", &facts);
+  EXPECT_NE(facts["Terrain"].find("levels by projected error within 1.5 px"), std::string::npos)
+      << facts["Terrain"];
   ASSERT_GT(frames.size(), 100u);
   double largest = 0.0;
   for (const CsvFrame& f : frames) largest = std::max(largest, f.lodError);
@@ -204,7 +207,7 @@ TEST_F(TimeDemoTest, FileAndSummaryNameWhatMadeTheRun) {
   EXPECT_GE(std::stoi(fileFacts.at("Logical cores")), 1);
   EXPECT_TRUE(
       std::regex_match(fileFacts.at("Date"), std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z")));
-  EXPECT_NE(fileFacts.at("Terrain").find("heightMap.bmp"), std::string::npos);
+  EXPECT_NE(fileFacts.at("Terrain").find("heightMap.bmp, levels by distance"), std::string::npos);
 }
 
 // A shorter run samples the same flight evenly: with 25 frames, frame k stands where the
