@@ -36,6 +36,9 @@ class EdgeFanSet {
   const std::vector<int>& fanSizes() const { return _fanSizes; }
   // Triangles of the fans, degenerate ones included.
   int primitiveCount() const { return _primitiveCount; }
+  // Where the list that draw draws starts in the buffer, in indices, and its triangles.
+  UINT listStart() const { return _listStart; }
+  UINT listTriangles() const { return _listTriangles; }
   IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer.get(); }
   int bufferBytes() const { return _bufferBytes; }
 
