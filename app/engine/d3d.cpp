@@ -1,10 +1,14 @@
 #include "engine/d3d.h"
 
+#include <cxxabi.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <system_error>
+#include <typeinfo>
 
 #include "engine/high_res_clock.h"
 #include "engine/input_devices.h"
@@ -28,6 +32,15 @@ constexpr D3DCOLOR kTextColour = 0x960A0A0A;
 constexpr int kTimerBlock = 200;
 constexpr int kLineTops[D3D::kStatisticsLines] = {10, 30, 60, 90, 110, 140};
 constexpr char kCaptureFile[] = "screen-capture.bmp";
+
+// The class name of an object, as the program's messages call it.
+std::string ObjectName(const Object& object) {
+  const char* mangled = typeid(object).name();
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> name(
+      abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
+  return status == 0 && name ? name.get() : mangled;
+}
 
 DWORD FloatBits(float value) {
   DWORD bits;
@@ -260,11 +273,13 @@ void D3D::initialise() {
       ++it;
     } catch (...) {
       if (it->get() == _cameraFollower) _cameraFollower = nullptr;
+      const std::string name = ObjectName(**it);
       it->reset();
       it = _objects.erase(it);
       // The design's own box: text "error", caption "during obejct reset()", misspelling
       // included. Users and tests match it character for character, so keep it as it is.
       _host.messageBox("error", "during obejct reset()", MB_OK);
+      _host.objectRemoved(name);
     }
   }
 
@@ -343,7 +358,7 @@ void D3D::handleKeys() {
     _activeCamera = next;
     _cameras[next]->setProjection();
   } else if (_input->isKeyDown(DIK_F12)) {
-    saveScreenCapture(_device.get(), kCaptureFile);
+    captureScreen();
   } else if (_input->isKeyDown(DIK_N)) {
     _nPatchSegments += 0.1f;
     _device->SetNPatchMode(_nPatchSegments);
@@ -357,6 +372,18 @@ void D3D::handleKeys() {
     _lighting = !_lighting;
     _device->SetRenderState(D3DRS_LIGHTING, _lighting ? 1 : 0);
   }
+}
+
+void D3D::captureScreen() {
+  std::string why;
+  if (SUCCEEDED(saveScreenCapture(_device.get(), kCaptureFile, &why))) {
+    _captureFailure.clear();
+    return;
+  }
+  // Holding F12 tries again every frame: one notice per failure, not one per frame.
+  if (why == _captureFailure) return;
+  _captureFailure = why;
+  _host.reportStatus(std::string("screen capture not saved to ") + kCaptureFile + ": " + why);
 }
 
 void D3D::updateObjects() {

@@ -86,6 +86,7 @@ class D3D : public vantrautils::Thread, public EngineServices {
   void updateObjects();
   void renderObjects();
   void releaseInput();
+  void captureScreen();
   void createFont();
   void publishStatistics();
 
@@ -111,6 +112,8 @@ class D3D : public vantrautils::Thread, public EngineServices {
   bool _lighting = false;
   bool _wireframe = false;
   D3DMATERIAL9 _material = {};
+  // Why the last screen capture failed; empty after one that worked.
+  std::string _captureFailure;
 
   // Guards _input's creation and deletion against the GUI thread's acquire requests.
   mutable std::mutex _inputLock;

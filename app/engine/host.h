@@ -1,6 +1,7 @@
 // What the engine asks of the program around it: the desktop shell or the headless runner.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 class RenderWindow;
@@ -32,6 +33,16 @@ class Host {
 
   // Any thread: progress of a long load (the terrain's build: leaves done out of total).
   virtual void reportProgress(int done, int total) = 0;
+
+  // Any thread: a passing notice, such as a screen capture that could not be saved. It goes
+  // to standard error; the desktop also shows it in its status bar.
+  virtual void reportStatus(const std::string& text) {
+    std::fprintf(stderr, "VantraTest: %s\n", text.c_str());
+  }
+
+  // Render thread: the scene object named name failed its reset and has left the scene
+  // (after the message box that says so); the frames go on without it.
+  virtual void objectRemoved(const std::string& /*name*/) {}
 
   // Render thread: the durations of the frame just presented. Hosts that keep no record of
   // single frames leave this as it is.

@@ -1,6 +1,5 @@
 #include "platform/bitmap_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +12,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "platform/d3dx9.h"
+#include "platform/regular_file.h"
 
 namespace {
 
@@ -58,15 +59,11 @@ HRESULT Reject(const char* path, HRESULT code, const std::string& reason) {
   return code;
 }
 
-// Sequential reads that remember how many bytes the file has yielded, so that a short file
-// can say where it ends.
+// Sequential reads of a regular file whose size was taken when it was opened, so that a short
+// file can say where it ends, and a file that shrinks while it is read can say so.
 class Input {
  public:
-  explicit Input(std::FILE* file) : _file(file) {
-    struct stat status {};
-    if (fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode))
-      _regularSize = static_cast<std::uint64_t>(status.st_size);
-  }
+  Input(std::FILE* file, std::uint64_t size) : _file(file), _size(size) {}
 
   bool read(BYTE* to, std::size_t count) {
     const std::size_t got = std::fread(to, 1, count, _file);
@@ -74,40 +71,30 @@ class Input {
     return got == count;
   }
 
-  // Moves forward to offset without keeping what lies between.
+  // Moves forward to offset without reading what lies between.
   bool skipTo(std::uint64_t offset) {
-    if (_regularSize != NoSize) {
-      if (offset > _regularSize || fseeko(_file, static_cast<off_t>(offset), SEEK_SET) != 0)
-        return false;
-      _position = offset;
-      return true;
-    }
-    BYTE discard[4096];
-    while (_position < offset)
-      if (!read(discard, static_cast<std::size_t>(
-                             std::min<std::uint64_t>(sizeof discard, offset - _position))))
-        return false;
+    if (offset > _size || fseeko(_file, static_cast<off_t>(offset), SEEK_SET) != 0) return false;
+    _position = offset;
     return true;
   }
 
-  // Where the file ended, for a file found short of `needed` bytes.
+  // Why a file found short of `needed` bytes is refused.
   std::string truncated(std::uint64_t needed) const {
-    const std::uint64_t end = _regularSize != NoSize ? _regularSize : _position;
+    if (_position < _size && needed <= _size)
+      return Reason("shrank while being read (ends at byte %llu, %llu when opened)",
+                    static_cast<unsigned long long>(_position),
+                    static_cast<unsigned long long>(_size));
     return Reason("truncated (file ends at byte %llu of %llu)",
-                  static_cast<unsigned long long>(end), static_cast<unsigned long long>(needed));
+                  static_cast<unsigned long long>(_size), static_cast<unsigned long long>(needed));
   }
 
   std::uint64_t position() const { return _position; }
-  // The whole length of a regular file is known before reading it; a stream's is not.
-  bool shorterThan(std::uint64_t size) const {
-    return _regularSize != NoSize && _regularSize < size;
-  }
+  bool shorterThan(std::uint64_t size) const { return _size < size; }
 
  private:
-  static constexpr std::uint64_t NoSize = ~std::uint64_t{0};
   std::FILE* _file;
+  const std::uint64_t _size;
   std::uint64_t _position = 0;
-  std::uint64_t _regularSize = NoSize;
 };
 
 // One colour channel of a bit-field pixel, widened to 8 bits by repeating its top bits, so
@@ -366,16 +353,28 @@ std::string ReadPixels(Input& in, const Layout& layout, BitmapFile::Image* image
 
 HRESULT BitmapFile::Read(const char* path, Image* image, UINT maxSide) {
   if (path == nullptr || image == nullptr) return D3DERR_INVALIDCALL;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
-  if (!file) {
-    if (errno != ENOENT)
-      return Reject(path, D3DERR_NOTFOUND, Reason("cannot open (%s)", std::strerror(errno)));
-    std::error_code error;
-    const std::string directory =
-        std::filesystem::absolute(path, error).parent_path().lexically_normal().string();
-    return Reject(path, D3DERR_NOTFOUND, Reason("not found in %s", directory.c_str()));
+  std::string refusal;
+  const int fd = OpenRegularFile(path, &refusal);
+  if (fd < 0) {
+    if (errno == ENOENT) {
+      std::error_code error;
+      const std::string directory =
+          std::filesystem::absolute(path, error).parent_path().lexically_normal().string();
+      return Reject(path, D3DERR_NOTFOUND, Reason("not found in %s", directory.c_str()));
+    }
+    // A directory or a device is no bitmap, whatever its name; a file that cannot be opened
+    // is as good as missing.
+    if (errno == EISDIR || errno == EINVAL) return Reject(path, D3DXERR_INVALIDDATA, refusal);
+    return Reject(path, D3DERR_NOTFOUND, "cannot open (" + refusal + ")");
   }
-  Input in(file.get());
+  struct stat status {};
+  fstat(fd, &status);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(fdopen(fd, "rb"), &std::fclose);
+  if (!file) {
+    close(fd);
+    return Reject(path, D3DERR_NOTFOUND, Reason("cannot open (%s)", std::strerror(errno)));
+  }
+  Input in(file.get(), static_cast<std::uint64_t>(status.st_size));
   Layout layout;
   std::string why = ReadHeaders(in, maxSide, &layout);
   Image decoded;
@@ -415,27 +414,7 @@ HRESULT BitmapFile::Write(const char* path, UINT width, UINT height, const BYTE*
 
   // Written beside the target and renamed over it once complete and on disk, so that a
   // failed write (disk full, file size limit) leaves any previous file as it was.
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary =
-        std::string(path) + "." + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
-    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return E_FAIL;
-  }
-  if (fd < 0) return E_FAIL;
-  bool written = true;
-  for (std::size_t done = 0; written && done < file.size();) {
-    const ssize_t n = write(fd, file.data() + done, file.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    written = n > 0;
-    if (written) done += static_cast<std::size_t>(n);
-  }
-  written = written && fsync(fd) == 0;
-  written = close(fd) == 0 && written;
-  if (!written || std::rename(temporary.c_str(), path) != 0) {
-    unlink(temporary.c_str());
-    return E_FAIL;
-  }
+  AtomicFile out(path);
+  if (!out.open() || !out.write(file.data(), file.size()) || !out.commit()) return E_FAIL;
   return D3D_OK;
 }

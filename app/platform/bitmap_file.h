@@ -28,10 +28,12 @@ class BitmapFile {
 
   // Sides beyond maxSide (or MaxSide, whichever is smaller) are refused. D3DERR_NOTFOUND when
   // the file cannot be opened, D3DXERR_INVALIDDATA when it is not a bitmap this reader
-  // understands, is shorter than its headers claim, or exceeds the limits. Every failure
+  // understands, is no regular file, is shorter than its headers claim, or exceeds the
+  // limits. A FIFO or a device is refused without waiting on it. Every failure
   // writes one line "<path>: <reason>" on standard error.
   static HRESULT Read(const char* path, Image* image, UINT maxSide = MaxSide);
   // Writes 32-bit words (0x??RRGGBB, top-down rows) as a 24-bit bitmap. The file appears
   // complete or not at all: an existing file at path is replaced only after a full write.
+  // E_FAIL with errno set when the file cannot be written.
   static HRESULT Write(const char* path, UINT width, UINT height, const BYTE* pixels, INT pitch);
 };

@@ -1,12 +1,16 @@
 #include "platform/scripted_input_source.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "platform/dinput_keys.h"
@@ -29,6 +33,29 @@ bool ParseInteger(const std::string& token, int base, long* value) {
 // Motion summed over a frame's lines saturates instead of wrapping round.
 std::int32_t ClampToInt32(std::int64_t value) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// How much of a token an error message shows.
+constexpr std::size_t kShownTokenBytes = 64;
+
+// A token as an error message shows it, in double quotes: control characters written as
+// \xNN so that they cannot drive the terminal, and a long token cut, saying by how much.
+std::string Quoted(const std::string& token) {
+  std::string shown = "\"";
+  const std::size_t kept = std::min(token.size(), kShownTokenBytes);
+  for (std::size_t i = 0; i < kept; ++i) {
+    const auto c = static_cast<unsigned char>(token[i]);
+    if (c < 0x20 || c == 0x7F || c == '"' || c == '\\') {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      shown += escaped;
+    } else {
+      shown += static_cast<char>(c);
+    }
+  }
+  shown += "\"";
+  if (kept < token.size()) shown += " (" + std::to_string(token.size() - kept) + " more bytes cut)";
+  return shown;
 }
 
 bool ParseUpDown(const std::string& token, bool* down) {
@@ -57,7 +84,7 @@ bool ScriptedInputSource::ParseLine(const std::string& text, Event* event, bool*
 
   long frame = 0;
   if (!ParseInteger(tokens[0], 10, &frame) || frame < 0) {
-    *why = "expected a frame number (0 or more), found \"" + tokens[0] + "\"";
+    *why = "expected a frame number (0 or more), found " + Quoted(tokens[0]);
     return false;
   }
   *event = Event{frame, Kind::Quit, 0, false, 0, 0};
@@ -69,20 +96,20 @@ bool ScriptedInputSource::ParseLine(const std::string& text, Event* event, bool*
     long code = -1;
     if (name.size() > 2 && name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
       if (!ParseInteger(name, 16, &code) || code < 0 || code > 255) {
-        *why = "key code \"" + name + "\" is not between 0x00 and 0xFF";
+        *why = "key code " + Quoted(name) + " is not between 0x00 and 0xFF";
         return false;
       }
     } else {
       for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       code = KeyCodeFromName(name.c_str());
       if (code < 0) {
-        *why = "unknown key name \"" + tokens[2] + "\"";
+        *why = "unknown key name " + Quoted(tokens[2]);
         return false;
       }
     }
     event->code = static_cast<int>(code);
     if (!ParseUpDown(tokens[3], &event->down)) {
-      *why = "expected down or up, found \"" + tokens[3] + "\"";
+      *why = "expected down or up, found " + Quoted(tokens[3]);
       return false;
     }
     return true;
@@ -104,12 +131,12 @@ bool ScriptedInputSource::ParseLine(const std::string& text, Event* event, bool*
     event->kind = Kind::Button;
     long index = -1;
     if (!ParseInteger(tokens[2], 10, &index) || index < 0 || index > 3) {
-      *why = "button \"" + tokens[2] + "\" is not between 0 and 3";
+      *why = "button " + Quoted(tokens[2]) + " is not between 0 and 3";
       return false;
     }
     event->code = static_cast<int>(index);
     if (!ParseUpDown(tokens[3], &event->down)) {
-      *why = "expected down or up, found \"" + tokens[3] + "\"";
+      *why = "expected down or up, found " + Quoted(tokens[3]);
       return false;
     }
     return true;
@@ -148,17 +175,34 @@ bool ScriptedInputSource::parse(const std::string& text, std::string* error) {
 }
 
 bool ScriptedInputSource::load(const std::string& path, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *error = "cannot read \"" + path + "\": " + std::strerror(errno);
+  // A pipe is a fine source (--script /dev/stdin); a directory is a mistake, not an empty
+  // script.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat status {};
+  if (fd < 0 || fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+    const int failure = fd < 0 ? errno : EISDIR;
+    if (fd >= 0) close(fd);
+    *error = "cannot read " + Quoted(path) + ": " + std::strerror(failure);
     return false;
   }
   // One byte past the limit tells a script too large, or an endless stream, from one that fits.
   std::string text(MaxScriptBytes + 1, '\0');
-  file.read(&text[0], static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(file.gcount()));
+  std::size_t size = 0;
+  while (size < text.size()) {
+    const ssize_t n = read(fd, &text[size], text.size() - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = "cannot read " + Quoted(path) + ": " + std::strerror(errno);
+      close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    size += static_cast<std::size_t>(n);
+  }
+  close(fd);
+  text.resize(size);
   if (text.size() > MaxScriptBytes) {
-    *error = "\"" + path + "\" is larger than " + std::to_string(MaxScriptBytes >> 20) + " MiB";
+    *error = Quoted(path) + " is larger than " + std::to_string(MaxScriptBytes >> 20) + " MiB";
     return false;
   }
   return parse(text, error);

@@ -176,6 +176,8 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "first frame.\n"
       "\n"
       "Exit status: 0 after a normal stop, 1 when the engine failed (for instance its\n"
-      "initialisation), 2 for bad arguments, an unusable script or data directory.\n",
+      "initialisation) or a scene object could not start (the timed flight then flies\n"
+      "nothing), 2 for bad arguments, an unusable script or data directory, 130 or 143\n"
+      "after SIGINT or SIGTERM (the run ends after the current frame, writing nothing).\n",
       out);
 }

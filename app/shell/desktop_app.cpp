@@ -2,10 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "shell/command_line.h"
+#include "shell/debug_file.h"
 #include "shell/vantra_test_app.h"
 
 int RunDesktop(int argc, char** argv) {
@@ -14,8 +14,7 @@ int RunDesktop(int argc, char** argv) {
   // GL context exists; a value the user chose is kept.
   setenv("LP_PERF", "no_rast_linear", 0);
 
-  // Created empty at start and kept open until the program ends; nothing is written to it.
-  std::ofstream debug("debug.txt");
+  const DebugFile debug;
 
   CVantraTestApp app(argc, argv);
   ProgramOptions options;

@@ -87,6 +87,13 @@ void DesktopHost::reportProgress(int done, int total) {
   QMetaObject::invokeMethod(this, &DesktopHost::_showProgress, Qt::QueuedConnection);
 }
 
+void DesktopHost::reportStatus(const std::string& text) {
+  Host::reportStatus(text);
+  QMetaObject::invokeMethod(
+      this, [this, text] { _frame.showMessage(QString::fromStdString(text)); },
+      Qt::QueuedConnection);
+}
+
 void DesktopHost::_showProgress() {
   _progressQueued.store(false);
   const std::uint64_t progress = _progress.load();

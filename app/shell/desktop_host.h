@@ -24,6 +24,8 @@ class DesktopHost : public QObject, public Host {
   RenderWindow* createRendererWindow(const std::string& title) override;
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void reportProgress(int done, int total) override;
+  // On standard error, and in the main frame's status bar.
+  void reportStatus(const std::string& text) override;
 
   RendererWindow* rendererWindow() const { return _window.get(); }
 

@@ -27,6 +27,14 @@ int HeadlessHost::messageBox(const std::string& text, const std::string& caption
   return IDOK;
 }
 
+void HeadlessHost::objectRemoved(const std::string& name) {
+  if (_onObjectRemoved) _onObjectRemoved(name);
+}
+
+void HeadlessHost::setObjectRemovedCallback(std::function<void(const std::string&)> callback) {
+  _onObjectRemoved = std::move(callback);
+}
+
 void HeadlessHost::reportProgress(int done, int total) {
   if (total <= 0) return;
   const bool finished = done >= total;

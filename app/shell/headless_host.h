@@ -27,12 +27,18 @@ class HeadlessHost : public Host {
   // and ends it when the build is done; otherwise prints one line as a build starts and one
   // as it ends.
   void reportProgress(int done, int total) override;
+  // Passes the name on to the callback set with setObjectRemovedCallback.
+  void objectRemoved(const std::string& name) override;
+
+  // Render thread: called with the name of each scene object whose reset failed.
+  void setObjectRemovedCallback(std::function<void(const std::string& name)> callback);
 
  private:
   const int _width;
   const int _height;
   InputSource& _input;
   std::function<void(long)> _onPresented;
+  std::function<void(const std::string&)> _onObjectRemoved;
   std::unique_ptr<HeadlessWindow> _window;
   const bool _terminal;
   std::atomic<int> _lastPercent{-1};

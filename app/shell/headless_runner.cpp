@@ -9,20 +9,26 @@
 #include <filesystem>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "engine/d3d.h"
 #include "platform/data_file_locator.h"
 #include "platform/scripted_input_source.h"
 #include "shell/headless_host.h"
+#include "shell/interrupt_signals.h"
 #include "shell/standard_scene.h"
 #include "shell/time_demo.h"
 
 namespace {
 
-// The height map the terrain takes its shape from, where the terrain will find it.
-std::string TerrainDescription() {
+// The height map the terrain takes its shape from, where the terrain will find it, and the
+// rule that picks its levels of detail: both change what a frame draws.
+std::string TerrainDescription(float lodError) {
   const std::string heightMap = DataFileLocator::Program().locate("heightMap.bmp");
-  return std::filesystem::absolute(heightMap).lexically_normal().string();
+  char rule[64] = "levels by distance";
+  if (lodError >= 0.0f)
+    std::snprintf(rule, sizeof rule, "levels by projected error within %g px", lodError);
+  return std::filesystem::absolute(heightMap).lexically_normal().string() + ", " + rule;
 }
 
 }  // namespace
@@ -59,12 +65,22 @@ int HeadlessRunner::run() {
   HeadlessHost host(_options.width, _options.height, input, [this, frames](long presented) {
     if (presented >= frames) stopAfterThisFrame();
   });
+  std::vector<std::string> removed;
+  host.setObjectRemovedCallback([this, &removed](const std::string& name) {
+    {
+      std::lock_guard<std::mutex> lock(_lock);
+      removed.push_back(name);
+    }
+    // The timed flight would time a scene that is not the one it is meant to measure.
+    if (_options.timeDemo) stopAfterThisFrame();
+  });
 
   if (_options.timeDemo) {
     timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height, flightFrames,
-                                          TerrainDescription());
+                                          TerrainDescription(_options.lodError));
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
+  const InterruptSignals signals;
   std::unique_ptr<D3D> engine;
   if (timeDemo) {
     engine = std::make_unique<D3D>(*timeDemo, [&timeDemo, this] {
@@ -80,8 +96,8 @@ int HeadlessRunner::run() {
   _engine = engine.get();
   _changed.notify_all();
   // The render thread reports the stop it makes; an engine that ends by itself (a failed
-  // initialisation) is noticed by looking at it now and then.
-  while (!_stopping && !engine->hasFinished())
+  // initialisation) and a signal are noticed by looking now and then.
+  while (!_stopping && !engine->hasFinished() && signals.received() == 0)
     _changed.wait_for(lock, std::chrono::milliseconds(20));
   lock.unlock();
 
@@ -95,9 +111,21 @@ int HeadlessRunner::run() {
 
   if (rendered > 0)
     for (const char* line : lines) std::printf("%s\n", line);
+  for (const std::string& name : removed)
+    std::fprintf(stderr, "VantraTest: %s failed to start and was left out of the scene\n",
+                 name.c_str());
+  if (signals.received() != 0) {
+    std::fprintf(stderr, "VantraTest: stopped by %s\n",
+                 signals.received() == SIGINT ? "SIGINT" : "SIGTERM");
+    return signals.exitStatus();
+  }
+  if (result != 0 || !removed.empty()) {
+    if (timeDemo) std::fputs("VantraTest: the timed flight was not flown; no results\n", stderr);
+    return 1;
+  }
   if (timeDemo && !finishTimeDemo(*timeDemo, rendered)) return 2;
   std::fflush(stdout);
-  return result == 0 ? 0 : 1;
+  return 0;
 }
 
 bool HeadlessRunner::prepareTimeDemo(TimeDemo& timeDemo) {
@@ -113,11 +141,13 @@ bool HeadlessRunner::finishTimeDemo(TimeDemo& timeDemo, long rendered) {
   if (rendered > 0) timeDemo.printSummary(stdout);
   bool written = true;
   if (!timeDemo.writeCsv()) {
-    std::fprintf(stderr, "VantraTest: cannot write %s\n", _options.timeDemoCsv.c_str());
+    std::fprintf(stderr, "VantraTest: cannot write %s: %s\n", _options.timeDemoCsv.c_str(),
+                 std::strerror(errno));
     written = false;
   }
   if (!timeDemo.writeJson()) {
-    std::fprintf(stderr, "VantraTest: cannot write %s\n", _options.timeDemoJson.c_str());
+    std::fprintf(stderr, "VantraTest: cannot write %s: %s\n", _options.timeDemoJson.c_str(),
+                 std::strerror(errno));
     written = false;
   }
   return written;

@@ -34,8 +34,11 @@ class HeadlessRunner {
   // flies over the program's scene).
   HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene);
 
-  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation);
-  // 2 when the script or the data directory cannot be used (nothing is rendered then).
+  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation) or a
+  // scene object failed its reset (the timed flight then stops before its first frame and
+  // writes nothing); 2 when the script or the data directory cannot be used (nothing is
+  // rendered then); 128 + the signal's number after SIGINT or SIGTERM, which end the frame
+  // loop after the current frame.
   int run();
 
  private:

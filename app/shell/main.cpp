@@ -1,5 +1,6 @@
 // VantraTest: the desktop program, or the same engine headless for tests and machines
 // without a display.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +22,9 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A write past the file-size limit then fails with EFBIG, and the writer keeps the old
+  // file and removes its temporary, instead of the process being killed mid-write.
+  signal(SIGXFSZ, SIG_IGN);
   ProgramOptions options;
   std::string error;
   bool parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv), &options, &error);

@@ -1,5 +1,7 @@
 #include "shell/main_frame.h"
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,6 +24,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "platform/regular_file.h"
 #include "shell/about_dlg.h"
 #include "shell/lock_keys.h"
 #include "shell/recent_file_list.h"
@@ -82,21 +85,27 @@ void CMainFrame::newDocument() {
 }
 
 bool CMainFrame::openDocument(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    QMessageBox::warning(this, kAppTitle, tr("Failed to open document."));
+  // Only a regular file is a document: a FIFO would block the program and a device may
+  // never end. The refusal names the file and the reason.
+  auto refuse = [&](const QString& reason) {
+    QMessageBox::warning(this, kAppTitle,
+                         tr("Failed to open document.") + "\n\n" + path + ": " + reason);
     return false;
+  };
+  std::string why;
+  const int fd = OpenRegularFile(QFile::encodeName(path).constData(), &why);
+  if (fd < 0) return refuse(QString::fromStdString(why));
+  QFile file;
+  if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return refuse(file.errorString());
   }
-  // One byte past the limit tells a file too large, or an endless stream, from one that fits.
+  // One byte past the limit tells a file too large (it may have grown since it was opened)
+  // from one that fits.
   QByteArray data = file.read(MaxDocumentBytes + 1);
-  if (data.size() > MaxDocumentBytes || file.error() != QFileDevice::NoError) {
-    QMessageBox::warning(
-        this, kAppTitle,
-        data.size() > MaxDocumentBytes
-            ? tr("Failed to open document: it is larger than %1 MiB.").arg(MaxDocumentBytes >> 20)
-            : tr("Failed to open document."));
-    return false;
-  }
+  if (data.size() > MaxDocumentBytes)
+    return refuse(tr("it is larger than %1 MiB").arg(MaxDocumentBytes >> 20));
+  if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
   _documentData = std::move(data);
   _documentPath = QFileInfo(path).absoluteFilePath();
   _recentFiles.add(_documentPath);
@@ -129,6 +138,8 @@ void CMainFrame::showProgress(int done, int total) {
   else
     _message->setText(kIdleMessage);
 }
+
+void CMainFrame::showMessage(const QString& text) { _message->setText(text); }
 
 QString CMainFrame::messageText() const { return _message->text(); }
 

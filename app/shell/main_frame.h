@@ -20,7 +20,8 @@ class CMainFrame : public QMainWindow {
   explicit CMainFrame(RecentFileList& recentFiles);
   ~CMainFrame() override;
 
-  // Opening reads at most this many bytes: larger files and endless streams are refused.
+  // Opening reads at most this many bytes of a regular file; larger files, and anything that
+  // is not a regular file, are refused with a message box naming the file and the reason.
   static constexpr qint64 MaxDocumentBytes = 64 * 1024 * 1024;
 
   // The document has no content of its own: it keeps the bytes of the file it was opened
@@ -32,6 +33,9 @@ class CMainFrame : public QMainWindow {
 
   // The terrain's build progress in the status bar's message pane.
   void showProgress(int done, int total);
+
+  // A notice in the status bar's message pane.
+  void showMessage(const QString& text);
 
   // The message pane's resting text.
   QString messageText() const;

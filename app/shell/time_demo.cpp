@@ -44,11 +44,19 @@ QString JsonKey(const std::string& text) {
   return QString::fromStdString(key);
 }
 
-bool OpenForWriting(std::ofstream& file, const std::string& path, std::string* error) {
-  file.open(path, std::ios::out | std::ios::trunc);
-  if (file) return true;
+bool OpenForWriting(std::unique_ptr<AtomicFile>& file, const std::string& path,
+                    std::string* error) {
+  file = std::make_unique<AtomicFile>(path);
+  if (file->open()) return true;
   *error = "cannot write " + path + ": " + std::strerror(errno);
   return false;
+}
+
+// Puts text in place of the file, or leaves any earlier file as it was (errno says why).
+bool WriteWhole(std::unique_ptr<AtomicFile>& file, const std::string& text) {
+  const bool written = file->write(text.data(), text.size()) && file->commit();
+  file.reset();
+  return written;
 }
 
 }  // namespace
@@ -97,6 +105,10 @@ int TimeDemo::messageBox(const std::string& text, const std::string& caption, un
 }
 
 void TimeDemo::reportProgress(int done, int total) { _host.reportProgress(done, total); }
+
+void TimeDemo::reportStatus(const std::string& text) { _host.reportStatus(text); }
+
+void TimeDemo::objectRemoved(const std::string& name) { _host.objectRemoved(name); }
 
 void TimeDemo::framePresented(const FrameTimes& times) {
   // The device's context is current on the render thread here.
@@ -183,11 +195,12 @@ void TimeDemo::printSummary(std::FILE* out) const {
 }
 
 bool TimeDemo::writeCsv() {
-  if (!_csv.is_open()) return true;
+  if (!_csv) return true;
+  std::string text;
   // Comment lines ahead of the header, which CSV readers can be told to skip.
   for (const RunFacts::Fact& fact : _facts.facts())
-    _csv << "# " << fact.first << ": " << fact.second << '\n';
-  _csv << "frame,frame_ms,update_ms,render_ms,present_ms,triangles,lod_error_px\n";
+    text += "# " + fact.first + ": " + fact.second + '\n';
+  text += "frame,frame_ms,update_ms,render_ms,present_ms,triangles,lod_error_px\n";
   const std::size_t count = recordedFrames();
   char line[160];
   for (std::size_t i = 0; i < count; ++i) {
@@ -195,14 +208,13 @@ bool TimeDemo::writeCsv() {
     std::snprintf(line, sizeof line, "%zu,%.4f,%.4f,%.4f,%.4f,%ld,%.3f\n", i, frame.times.frame,
                   frame.times.update, frame.times.render, frame.times.present, frame.triangles,
                   frame.lodError);
-    _csv << line;
+    text += line;
   }
-  _csv.close();
-  return !_csv.fail();
+  return WriteWhole(_csv, text);
 }
 
 bool TimeDemo::writeJson() {
-  if (!_json.is_open()) return true;
+  if (!_json) return true;
   QJsonObject summary;
   summary["frames"] = static_cast<qint64>(recordedFrames());
   QJsonObject facts;
@@ -216,7 +228,5 @@ bool TimeDemo::writeJson() {
       figures[JsonKey(figure.label)] = Rounded(figure.value, figure.decimals);
     summary[JsonKey(line.title)] = figures;
   }
-  _json << QJsonDocument(summary).toJson().toStdString();
-  _json.close();
-  return !_json.fail();
+  return WriteWhole(_json, QJsonDocument(summary).toJson().toStdString());
 }

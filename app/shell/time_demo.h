@@ -4,12 +4,13 @@
 
 #include <array>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/host.h"
 #include "engine/scene_objects.h"
+#include "platform/atomic_file.h"
 #include "shell/run_facts.h"
 
 class Terrain;
@@ -24,8 +25,9 @@ class TimeDemo : public Host {
   // Frames the flight lasts when no other number is asked for.
   static long FrameCount();
 
-  // Opens the file that writeCsv fills, before anything is rendered, so that an unusable
-  // path stops the run at once. False with the reason in *error.
+  // Creates the temporary file that writeCsv fills and renames over path, before anything is
+  // rendered, so that an unusable folder stops the run at once. False with the reason in
+  // *error. A file already at path stays as it is until writeCsv has written the new one.
   bool openCsv(const std::string& path, std::string* error);
   // Opens the file that writeJson fills, like openCsv.
   bool openJson(const std::string& path, std::string* error);
@@ -37,6 +39,8 @@ class TimeDemo : public Host {
   RenderWindow* createRendererWindow(const std::string& title) override;
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void reportProgress(int done, int total) override;
+  void reportStatus(const std::string& text) override;
+  void objectRemoved(const std::string& name) override;
   void framePresented(const FrameTimes& times) override;
 
   // After the engine has stopped: frame count and size; the facts of the run; mean, median,
@@ -46,11 +50,10 @@ class TimeDemo : public Host {
   void printSummary(std::FILE* out) const;
   // The facts of the run as "# Label: value" lines, then one line per frame: frame, frame
   // ms, update ms, render ms, present ms, triangles drawn, largest projected level-of-detail
-  // error in pixels, after a header line. Does nothing when no file was opened; false when
-  // writing failed.
+  // error in pixels, after a header line; then puts the file in place. Does nothing when no
+  // file was opened; false (the temporary removed, any earlier file kept) when writing failed.
   bool writeCsv();
-  // The summary's figures and the facts as one JSON object. Does nothing when no file was
-  // opened; false when writing failed.
+  // The summary's figures and the facts as one JSON object, put in place like writeCsv's.
   bool writeJson();
 
  private:
@@ -84,8 +87,8 @@ class TimeDemo : public Host {
   std::vector<Frame> _frames;
   long _presented = 0;
   RunFacts _facts;
-  std::ofstream _csv;
-  std::ofstream _json;
+  std::unique_ptr<AtomicFile> _csv;
+  std::unique_ptr<AtomicFile> _json;
 
   // The frames whose times have arrived, at most as many as the run samples.
   std::size_t recordedFrames() const;

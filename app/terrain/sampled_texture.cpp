@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/d3dx9.h"
 
@@ -21,6 +23,18 @@ bool IsReadableFormat(D3DFORMAT format) {
   }
 }
 
+std::string FormatName(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_R5G6B5:
+      return "16-bit 5-6-5";
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+      return "16-bit 5-5-5";
+    default:
+      return "format " + std::to_string(format);
+  }
+}
+
 // The fourth byte of a 32-bit texel is alpha or undefined and never height: the height is
 // the 24 bits of red, green and blue, so a 32-bit map reads like the same map in 24 bits.
 float HeightWord(std::uint32_t texel) { return static_cast<float>(texel & 0x00FFFFFFu); }
@@ -34,7 +48,12 @@ SampledTexture::SampledTexture(IDirect3DDevice9* device, const char* fileName)
   if (FAILED(hr)) throw hr;
   hr = _texture->GetLevelDesc(0, &_description);
   if (FAILED(hr)) throw hr;
-  if (!IsReadableFormat(_description.Format)) throw E_FAIL;
+  if (!IsReadableFormat(_description.Format)) {
+    // The bitmap reader accepted the file, so only its depth is wrong for the terrain.
+    std::fprintf(stderr, "%s: %s pixels cannot be sampled; the terrain needs 24 or 32 bits\n",
+                 fileName, FormatName(_description.Format).c_str());
+    throw E_FAIL;
+  }
   _maxValue = 16777215.0f;
 }
 

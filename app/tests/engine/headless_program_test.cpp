@@ -90,6 +90,44 @@ TEST(HeadlessProgram, F12WritesACaptureOfTheTargetSize) {
   EXPECT_EQ(capture.height, 120);
 }
 
+TEST(HeadlessProgram, AFailedCaptureKeepsTheOldOneAndSaysWhyOnce) {
+  // F12 held for three frames: three failed captures, one line.
+  const std::string script = "2 key F12 down\n5 key F12 up\n6 quit\n";
+  struct Case {
+    const char* why;
+    std::string prefix;
+    bool directory;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"past the file-size limit", "ulimit -f 16;", false, "File too large"},
+      {"a directory in the capture's place", "", true, "Is a directory"},
+  };
+  for (const Case& c : cases) {
+    RunDirectory dir;
+    const fs::path capture = dir.path() / "screen-capture.bmp";
+    if (c.directory)
+      fs::create_directory(capture);
+    else
+      std::ofstream(capture) << "previous";
+    const ProgramResult r = dir.run("--headless --size 160x120 --data-dir '" + dir.path().string() +
+                                        "' --script '" + dir.writeScript(script).string() + "'",
+                                    c.prefix);
+    EXPECT_EQ(r.exitCode, 0) << c.why << ": a failed capture does not end the run\n" << r.err;
+    const std::string line =
+        std::string("VantraTest: screen capture not saved to screen-capture.bmp: ") + c.reason +
+        "\n";
+    const std::size_t first = r.err.find(line);
+    EXPECT_NE(first, std::string::npos) << c.why << "\n" << r.err;
+    EXPECT_EQ(r.err.find(line, first + 1), std::string::npos) << c.why << ": said once";
+    if (!c.directory) {
+      EXPECT_EQ(ReadFile(capture), "previous") << c.why;
+    }
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+      EXPECT_NE(entry.path().extension(), ".tmp") << c.why << ": " << entry.path();
+  }
+}
+
 TEST(HeadlessProgram, WireframeShowsInALaterCapture) {
   // Slide right and up over the middle of the terrain, then look down steeply, so that the
   // terrain fills the picture with triangles a few pixels wide.
@@ -153,6 +191,8 @@ TEST(HeadlessProgram, RejectsBadInputBeforeTheFirstFrame) {
        "no such script"},
       {"--headless --size 160by120", "--size", "malformed size"},
       {"--headless --frames 0", "--frames", "no frames"},
+      {"--headless --script '" + dir.path().string() + "'", "Is a directory",
+       "a directory is no script, not even an empty one"},
       {"--headless --data-dir /nonexistent/place", "/nonexistent/place", "no such directory"},
       {"--headless --bogus", "--bogus", "unknown argument"},
   };
@@ -173,6 +213,13 @@ TEST(HeadlessProgram, RunsHeadlessWithoutADisplay) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("running headless"), std::string::npos) << r.err;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6) << r.out;
+
+  const ProgramResult piped =
+      dir.run("--headless --frames 50 --size 32x32 --script /dev/stdin --data-dir '" +
+                  dir.path().string() + "'",
+              "printf '1 quit\\n' |");
+  EXPECT_EQ(piped.exitCode, 0) << "a script may come from a pipe\n" << piped.err;
+  EXPECT_EQ(std::count(piped.out.begin(), piped.out.end(), '\n'), 6) << piped.out;
 
   const ProgramResult help = dir.run("--help");
   EXPECT_EQ(help.exitCode, 0);

@@ -39,3 +39,24 @@ TEST(ScriptedInputLimits, RefusesAnEndlessScript) {
   EXPECT_FALSE(source.load("/dev/zero", &error));
   EXPECT_EQ(error, "\"/dev/zero\" is larger than 16 MiB");
 }
+
+TEST(ScriptedInputLimits, ErrorsShowTokensEscapedAndCut) {
+  struct Case {
+    const char* why;
+    std::string script;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"an escape sequence that would retitle and clear the terminal",
+       "0 key F1\x1b]0;owned\x07\x1b[2J down\n",
+       "line 1: unknown key name \"F1\\x1B]0;owned\\x07\\x1B[2J\""},
+      {"a 10 MB token", "0 key " + std::string(10'000'000, 'Q') + " down\n",
+       "line 1: unknown key name \"" + std::string(64, 'Q') + "\" (9999936 more bytes cut)"},
+  };
+  for (const Case& c : cases) {
+    ScriptedInputSource source;
+    std::string error;
+    EXPECT_FALSE(source.parse(c.script, &error)) << c.why;
+    EXPECT_EQ(error, c.error) << c.why;
+  }
+}

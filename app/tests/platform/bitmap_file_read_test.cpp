@@ -1,19 +1,24 @@
 // The bitmap reader and writer against hostile files, without a device: these run under
 // AddressSanitizer (label "sanitize") and under valgrind's memcheck (label "memcheck"),
 // which sees pixels decoded from memory the file never filled.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bitmap_bytes.h"
@@ -195,6 +200,41 @@ TEST(BitmapFileRead, HostileFilesFailWithOneLineNamingTheReason) {
             "no-such-file.bmp: not found in " + std::filesystem::current_path().string() + "\n");
 }
 
+TEST(BitmapFileRead, RefusesWhatIsNoRegularFileWithoutWaiting) {
+  const fs::path dir = fs::path(::testing::TempDir()) / "not-regular";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "directory.bmp");
+  const fs::path fifo = dir / "fifo.bmp";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  struct Case {
+    std::string path;
+    std::string line;
+  };
+  const Case cases[] = {
+      {fifo.string(), fifo.string() + ": is not a regular file\n"},
+      {(dir / "directory.bmp").string(), (dir / "directory.bmp").string() + ": is a directory\n"},
+      {"/dev/null", "/dev/null: is not a regular file\n"},
+  };
+  for (const Case& c : cases) {
+    auto reading = std::async(std::launch::async, [&] {
+      ::testing::internal::CaptureStderr();
+      BitmapFile::Image image;
+      const HRESULT result = BitmapFile::Read(c.path.c_str(), &image);
+      return std::make_pair(result, ::testing::internal::GetCapturedStderr());
+    });
+    // The refusal takes microseconds; five seconds only tell waiting from being slow.
+    if (reading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      // A reader waiting for a writer is let go, so that the test can end.
+      close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+      ADD_FAILURE() << c.path << ": still waiting after five seconds";
+    }
+    const auto [result, errors] = reading.get();
+    EXPECT_EQ(result, D3DXERR_INVALIDDATA) << c.path;
+    EXPECT_EQ(errors, c.line);
+  }
+  fs::remove_all(dir);
+}
+
 TEST(BitmapFileRead, RefusesSizesBeyondTheLimitsBeforeAllocating) {
   // Headers only: a reader that allocated before checking would take gigabytes here.
   auto header = [](int bits, std::uint32_t width, std::uint32_t height) {
@@ -238,8 +278,10 @@ TEST(BitmapFileWrite, AFailedWriteKeepsThePreviousFile) {
   fs::remove_all(dir);
   fs::create_directories(dir);
   const fs::path path = dir / "screen-capture.bmp";
-  std::vector<BYTE> first(64 * 48 * 4, 0x40);
-  ASSERT_EQ(BitmapFile::Write(path.c_str(), 64, 48, first.data(), 64 * 4), D3D_OK);
+  {
+    const std::vector<BYTE> first(64 * 48 * 4, 0x40);
+    ASSERT_EQ(BitmapFile::Write(path.c_str(), 64, 48, first.data(), 64 * 4), D3D_OK);
+  }
   const std::vector<BYTE> kept = Contents(path);
   ASSERT_EQ(kept.size(), 54u + 64 * 48 * 3);
 
@@ -250,8 +292,13 @@ TEST(BitmapFileWrite, AFailedWriteKeepsThePreviousFile) {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit bound = {4096, 4096};
     setrlimit(RLIMIT_FSIZE, &bound);
-    std::vector<BYTE> second(128 * 96 * 4, 0x80);
-    _exit(BitmapFile::Write(path.c_str(), 128, 96, second.data(), 128 * 4) == E_FAIL ? 0 : 1);
+    // Everything the child allocates is freed before it exits, for valgrind's leak check.
+    int status = 1;
+    {
+      const std::vector<BYTE> second(128 * 96 * 4, 0x80);
+      status = BitmapFile::Write(path.c_str(), 128, 96, second.data(), 128 * 4) == E_FAIL ? 0 : 1;
+    }
+    _exit(status);
   }
   int status = 0;
   waitpid(child, &status, 0);

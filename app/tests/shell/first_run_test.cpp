@@ -220,7 +220,7 @@ TEST(FirstRun, StartUpFailuresSayWhatWentWrong) {
     std::string messageBox;
   };
   const Case cases[] = {
-      {"no bitmaps anywhere", false, "", 0, "heightMap.bmp: not found in ",
+      {"no bitmaps anywhere", false, "", 1, "heightMap.bmp: not found in ",
        "during obejct reset(): error"},
       {"no OpenGL 3.3 context", true, "MESA_GL_VERSION_OVERRIDE=3.1", 1,
        "VantraTest: no OpenGL 3.3 core context: eglCreateContext failed", "error: "},

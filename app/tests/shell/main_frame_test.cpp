@@ -2,14 +2,20 @@
 // and recent-file names shown as they are.
 #include "shell/main_frame.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "modal_dialog.h"
 #include "shell/recent_file_list.h"
@@ -42,7 +48,6 @@ TEST(MainFrameDocuments, RefusesWhatIsLargerThanTheLimit) {
     const char* why;
   };
   const Case cases[] = {
-      {"/dev/zero", "an endless stream"},
       {SparseFile(dir, "big.txt", CMainFrame::MaxDocumentBytes + 1), "one byte over the limit"},
   };
   const long peakBefore = PeakResidentKiB();
@@ -63,6 +68,44 @@ TEST(MainFrameDocuments, RefusesWhatIsLargerThanTheLimit) {
 
   EXPECT_TRUE(frame.openDocument(SparseFile(dir, "fits.txt", CMainFrame::MaxDocumentBytes)))
       << "a document of exactly the limit opens";
+}
+
+TEST(MainFrameDocuments, RefusesWhatIsNoRegularFileAtOnceNamingFileAndReason) {
+  RecentFileList recent(4);
+  CMainFrame frame(recent);
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath("fifo.txt");
+  ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  struct Case {
+    QString path;
+    QString reason;
+  };
+  const Case cases[] = {
+      {fifo, "is not a regular file"},
+      {dir.path(), "is a directory"},
+      {"/dev/zero", "is not a regular file"},
+  };
+  for (const Case& c : cases) {
+    // Should the frame wait for a writer, one comes after five seconds and the empty FIFO
+    // would open as a document, failing the test instead of hanging it.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+      for (int i = 0; i < 50 && !done; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (!done) close(open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK));
+    });
+    QString text;
+    bool opened = true;
+    WithModalDialog([&] { opened = frame.openDocument(c.path); },
+                    [&](QWidget* modal) {
+                      if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text();
+                    });
+    done = true;
+    watchdog.join();
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(text, "Failed to open document.\n\n" + c.path + ": " + c.reason);
+  }
+  EXPECT_TRUE(recent.files().isEmpty());
 }
 
 TEST(MainFrameDocuments, ShowsAmpersandsInRecentFileNames) {

@@ -142,11 +142,14 @@ class TwoRuns(unittest.TestCase):
              "frame_ms is not a number: 'slow'"),
             ("no-frames.csv", good[:header_end], "no frames"),
             ("gap.csv", good.replace("\n3,", "\n4,", 1), "frame 4 where frame 3 belongs"),
+            ("huge.csv", good, "larger than 64 MiB"),
         ]
         for name, content, message in cases:
             with self.subTest(name):
                 with open(self.path(name), "w", encoding="utf-8") as file:
                     file.write(content)
+                    if name == "huge.csv":
+                        file.truncate(65 << 20)
                 png = self.path(name + ".png")
                 result = run_plot(self.csv[1], self.path(name), "-o", png)
                 self.assertEqual(result.returncode, 1)

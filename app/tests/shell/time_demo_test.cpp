@@ -1,13 +1,18 @@
 // End-to-end: the real program flies the timed flight headless, as a user comparing
 // machines would run it.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "program_run_directory.h"
@@ -177,7 +182,10 @@ TEST(TimeDemoLodError, EveryFrameStaysWithinTheTolerance) {
   const ProgramResult run =
       directory.run("--timedemo --timedemo-csv frames.csv --size 160x120 --lod-error 1.5");
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::vector<CsvFrame> frames = ReadCsv(directory.path() / "frames.csv");
+  Facts facts;
+  const std::vector<CsvFrame> frames = ReadCsv(directory.path() / "frames.csv", &facts);
+  EXPECT_NE(facts["Terrain"].find("levels by projected error within 1.5 px"), std::string::npos)
+      << facts["Terrain"];
   ASSERT_GT(frames.size(), 100u);
   double largest = 0.0;
   for (const CsvFrame& f : frames) largest = std::max(largest, f.lodError);
@@ -204,7 +212,7 @@ TEST_F(TimeDemoTest, FileAndSummaryNameWhatMadeTheRun) {
   EXPECT_GE(std::stoi(fileFacts.at("Logical cores")), 1);
   EXPECT_TRUE(
       std::regex_match(fileFacts.at("Date"), std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z")));
-  EXPECT_NE(fileFacts.at("Terrain").find("heightMap.bmp"), std::string::npos);
+  EXPECT_NE(fileFacts.at("Terrain").find("heightMap.bmp, levels by distance"), std::string::npos);
 }
 
 // A shorter run samples the same flight evenly: with 25 frames, frame k stands where the
@@ -226,6 +234,51 @@ TEST_F(TimeDemoTest, FewerFramesSampleTheSameFlight) {
   for (std::size_t k = 1; k < sampled.size(); ++k)
     EXPECT_NEAR(sampled[k].triangles, csv[0][k * step].triangles, 0.05 * csv[0][k * step].triangles)
         << "sampled frame " << k;
+}
+
+// Starts the flight in dir, waits until the terrain is built and the flight under way, sends
+// signal and returns the wait status.
+int InterruptedFlight(const RunDirectory& dir, int signal) {
+  const fs::path errors = dir.path() / "flight.err";
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(dir.path().c_str()) != 0 || !freopen(errors.c_str(), "w", stderr) ||
+        !freopen("/dev/null", "w", stdout))
+      _exit(127);
+    execl(VANTRA_PROGRAM, VANTRA_PROGRAM, "--timedemo", "--timedemo-csv", "old.csv", "--size",
+          "640x480", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (ReadFile(errors).find("leaves built") == std::string::npos &&
+         waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  kill(child, signal);
+  waitpid(child, &status, 0);
+  return status;
+}
+
+TEST(TimeDemoSignals, EndTheFlightCleanlyAndKeepThePreviousFile) {
+  struct Case {
+    int signal;
+    int status;
+    const char* name;
+  };
+  const Case cases[] = {{SIGINT, 130, "SIGINT"}, {SIGTERM, 143, "SIGTERM"}};
+  for (const Case& c : cases) {
+    RunDirectory dir;
+    std::ofstream(dir.path() / "old.csv") << "previous run\n";
+    const int status = InterruptedFlight(dir, c.signal);
+    ASSERT_TRUE(WIFEXITED(status)) << c.name << " ended the process instead of the frame loop";
+    EXPECT_EQ(WEXITSTATUS(status), c.status) << c.name;
+    EXPECT_NE(ReadFile(dir.path() / "flight.err").find(std::string("stopped by ") + c.name),
+              std::string::npos)
+        << c.name;
+    EXPECT_EQ(ReadFile(dir.path() / "old.csv"), "previous run\n") << c.name;
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+      EXPECT_NE(entry.path().extension(), ".tmp") << c.name << ": " << entry.path();
+  }
 }
 
 TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {

@@ -87,12 +87,16 @@ TEST_F(SampledTextureTest, FarEdgesReadTheLastRowAndColumn) {
 TEST_F(SampledTextureTest, RejectsWhatItCannotReadAndKeepsNoDeviceReference) {
   const ULONG before = deviceReferences();
   WriteBitmap("sixteen.bmp", 4, 4, 16, [](int, int) { return 0x808080u; });
+  ::testing::internal::CaptureStderr();
   try {
     SampledTexture rejected(device.device(), "sixteen.bmp");
     FAIL() << "a 16-bit bitmap was accepted";
   } catch (std::int32_t code) {
     EXPECT_EQ(code, E_FAIL);
   }
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+            "sixteen.bmp: 16-bit 5-5-5 pixels cannot be sampled; the terrain needs 24 or 32 bits\n")
+      << "a refusal says why";
   try {
     SampledTexture missing(device.device(), "missing.bmp");
     FAIL() << "a missing file was accepted";
