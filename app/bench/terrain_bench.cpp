@@ -119,15 +119,11 @@ class Scene : public FlightScene {
           if (neighbour == nullptr || neighbour->lodSet()->level() == leaf->lodSet()->level())
             continue;
           BufferLock lock(fans->indexBuffer(), fans->bufferBytes(), D3DLOCK_READONLY);
-          const auto* indices = static_cast<const std::uint16_t*>(lock.data());
-          int start = 0;
-          for (const int size : fans->fanSizes()) {
-            const int first = static_cast<int>(_indices[number].size());
-            _indices[number].insert(_indices[number].end(), indices + start,
-                                    indices + start + size);
-            draws.push_back({number, GL_TRIANGLE_FAN, first, size});
-            start += size;
-          }
+          const auto* list = static_cast<const std::uint16_t*>(lock.data()) + fans->listStart();
+          const int count = static_cast<int>(fans->listTriangles()) * 3;
+          const int first = static_cast<int>(_indices[number].size());
+          _indices[number].insert(_indices[number].end(), list, list + count);
+          draws.push_back({number, GL_TRIANGLES, first, count});
         }
       }
       Matrix view = camera.cameraWorldMatrix();
