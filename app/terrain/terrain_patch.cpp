@@ -11,6 +11,14 @@
 
 using vantra::Vector;
 
+namespace {
+
+// A model's colour map already tints it by height: its vertices take the light end of the
+// built-in ramp, so that the map shows as it is.
+constexpr D3DCOLOR kModelVertexColour = 0xFFE5E5E5;
+
+}  // namespace
+
 TerrainPatch::TerrainPatch(int firstColumn, int lastColumn, int firstRow, int lastRow,
                            Terrain* terrain, IDirect3DDevice9* device)
     : _columns(lastColumn - firstColumn + 1),
@@ -63,7 +71,7 @@ void TerrainPatch::_build() {
       vertex.position = Vector(j * scale.x, h * scale.y, (_rows - 1 - i) * scale.z);
       vertex.position += centring;
       vertex.position += offset;
-      vertex.diffuse = heightColour(h);
+      vertex.diffuse = _terrain->model() ? kModelVertexColour : heightColour(h);
       vertex.normal = Vector(0.0f, 0.0f, 0.0f);
       vertex.tu0 = u;
       vertex.tv0 = v;
