@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "terrain/buffer_lock.h"
@@ -49,10 +48,10 @@ void TerrainPatch::_build() {
   offset += _terrain->position();
   const Vector centring(-(_columns - 1) * scale.x * 0.5f, 0.0f, -(_rows - 1) * scale.z * 0.5f);
 
-  // Built on the processor, where the bounds and level errors read it, then copied into the
-  // write-only buffer once.
-  std::vector<TerrainVertex> built(_vertexCount);
-  TerrainVertex* vertices = built.data();
+  // The lock hands out the buffer's host copy, which the bounds and level errors read before
+  // the unlock hands it to the device.
+  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
+  auto* vertices = static_cast<TerrainVertex*>(lock.data());
 
   // Single precision throughout; u and v are accumulated, not recomputed per vertex.
   const float uStart = static_cast<float>(_firstColumn) / static_cast<float>(width - 1);
@@ -84,13 +83,10 @@ void TerrainPatch::_build() {
   }
   _computeNormals(vertices);
   std::vector<Vector> points;
-  points.reserve(built.size());
-  for (const TerrainVertex& vertex : built) points.push_back(vertex.position);
+  points.reserve(_vertexCount);
+  for (int i = 0; i < _vertexCount; ++i) points.push_back(vertices[i].position);
   _bounds = vantra::BoundingBox(points);
   _computeLevelErrors(vertices);
-
-  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
-  std::memcpy(lock.data(), vertices, _bufferBytes);
 }
 
 void TerrainPatch::_computeNormals(TerrainVertex* vertices) const {
