@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 
 #include "elevation/gdal_raster.h"
 
@@ -90,13 +91,13 @@ bool ElevationModel::load(const std::string& path, int gridSide, std::string* er
   const std::unique_ptr<GdalRaster> raster =
       GdalRaster::Open(path, {"GTiff", "SRTMHGT", "AAIGrid", "PNG"}, error);
   if (!raster) return false;
-  _facts = ElevationFacts();
-  _facts.source = path;
-  _facts.driver = raster->driverName();
-  _facts.columns = raster->columns();
-  _facts.rows = raster->rows();
+  ElevationFacts facts;
+  facts.source = path;
+  facts.driver = raster->driverName();
+  facts.columns = raster->columns();
+  facts.rows = raster->rows();
   // Spacings and slopes need a neighbour in each direction.
-  if (_facts.columns < 2 || _facts.rows < 2) {
+  if (facts.columns < 2 || facts.rows < 2) {
     *error = "the model needs at least 2 x 2 samples";
     return false;
   }
@@ -106,19 +107,18 @@ bool ElevationModel::load(const std::string& path, int gridSide, std::string* er
     *error = "the georeferencing gives no usable sample spacing";
     return false;
   }
-  _facts.georeferenced = ground.georeferenced;
-  _facts.geographic = ground.geographic;
-  _facts.sampleSpacingX = ground.spacingX;
-  _facts.sampleSpacingZ = ground.spacingZ;
-  _facts.extentX = ground.spacingX * _facts.columns;
-  _facts.extentZ = ground.spacingZ * _facts.rows;
-  if (gridSide == 0) gridSide = GridSideFor(_facts.columns, _facts.rows);
+  facts.georeferenced = ground.georeferenced;
+  facts.geographic = ground.geographic;
+  facts.sampleSpacingX = ground.spacingX;
+  facts.sampleSpacingZ = ground.spacingZ;
+  facts.extentX = ground.spacingX * facts.columns;
+  facts.extentZ = ground.spacingZ * facts.rows;
+  if (gridSide == 0) gridSide = GridSideFor(facts.columns, facts.rows);
 
   // A file larger than the grid is averaged down by GDAL as it is read, never read whole.
-  const int readColumns = std::min(_facts.columns, gridSide);
-  const int readRows = std::min(_facts.rows, gridSide);
-  HeightGrid samples(readColumns, readRows, _facts.extentX / readColumns,
-                     _facts.extentZ / readRows);
+  const int readColumns = std::min(facts.columns, gridSide);
+  const int readRows = std::min(facts.rows, gridSide);
+  HeightGrid samples(readColumns, readRows, facts.extentX / readColumns, facts.extentZ / readRows);
   if (!raster->read(1, readColumns, readRows, GDT_Float32, samples.data(), error)) return false;
 
   GDALRasterBandH band = GDALGetRasterBand(raster->dataset(), 1);
@@ -137,12 +137,19 @@ bool ElevationModel::load(const std::string& path, int gridSide, std::string* er
         height = 0.0f;
       }
     }
+  return adopt(facts, std::move(samples), gridSide, error);
+}
+
+bool ElevationModel::adopt(const ElevationFacts& facts, HeightGrid samples, int gridSide,
+                           std::string* error) {
   _noDataFilled = samples.fillNoData();
   if (_noDataFilled < 0) {
     *error = "the model holds no valid height";
     return false;
   }
-  _grid = samples.resampled(gridSide);
+  _facts = facts;
+  _grid =
+      samples.resampled(gridSide != 0 ? gridSide : GridSideFor(samples.columns(), samples.rows()));
   _grid.heightRange(&_lowest, &_highest);
   return true;
 }

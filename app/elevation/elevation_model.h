@@ -39,6 +39,10 @@ class ElevationModel {
   // Reads the file onto a grid of gridSide vertices a side (0: GridSideFor the file). False
   // with the reason in *error for a file that is refused, unreadable or holds no height.
   bool load(const std::string& path, int gridSide, std::string* error);
+  // Takes heights read by another reader: fills the cells marked as no data and puts the
+  // samples on a grid of gridSide vertices a side (0: GridSideFor their size). False with the
+  // reason in *error when no sample holds a height.
+  bool adopt(const ElevationFacts& facts, HeightGrid samples, int gridSide, std::string* error);
 
   const ElevationFacts& facts() const { return _facts; }
   const HeightGrid& grid() const { return _grid; }

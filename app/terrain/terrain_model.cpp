@@ -1,6 +1,11 @@
 #include "terrain/terrain_model.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <utility>
+
+#include "platform/bitmap_file.h"
 
 namespace {
 
@@ -30,10 +35,20 @@ std::string Number(double value) {
 
 std::string Pair(double a, double b) { return "[" + Number(a) + ", " + Number(b) + "]"; }
 
+bool NamesBitmap(const std::string& file) {
+  if (file.size() < 4) return false;
+  std::string extension = file.substr(file.size() - 4);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".bmp";
+}
+
 }  // namespace
 
 bool TerrainModel::load(const TerrainRequest& request, std::string* error) {
-  if (!_elevation.load(request.file, request.gridSide, error)) return false;
+  const bool loaded = NamesBitmap(request.file)
+                          ? _loadBitmap(request.file, request.gridSide, error)
+                          : _elevation.load(request.file, request.gridSide, error);
+  if (!loaded) return false;
   _exaggeration = request.exaggeration;
   _textureFile = request.textureFile;
   if (!_textureFile.empty()) {
@@ -48,6 +63,52 @@ bool TerrainModel::load(const TerrainRequest& request, std::string* error) {
   return true;
 }
 
+bool TerrainModel::_loadBitmap(const std::string& file, int gridSide, std::string* error) {
+  BitmapFile::Image image;
+  // The reader says on standard error what is wrong with a file it refuses.
+  if (FAILED(BitmapFile::Read(file.c_str(), &image))) {
+    *error = "the bitmap reader refused it";
+    return false;
+  }
+  if (image.format != D3DFMT_X8R8G8B8 && image.format != D3DFMT_A8R8G8B8) {
+    *error = "a height bitmap needs 24 or 32 bits per pixel";
+    return false;
+  }
+  ElevationFacts facts;
+  facts.source = file;
+  facts.driver = "BMP";
+  facts.columns = static_cast<int>(image.width);
+  facts.rows = static_cast<int>(image.height);
+  if (facts.columns < 2 || facts.rows < 2) {
+    *error = "the model needs at least 2 x 2 samples";
+    return false;
+  }
+  // As the built-in terrain reads its map: the bitmap's rows run along x and its columns
+  // along z, vertex k reads texel k, and the vertex past the last texel reads that texel
+  // again.
+  const int side[2] = {facts.rows + 1, facts.columns + 1};
+  facts.sampleSpacingX = kBitmapSpacing;
+  facts.sampleSpacingZ = kBitmapSpacing;
+  facts.extentX = kBitmapSpacing * facts.rows;
+  facts.extentZ = kBitmapSpacing * facts.columns;
+  if (gridSide == 0) gridSide = ElevationModel::GridSideFor(side[0], side[1]);
+
+  HeightGrid samples(side[0], side[1], kBitmapSpacing, kBitmapSpacing);
+  const double metresPerStep = kBitmapHeightRange / 16777215.0;
+  for (int x = 0; x < side[0]; ++x) {
+    const BYTE* row =
+        image.pixels.data() + static_cast<std::size_t>(std::min(x, facts.rows - 1)) * image.pitch;
+    for (int z = 0; z < side[1]; ++z) {
+      // Decoded words are 0xAARRGGBB, in memory B, G, R, A; alpha is never height.
+      const BYTE* pixel = row + 4 * std::min(z, facts.columns - 1);
+      const std::uint32_t word =
+          pixel[0] | pixel[1] << 8 | static_cast<std::uint32_t>(pixel[2]) << 16;
+      samples.at(x, z) = static_cast<float>(word * metresPerStep);
+    }
+  }
+  return _elevation.adopt(facts, std::move(samples), gridSide, error);
+}
+
 std::string TerrainModel::summary() const {
   const ElevationFacts& facts = _elevation.facts();
   const HeightGrid& grid = _elevation.grid();
@@ -60,7 +121,9 @@ std::string TerrainModel::summary() const {
                 static_cast<double>(_elevation.lowest()), static_cast<double>(_elevation.highest()),
                 _elevation.noDataFilled());
   std::string text = facts.source + ": " + line;
-  if (!facts.georeferenced)
+  if (facts.driver == "BMP")
+    text += "; 24-bit height words at the built-in terrain's scale";
+  else if (!facts.georeferenced)
     text += "; no georeferencing, so samples are taken as " +
             std::to_string(static_cast<int>(ElevationModel::kDefaultSpacing)) + " m apart";
   return text;

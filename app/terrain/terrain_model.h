@@ -19,6 +19,12 @@ struct TerrainRequest {
 
 class TerrainModel {
  public:
+  // A file named *.bmp holds 24-bit height words (blue the low byte) like the built-in height
+  // map, and is read by the program's own bitmap reader at the built-in terrain's scale: the
+  // full word spans kBitmapHeightRange metres and samples lie kBitmapSpacing metres apart.
+  static constexpr double kBitmapSpacing = 800.0;
+  static constexpr double kBitmapHeightRange = 24240.0;
+
   // False with the reason in *error when the model or its texture is refused.
   bool load(const TerrainRequest& request, std::string* error);
 
@@ -34,6 +40,8 @@ class TerrainModel {
   std::string infoJson() const;
 
  private:
+  bool _loadBitmap(const std::string& file, int gridSide, std::string* error);
+
   ElevationModel _elevation;
   ColourImage _colours;
   float _exaggeration = 1.0f;

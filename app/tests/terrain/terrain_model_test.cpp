@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <vector>
 
+#include "platform/bitmap_file.h"
 #include "terrain/sampled_texture.h"
 #include "terrain/terrain.h"
 #include "test_rasters.h"
@@ -100,6 +102,42 @@ TEST_F(TerrainFromModel, TextureFileColoursTheModel) {
   request.textureFile = (_dir / "model.tif").string();
   EXPECT_FALSE(model.load(request, &error)) << "a texture that does not exist";
   EXPECT_NE(error.find("model.tif"), std::string::npos) << error;
+}
+
+TEST_F(TerrainFromModel, BitmapHoldsHeightWordsAtTheBuiltInScale) {
+  // 24-bit words that use all three bytes, so a byte read in the wrong place shows.
+  const auto word = [](int column, int row) {
+    return static_cast<std::uint32_t>(0x10000 * (column + 2 * row) + 0x0301 * column + row) &
+           0xFFFFFFu;
+  };
+  std::vector<std::uint32_t> pixels(128 * 128);
+  for (int row = 0; row < 128; ++row)
+    for (int column = 0; column < 128; ++column) pixels[row * 128 + column] = word(column, row);
+  const std::string file = (_dir / "heights.BMP").string();
+  ASSERT_EQ(BitmapFile::Write(file.c_str(), 128, 128, reinterpret_cast<const BYTE*>(pixels.data()),
+                              128 * 4),
+            S_OK);
+
+  TerrainModel model;
+  TerrainRequest request;
+  request.file = file;
+  std::string error;
+  ASSERT_TRUE(model.load(request, &error)) << error;
+  // The built-in terrain's reading: bitmap rows along x, vertex k on texel k, the last
+  // vertex on the last texel again.
+  const HeightGrid& grid = model.elevation().grid();
+  ASSERT_EQ(grid.columns(), 129);
+  EXPECT_DOUBLE_EQ(grid.spacingX(), TerrainModel::kBitmapSpacing);
+  EXPECT_EQ(model.elevation().facts().driver, "BMP");
+  const double metresPerStep = TerrainModel::kBitmapHeightRange / 16777215.0;
+  for (int x = 0; x <= 128; x += 16)
+    for (int z = 0; z <= 128; z += 16)
+      EXPECT_NEAR(grid.at(x, z), word(std::min(z, 127), std::min(x, 127)) * metresPerStep, 1e-2)
+          << x << ", " << z;
+
+  std::ofstream(_dir / "text.bmp") << "not a bitmap";
+  request.file = (_dir / "text.bmp").string();
+  EXPECT_FALSE(model.load(request, &error)) << "a file named .bmp is read as a bitmap only";
 }
 
 }  // namespace
