@@ -354,7 +354,7 @@ void CMainFrame::_onFileOpen() {
 void CMainFrame::_onOpenTerrain() {
   const QString path = QFileDialog::getOpenFileName(
       this, tr("Open Terrain"), QString(),
-      tr("Elevation models (*.tif *.tiff *.hgt *.asc *.png);;All Files (*)"));
+      tr("Elevation models (*.tif *.tiff *.hgt *.asc *.png *.bmp);;All Files (*)"));
   if (!path.isEmpty()) emit terrainChosen(path);
 }
 
