@@ -95,6 +95,11 @@ bool ElevationModel::load(const std::string& path, int gridSide, std::string* er
   _facts.driver = raster->driverName();
   _facts.columns = raster->columns();
   _facts.rows = raster->rows();
+  // Spacings and slopes need a neighbour in each direction.
+  if (_facts.columns < 2 || _facts.rows < 2) {
+    *error = "the model needs at least 2 x 2 samples";
+    return false;
+  }
   const Ground ground = GroundOf(*raster);
   if (!(ground.spacingX > 0.0 && ground.spacingZ > 0.0 && std::isfinite(ground.spacingX) &&
         std::isfinite(ground.spacingZ))) {
@@ -119,10 +124,9 @@ bool ElevationModel::load(const std::string& path, int gridSide, std::string* er
   GDALRasterBandH band = GDALGetRasterBand(raster->dataset(), 1);
   int hasNoData = 0;
   const float noData = static_cast<float>(GDALGetRasterNoDataValue(band, &hasNoData));
-  int hasScale = 0;
-  int hasOffset = 0;
-  const double scale = GDALGetRasterScale(band, &hasScale) * MetresPerHeightUnit(band);
-  const double offset = GDALGetRasterOffset(band, &hasOffset) * MetresPerHeightUnit(band);
+  // Without a scale or an offset GDAL gives 1 and 0.
+  const double scale = GDALGetRasterScale(band, nullptr) * MetresPerHeightUnit(band);
+  const double offset = GDALGetRasterOffset(band, nullptr) * MetresPerHeightUnit(band);
   for (int row = 0; row < readRows; ++row)
     for (int column = 0; column < readColumns; ++column) {
       float& height = samples.at(column, row);

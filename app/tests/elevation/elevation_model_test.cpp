@@ -264,6 +264,8 @@ TEST_F(ElevationFiles, RefusesHostileAndUnsupportedFiles) {
          "band=\"1\"><SimpleSource><SourceFilename>/etc/passwd</SourceFilename>"
          "</SimpleSource></VRTRasterBand></VRTDataset>\n";
   fs::create_directory(path("folder.tif"));
+  std::ofstream(path("point.asc"))
+      << "ncols 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 50\n7\n";
 
   struct Case {
     std::string file;
@@ -278,6 +280,7 @@ TEST_F(ElevationFiles, RefusesHostileAndUnsupportedFiles) {
       {path("model.img"), "not a supported", "a driver not on the list"},
       {path("passwd.vrt"), "not a supported", "a virtual raster naming another file"},
       {path("folder.tif"), "not a regular file", "a directory"},
+      {path("point.asc"), "2 x 2", "a single sample has no spacing"},
       {path("missing.tif"), "no such file", "no such file"},
       {"/vsicurl/http://localhost/x.tif", "not a plain file", "a virtual file system"},
   };
