@@ -2,11 +2,12 @@
 # Sets up, builds and runs every test:
 #   1. the release build with every suite (library, platform, engine, terrain, shell);
 #   2. the AddressSanitizer + UndefinedBehaviorSanitizer build of the suites labelled
-#      "sanitize" (the math library and the hostile bitmap files);
+#      "sanitize" (the math library, the hostile bitmap files and the elevation reader);
 #   3. the ThreadSanitizer build of the suites labelled "tsan" (threads, engine, input);
 #   4. the libFuzzer targets (clang), each run for VANTRA_FUZZ_SECONDS (60 by default) on a
 #      copy of its seed corpus; any finding fails the run and is kept in build/fuzz/findings.
-# Stage 1 includes the hostile-bitmap suite under valgrind's memcheck (label "memcheck").
+# Stage 1 includes the hostile-bitmap and elevation suites under valgrind's memcheck
+# (label "memcheck").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "$(id -u)" -eq 0 ]; then
@@ -18,7 +19,8 @@ cmake --build --preset default
 ctest --preset default
 
 cmake --preset debug
-cmake --build --preset debug --target vantra_tests platform_bitmap_tests platform_bitmap_read_tests
+cmake --build --preset debug --target vantra_tests platform_bitmap_tests platform_bitmap_read_tests \
+  elevation_tests
 ctest --preset debug -L sanitize
 
 cmake --preset tsan
@@ -26,10 +28,12 @@ cmake --build --preset tsan --target engine_unit_tests engine_device_tests
 ctest --preset tsan -L tsan
 
 cmake --preset fuzz
-cmake --build --preset fuzz --target bitmap_file_fuzzer bitmap_file_msan_fuzzer script_fuzzer
+cmake --build --preset fuzz --target bitmap_file_fuzzer bitmap_file_msan_fuzzer script_fuzzer \
+  elevation_model_fuzzer
 fuzz_seconds="${VANTRA_FUZZ_SECONDS:-60}"
 mkdir -p build/fuzz/findings
-fuzzers=(bitmap_file_fuzzer:bitmap bitmap_file_msan_fuzzer:bitmap script_fuzzer:script)
+fuzzers=(bitmap_file_fuzzer:bitmap bitmap_file_msan_fuzzer:bitmap script_fuzzer:script
+  elevation_model_fuzzer:elevation)
 for fuzzer in "${fuzzers[@]}"; do
   target="${fuzzer%%:*}"
   corpus="$(mktemp -d)"
