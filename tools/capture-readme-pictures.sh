@@ -13,3 +13,8 @@ for name in landscape start-view; do
   convert "$scratch/screen-capture.bmp" "$root/docs/$name.png"
   rm "$scratch/screen-capture.bmp"
 done
+# The elevation model's picture: the synthetic tile that tools/make-demo-elevation writes.
+"$root/tools/make-demo-elevation" "$scratch"
+(cd "$scratch" && "$bin/VantraTest" --headless --terrain N46E007.hgt \
+  --script "$root/docs/your-terrain.script" >/dev/null 2>&1)
+convert "$scratch/screen-capture.bmp" "$root/docs/your-terrain.png"

@@ -14,7 +14,8 @@ constexpr D3DCOLOR kClearColour = 0xFFC6C0F2;
 }  // namespace
 
 FlightScene::FlightScene(int width, int height, int poses,
-                         const std::function<void(IDirect3DDevice9*)>& configureDevice)
+                         const std::function<void(IDirect3DDevice9*)>& configureDevice,
+                         int gridSide, float spacing)
     : _poses(poses), _window(width, height, _input) {
   // The maps are generated next to the benchmark.
   std::filesystem::current_path(std::filesystem::read_symlink("/proc/self/exe").parent_path());
@@ -29,7 +30,7 @@ FlightScene::FlightScene(int width, int height, int poses,
                                 D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &_device)))
     throw std::runtime_error("no device");
   configureDevice(_device);
-  terrain = std::make_unique<Terrain>(513, 513, 800.0f, 24240.0f, 800.0f);
+  terrain = std::make_unique<Terrain>(gridSide, gridSide, spacing, 24240.0f, spacing);
   terrain->reset(nullptr, _device);
   camera.reset(nullptr, _device);
   camera.setActive(true);

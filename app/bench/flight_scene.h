@@ -19,9 +19,10 @@
 class FlightScene {
  public:
   // configureDevice sets the benchmark's render states once the device exists and before
-  // the terrain is built on it.
+  // the terrain is built on it. The terrain has gridSide vertices a side, spacing apart.
   FlightScene(int width, int height, int poses,
-              const std::function<void(IDirect3DDevice9*)>& configureDevice);
+              const std::function<void(IDirect3DDevice9*)>& configureDevice, int gridSide = 513,
+              float spacing = 800.0f);
   // Everything that holds device resources goes while the device's context is current.
   ~FlightScene();
 

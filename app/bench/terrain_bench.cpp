@@ -119,15 +119,11 @@ class Scene : public FlightScene {
           if (neighbour == nullptr || neighbour->lodSet()->level() == leaf->lodSet()->level())
             continue;
           BufferLock lock(fans->indexBuffer(), fans->bufferBytes(), D3DLOCK_READONLY);
-          const auto* indices = static_cast<const std::uint16_t*>(lock.data());
-          int start = 0;
-          for (const int size : fans->fanSizes()) {
-            const int first = static_cast<int>(_indices[number].size());
-            _indices[number].insert(_indices[number].end(), indices + start,
-                                    indices + start + size);
-            draws.push_back({number, GL_TRIANGLE_FAN, first, size});
-            start += size;
-          }
+          const auto* list = static_cast<const std::uint16_t*>(lock.data()) + fans->listStart();
+          const int count = static_cast<int>(fans->listTriangles()) * 3;
+          const int first = static_cast<int>(_indices[number].size());
+          _indices[number].insert(_indices[number].end(), list, list + count);
+          draws.push_back({number, GL_TRIANGLES, first, count});
         }
       }
       Matrix view = camera.cameraWorldMatrix();
@@ -139,6 +135,16 @@ class Scene : public FlightScene {
   }
 
   void _buildRawPeer() {
+    // The device's buffers are read back through its own context, before the peer's is made
+    // current.
+    const int leaves = tree().leafCount();
+    std::vector<std::vector<std::uint8_t>> vertices(leaves);
+    for (int i = 0; i < leaves; ++i) {
+      const TerrainPatch& patch = *tree().leaf(i)->patch();
+      BufferLock lock(patch.vertexBuffer(), patch.bufferBytes(), D3DLOCK_READONLY);
+      const auto* bytes = static_cast<const std::uint8_t*>(lock.data());
+      vertices[i].assign(bytes, bytes + patch.bufferBytes());
+    }
     useRaw();
     const char* vertexSource = R"(#version 330 core
       layout(location = 0) in vec3 position;
@@ -178,19 +184,15 @@ class Scene : public FlightScene {
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
     }
 
-    const int leaves = tree().leafCount();
     _arrays.resize(leaves);
     glGenVertexArrays(leaves, _arrays.data());
     for (int i = 0; i < leaves; ++i) {
-      const TerrainPatch& patch = *tree().leaf(i)->patch();
-      // Read-only: a writing lock would upload the device's buffer at Unlock into this
-      // context, over the peer's own buffer of the same name.
-      BufferLock lock(patch.vertexBuffer(), patch.bufferBytes(), D3DLOCK_READONLY);
       glBindVertexArray(_arrays[i]);
       GLuint buffers[2];
       glGenBuffers(2, buffers);
       glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-      glBufferData(GL_ARRAY_BUFFER, patch.bufferBytes(), lock.data(), GL_STATIC_DRAW);
+      glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices[i].size()), vertices[i].data(),
+                   GL_STATIC_DRAW);
       glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
       glBufferData(GL_ELEMENT_ARRAY_BUFFER, _indices[i].size() * 2, _indices[i].data(),
                    GL_STATIC_DRAW);

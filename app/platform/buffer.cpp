@@ -3,7 +3,11 @@
 template <class Interface>
 Buffer<Interface>::Buffer(UINT length, DWORD usage, DWORD format,
                           std::shared_ptr<ContextLink> context)
-    : _data(length, 0), _usage(usage), _format(format), _context(std::move(context)) {}
+    : _length(length),
+      _data(length, 0),
+      _usage(usage),
+      _format(format),
+      _context(std::move(context)) {}
 
 template <class Interface>
 Buffer<Interface>::~Buffer() {
@@ -15,7 +19,8 @@ HRESULT Buffer<Interface>::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbDa
   if (ppbData == nullptr) return D3DERR_INVALIDCALL;
   *ppbData = nullptr;
   const std::uint64_t end = static_cast<std::uint64_t>(OffsetToLock) + SizeToLock;
-  if (OffsetToLock > _data.size() || end > _data.size()) return D3DERR_INVALIDCALL;
+  if (OffsetToLock > _length || end > _length) return D3DERR_INVALIDCALL;
+  if (_data.empty() && !_readBack()) return D3DERR_INVALIDCALL;
   ++_lockDepth;
   if ((Flags & D3DLOCK_READONLY) == 0) _dirty = true;
   *ppbData = _data.data() + OffsetToLock;
@@ -36,14 +41,29 @@ GLuint Buffer<Interface>::glBuffer() {
 }
 
 template <class Interface>
+bool Buffer<Interface>::_readBack() {
+  if (!_context->usable()) return false;
+  _data.resize(_length);
+  glBindBuffer(GL_COPY_READ_BUFFER, _name.get());
+  glGetBufferSubData(GL_COPY_READ_BUFFER, 0, static_cast<GLsizeiptr>(_length), _data.data());
+  glBindBuffer(GL_COPY_READ_BUFFER, 0);
+  return true;
+}
+
+template <class Interface>
 void Buffer<Interface>::_upload() {
   if (!_name) _name = GlBuffer::Generate();
   // The copy target leaves the vertex array's element binding alone.
   glBindBuffer(GL_COPY_WRITE_BUFFER, _name.get());
-  const GLenum hint = (_usage & D3DUSAGE_DYNAMIC) != 0 ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW;
-  glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(_data.size()), _data.data(), hint);
+  const bool dynamic = (_usage & D3DUSAGE_DYNAMIC) != 0;
+  glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(_length), _data.data(),
+               dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
   glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
   _dirty = false;
+  if (!dynamic) {
+    _data.clear();
+    _data.shrink_to_fit();
+  }
 }
 
 template class Buffer<IDirect3DVertexBuffer9>;

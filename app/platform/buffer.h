@@ -1,6 +1,8 @@
-// Vertex and index buffers: a host copy that Lock hands out (nested locks share it) and an
-// OpenGL buffer that receives the data at the outermost Unlock, or at the next draw when
-// the unlock happened on a thread without the context.
+// Vertex and index buffers. Lock hands out a host copy (nested locks share it); the outermost
+// Unlock uploads it to an OpenGL buffer, or the next draw does when the unlock happened on a
+// thread without the context. A static buffer then lets its host copy go, so that its data
+// is held once, by OpenGL; locking it again reads the data back first. A dynamic buffer,
+// rewritten often, keeps its copy.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -19,18 +21,25 @@ class Buffer : public RefCounted<Interface> {
   // `format` is the FVF code of a vertex buffer or the index format of an index buffer.
   Buffer(UINT length, DWORD usage, DWORD format, std::shared_ptr<ContextLink> context);
 
+  // D3DERR_INVALIDCALL also when the data lives only in OpenGL and this thread cannot read
+  // it back.
   HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) override;
   HRESULT Unlock() override;
 
-  UINT length() const { return static_cast<UINT>(_data.size()); }
+  UINT length() const { return _length; }
   DWORD format() const { return _format; }
+  // Whether the host copy exists (while locked, before the upload, for dynamic buffers, and
+  // after a read-only lock, which keeps what it read back).
+  bool holdsHostCopy() const { return !_data.empty(); }
   // Render thread: the OpenGL buffer with the latest data.
   GLuint glBuffer();
 
  private:
   ~Buffer() override;
+  bool _readBack();
   void _upload();
 
+  const UINT _length;
   std::vector<BYTE> _data;
   const DWORD _usage;
   const DWORD _format;

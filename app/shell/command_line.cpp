@@ -6,6 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "elevation/elevation_model.h"
+
 namespace {
 
 constexpr int kLargestSide = 16384;
@@ -35,13 +37,16 @@ bool ParseSize(const std::string& text, int* width, int* height) {
 
 // A pixel tolerance: a finite number from 0 to kLargestPixels.
 constexpr int kLargestPixels = 1000;
+// Heights may be exaggerated from kLeastExaggeration to kMostExaggeration times.
+constexpr double kLeastExaggeration = 0.001;
+constexpr double kMostExaggeration = 1000.0;
 
-bool ParsePixels(const std::string& text, float* value) {
+// A finite number from lowest to highest.
+bool ParseNumber(const std::string& text, double lowest, double highest, float* value) {
   errno = 0;
   char* end = nullptr;
   const double parsed = std::strtod(text.c_str(), &end);
-  if (errno != 0 || end == text.c_str() || *end != '\0' || !(parsed >= 0.0) ||
-      parsed > kLargestPixels)
+  if (errno != 0 || end == text.c_str() || *end != '\0' || !(parsed >= lowest) || parsed > highest)
     return false;
   *value = static_cast<float>(parsed);
   return true;
@@ -75,8 +80,14 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   const QCommandLineOption timeDemoJson("timedemo-json", "", "FILE");
   const QCommandLineOption timeDemoFrames("timedemo-frames", "", "N");
   const QCommandLineOption lodError("lod-error", "", "PX");
+  const QCommandLineOption terrain("terrain", "", "FILE");
+  const QCommandLineOption terrainGrid("terrain-grid", "", "N");
+  const QCommandLineOption exaggeration("exaggeration", "", "F");
+  const QCommandLineOption terrainTexture("terrain-texture", "", "FILE");
+  const QCommandLineOption terrainInfo("terrain-info", "");
   parser.addOptions({help, headless, frames, size, script, dataDir, timeDemo, timeDemoCsv,
-                     timeDemoJson, timeDemoFrames, lodError});
+                     timeDemoJson, timeDemoFrames, lodError, terrain, terrainGrid, exaggeration,
+                     terrainTexture, terrainInfo});
 
   const bool parsed = parser.parse(arguments);
   options->help = parser.isSet(help);
@@ -103,7 +114,8 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
              ", not \"" + parser.value(size).toStdString() + "\"";
     return false;
   }
-  if (parser.isSet(lodError) && !ParsePixels(parser.value(lodError).toStdString(), &run.lodError)) {
+  if (parser.isSet(lodError) &&
+      !ParseNumber(parser.value(lodError).toStdString(), 0.0, kLargestPixels, &run.lodError)) {
     *error = "--lod-error needs a number of pixels from 0 to " + std::to_string(kLargestPixels) +
              ", not \"" + parser.value(lodError).toStdString() + "\"";
     return false;
@@ -123,6 +135,37 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
              parser.value(timeDemoFrames).toStdString() + "\"";
     return false;
   }
+  // Model files, like the script, are named relative to where the program was started.
+  TerrainRequest& model = run.terrain;
+  if (parser.isSet(terrain))
+    model.file = std::filesystem::absolute(parser.value(terrain).toStdString()).string();
+  if (parser.isSet(terrainTexture))
+    model.textureFile =
+        std::filesystem::absolute(parser.value(terrainTexture).toStdString()).string();
+  if (parser.isSet(terrainGrid)) {
+    long side = 0;
+    if (!ParseCount(parser.value(terrainGrid).toStdString(), &side) ||
+        !ElevationModel::IsGridSide(static_cast<int>(side))) {
+      *error = "--terrain-grid needs 129, 257, 513, 1025, 2049 or 4097, not \"" +
+               parser.value(terrainGrid).toStdString() + "\"";
+      return false;
+    }
+    model.gridSide = static_cast<int>(side);
+  }
+  if (parser.isSet(exaggeration) &&
+      !ParseNumber(parser.value(exaggeration).toStdString(), kLeastExaggeration, kMostExaggeration,
+                   &model.exaggeration)) {
+    *error = "--exaggeration needs a number from 0.001 to 1000, not \"" +
+             parser.value(exaggeration).toStdString() + "\"";
+    return false;
+  }
+  options->terrainInfo = parser.isSet(terrainInfo);
+  for (const QCommandLineOption* option :
+       {&terrainGrid, &exaggeration, &terrainTexture, &terrainInfo})
+    if (parser.isSet(*option) && model.file.empty()) {
+      *error = "--" + option->names().first().toStdString() + " needs --terrain FILE";
+      return false;
+    }
   // The flight is the same on every run: no input may steer it.
   if (run.timeDemo && !run.script.empty()) {
     *error = "--timedemo flies by itself and takes no --script";
@@ -135,9 +178,11 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
 void CommandLine::PrintUsage(std::FILE* out) {
   std::fputs(
       "Usage: VantraTest [--headless [--frames N] [--size WxH] [--script FILE]\n"
-      "                  [--data-dir DIR]] | --help\n"
+      "                  [--data-dir DIR]] [TERRAIN OPTIONS] | --help\n"
       "       VantraTest --timedemo [--timedemo-csv FILE] [--timedemo-json FILE]\n"
       "                  [--timedemo-frames N] [--size WxH] [--data-dir DIR]\n"
+      "                  [TERRAIN OPTIONS]\n"
+      "       VantraTest --terrain FILE [--terrain-grid N] --terrain-info\n"
       "Either form and the desktop also take [--lod-error PX].\n"
       "\n"
       "Without --headless the program opens its main window and the \"3D App\" renderer\n"
@@ -163,6 +208,16 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "  --lod-error PX  give each terrain leaf the coarsest level of detail whose geometric\n"
       "                  error, projected to the screen, is at most PX pixels (0: full\n"
       "                  detail everywhere); without it levels follow the distance\n"
+      "\n"
+      "Your own terrain, on the desktop, headless or in the timed flight:\n"
+      "  --terrain FILE  fly over an elevation model instead of the built-in valley:\n"
+      "                  GeoTIFF, SRTM .hgt tile, ASCII grid (.asc) or 16-bit PNG\n"
+      "  --terrain-grid N     vertices a side: 129, 257, 513, 1025, 2049 or 4097\n"
+      "                  (default: the smallest that holds the model's larger side)\n"
+      "  --exaggeration F     multiply heights by F (default 1)\n"
+      "  --terrain-texture FILE  colour the model with an RGB image over the same ground\n"
+      "                  (GeoTIFF, PNG or JPEG) instead of colours made from its heights\n"
+      "  --terrain-info  print the model's figures as one JSON object and stop\n"
       "  --help          show this text\n"
       "\n"
       "Script: one event per line, '#' starts a comment, frames count from 0 and must not\n"
@@ -176,8 +231,9 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "first frame.\n"
       "\n"
       "Exit status: 0 after a normal stop, 1 when the engine failed (for instance its\n"
-      "initialisation) or a scene object could not start (the timed flight then flies\n"
-      "nothing), 2 for bad arguments, an unusable script or data directory, 130 or 143\n"
-      "after SIGINT or SIGTERM (the run ends after the current frame, writing nothing).\n",
+      "initialisation), a scene object could not start (the timed flight then flies\n"
+      "nothing) or the terrain file was refused, 2 for bad arguments, an unusable script\n"
+      "or data directory, 130 or 143 after SIGINT or SIGTERM (the run ends after the\n"
+      "current frame, writing nothing).\n",
       out);
 }

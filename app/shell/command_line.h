@@ -12,6 +12,8 @@ struct ProgramOptions {
   // --headless or any of the timed flight's options: no windows are opened.
   bool headless = false;
   HeadlessOptions run;
+  // --terrain-info: print the model's figures and stop.
+  bool terrainInfo = false;
   // Arguments that are not options: the documents the desktop opens.
   QStringList documents;
 };

@@ -17,26 +17,29 @@
 #include "shell/headless_host.h"
 #include "shell/interrupt_signals.h"
 #include "shell/standard_scene.h"
+#include "shell/terrain_loading.h"
 #include "shell/time_demo.h"
 
 namespace {
 
-// The height map the terrain takes its shape from, where the terrain will find it, and the
-// rule that picks its levels of detail: both change what a frame draws.
-std::string TerrainDescription(float lodError) {
-  const std::string heightMap = DataFileLocator::Program().locate("heightMap.bmp");
+// What the terrain takes its shape from (the user's model, or the height map where the
+// terrain will find it) and the rule that picks its levels of detail: both change what a
+// frame draws.
+std::string TerrainDescription(const TerrainModel* model, float lodError) {
+  if (model != nullptr && lodError < 0.0f) lodError = kModelPixelErrorTolerance;
+  const std::string source = model != nullptr ? model->elevation().facts().source
+                                              : DataFileLocator::Program().locate("heightMap.bmp");
   char rule[64] = "levels by distance";
   if (lodError >= 0.0f)
     std::snprintf(rule, sizeof rule, "levels by projected error within %g px", lodError);
-  return std::filesystem::absolute(heightMap).lexically_normal().string() + ", " + rule;
+  return std::filesystem::absolute(source).lexically_normal().string() + ", " + rule;
 }
 
 }  // namespace
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options)
-    : HeadlessRunner(
-          options, [lodError = options.lodError] { return MakeStandardScene(nullptr, lodError); }) {
-}
+    : HeadlessRunner(options,
+                     [this] { return MakeStandardScene(nullptr, _options.lodError, _model); }) {}
 
 HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene)
     : _options(options), _makeScene(std::move(makeScene)) {}
@@ -55,6 +58,12 @@ int HeadlessRunner::run() {
     std::fprintf(stderr, "VantraTest: cannot change into %s: %s\n", _options.dataDir.c_str(),
                  std::strerror(errno));
     return 2;
+  }
+
+  if (!_options.terrain.file.empty()) {
+    std::string message;
+    _model = LoadTerrain(_options.terrain, &message);
+    if (!_model) return 1;
   }
 
   std::unique_ptr<TimeDemo> timeDemo;
@@ -77,7 +86,7 @@ int HeadlessRunner::run() {
 
   if (_options.timeDemo) {
     timeDemo = std::make_unique<TimeDemo>(host, _options.width, _options.height, flightFrames,
-                                          TerrainDescription(_options.lodError));
+                                          TerrainDescription(_model.get(), _options.lodError));
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
   const InterruptSignals signals;
@@ -85,7 +94,7 @@ int HeadlessRunner::run() {
   if (timeDemo) {
     engine = std::make_unique<D3D>(*timeDemo, [&timeDemo, this] {
       Terrain* terrain = nullptr;
-      SceneObjects scene = MakeStandardScene(&terrain, _options.lodError);
+      SceneObjects scene = MakeStandardScene(&terrain, _options.lodError, _model);
       timeDemo->addFlight(scene, *terrain);
       return scene;
     });

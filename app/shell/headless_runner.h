@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/d3d.h"
+#include "terrain/terrain_model.h"
 
 class TimeDemo;
 
@@ -22,6 +23,7 @@ struct HeadlessOptions {
   // The built-in terrain's levels by projected error within this many pixels; negative:
   // by distance.
   float lodError = -1.0f;
+  TerrainRequest terrain;  // the user's elevation model; no file: the built-in terrain
 };
 
 // Plays the real engine (construction, render thread, frame loop, destruction) against an
@@ -31,12 +33,12 @@ class HeadlessRunner {
  public:
   explicit HeadlessRunner(const HeadlessOptions& options);
   // Renders the scene makeScene gives instead of the program's own (the timed flight still
-  // flies over the program's scene).
+  // flies over the program's scene, with the options' terrain).
   HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene);
 
-  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation) or a
+  // 0 after a normal stop; 1 when the engine failed (for instance its initialisation), a
   // scene object failed its reset (the timed flight then stops before its first frame and
-  // writes nothing); 2 when the script or the data directory cannot be used (nothing is
+  // writes nothing) or the terrain file was refused; 2 when the script or the data directory cannot be used (nothing is
   // rendered then); 128 + the signal's number after SIGINT or SIGTERM, which end the frame
   // loop after the current frame.
   int run();
@@ -51,6 +53,8 @@ class HeadlessRunner {
 
   HeadlessOptions _options;
   D3D::SceneFactory _makeScene;
+  // The options' elevation model, loaded by run; null for the built-in terrain.
+  std::shared_ptr<const TerrainModel> _model;
   std::mutex _lock;
   std::condition_variable _changed;
   D3D* _engine = nullptr;

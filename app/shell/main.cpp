@@ -8,6 +8,7 @@
 #include "shell/command_line.h"
 #include "shell/desktop_app.h"
 #include "shell/headless_runner.h"
+#include "shell/terrain_loading.h"
 
 namespace {
 
@@ -30,6 +31,16 @@ int main(int argc, char** argv) {
   bool parsed = CommandLine::Parse(CommandLine::ArgumentsOf(argc, argv), &options, &error);
   if (options.help) {
     CommandLine::PrintUsage(stdout);
+    return 0;
+  }
+  if (options.terrainInfo) {
+    if (!parsed) {
+      std::fprintf(stderr, "VantraTest: %s (see --help)\n", error.c_str());
+      return 2;
+    }
+    const std::shared_ptr<const TerrainModel> model = LoadTerrain(options.run.terrain, &error);
+    if (!model) return 1;
+    std::printf("%s\n", model->infoJson().c_str());
     return 0;
   }
   if (!options.headless && !HasDisplay()) {

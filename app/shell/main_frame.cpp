@@ -189,6 +189,9 @@ void CMainFrame::_createMenus() {
   action->setIcon(
       QIcon::fromTheme("document-open", style->standardIcon(QStyle::SP_DialogOpenButton)));
   connect(action, &QAction::triggered, this, &CMainFrame::_onFileOpen);
+  action = _addAction(file, "fileOpenTerrain", tr("Open &Terrain..."), nullptr,
+                      tr("Fly over an elevation model\nOpen Terrain"));
+  connect(action, &QAction::triggered, this, &CMainFrame::_onOpenTerrain);
   action =
       _addAction(file, "fileSave", tr("&Save"), "Ctrl+S", tr("Save the active document\nSave"));
   action->setIcon(
@@ -346,6 +349,13 @@ void CMainFrame::_onFileOpen() {
   const QString path =
       QFileDialog::getOpenFileName(this, tr("Open"), QString(), tr("All Files (*)"));
   if (!path.isEmpty()) openDocument(path);
+}
+
+void CMainFrame::_onOpenTerrain() {
+  const QString path = QFileDialog::getOpenFileName(
+      this, tr("Open Terrain"), QString(),
+      tr("Elevation models (*.tif *.tiff *.hgt *.asc *.png);;All Files (*)"));
+  if (!path.isEmpty()) emit terrainChosen(path);
 }
 
 void CMainFrame::_onFileSave() {

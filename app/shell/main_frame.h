@@ -40,6 +40,10 @@ class CMainFrame : public QMainWindow {
   // The message pane's resting text.
   QString messageText() const;
 
+ signals:
+  // File > Open Terrain... chose an elevation model.
+  void terrainChosen(const QString& path);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +60,7 @@ class CMainFrame : public QMainWindow {
   QPrinter& _printer();
 
   void _onFileOpen();
+  void _onOpenTerrain();
   void _onFileSave();
   void _onFileSaveAs();
   void _onFilePrint();

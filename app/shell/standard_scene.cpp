@@ -5,18 +5,22 @@
 #include "scene/test_light2.h"
 #include "terrain/terrain.h"
 
-SceneObjects MakeStandardScene(Terrain** terrain, float pixelErrorTolerance) {
+SceneObjects MakeStandardScene(Terrain** terrain, float pixelErrorTolerance,
+                               std::shared_ptr<const TerrainModel> model) {
   SceneObjects scene;
   auto camera = std::make_unique<AppCamera>();
   AppCamera& firstCamera = *camera;
   scene.cameras.push_back(std::move(camera));
   scene.objects.push_back(std::make_unique<TestLight>());
   scene.objects.push_back(std::make_unique<TestLight2>());
-  auto madeTerrain = std::make_unique<Terrain>(513, 513, 800.0f, 24240.0f, 800.0f);
+  if (model && pixelErrorTolerance < 0.0f) pixelErrorTolerance = kModelPixelErrorTolerance;
+  auto madeTerrain = model ? std::make_unique<Terrain>(std::move(model))
+                           : std::make_unique<Terrain>(513, 513, 800.0f, 24240.0f, 800.0f);
   if (pixelErrorTolerance >= 0.0f) madeTerrain->setPixelErrorTolerance(pixelErrorTolerance);
   Terrain* follower = madeTerrain.get();
   scene.objects.push_back(std::move(madeTerrain));
-  firstCamera.setDefaultMoveScale(800.0f);
+  // The camera's steps scale with the ground between the terrain's vertices.
+  firstCamera.setDefaultMoveScale(follower->scale().x);
 
   scene.cameraFollower = follower;
   scene.followCamera = [follower](Camera* followed) { follower->setCamera(followed); };

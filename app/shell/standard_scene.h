@@ -2,12 +2,19 @@
 // objects and the terrain need not know one another.
 #pragma once
 
+#include <memory>
+
 #include "engine/scene_objects.h"
 
 class Terrain;
+class TerrainModel;
 
 // Makes the camera, TestLight, TestLight2 and the terrain, in this order; the terrain follows
 // the camera once it has come through its reset. When terrain is given it receives the
 // terrain, which the engine will own. A pixelErrorTolerance of 0 or more makes the terrain
-// pick its levels by projected error within that many pixels instead of by distance.
-SceneObjects MakeStandardScene(Terrain** terrain = nullptr, float pixelErrorTolerance = -1.0f);
+// pick its levels by projected error within that many pixels instead of by distance. With a
+// model the terrain is the user's elevation model instead of the built-in one, and picks its
+// levels by projected error (within kModelPixelErrorTolerance unless told otherwise).
+constexpr float kModelPixelErrorTolerance = 2.0f;
+SceneObjects MakeStandardScene(Terrain** terrain = nullptr, float pixelErrorTolerance = -1.0f,
+                               std::shared_ptr<const TerrainModel> model = nullptr);

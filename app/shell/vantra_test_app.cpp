@@ -1,6 +1,7 @@
 #include "shell/vantra_test_app.h"
 
 #include <QIcon>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStyle>
 
@@ -8,6 +9,7 @@
 #include "shell/desktop_host.h"
 #include "shell/main_frame.h"
 #include "shell/standard_scene.h"
+#include "shell/terrain_loading.h"
 
 namespace {
 
@@ -50,9 +52,36 @@ bool CVantraTestApp::initInstance() {
   _mainFrame->repaint();
 
   _host = std::make_unique<DesktopHost>(*_mainFrame);
-  _engine = std::make_unique<D3D>(
-      *_host, [this] { return MakeStandardScene(nullptr, _options.run.lodError); });
+  connect(_mainFrame.get(), &CMainFrame::terrainChosen, this, [this](const QString& path) {
+    TerrainRequest request;
+    request.file = path.toStdString();
+    openTerrain(request);
+  });
+  // A model refused at start leaves the built-in terrain.
+  if (_options.run.terrain.file.empty() || !openTerrain(_options.run.terrain)) _startEngine();
   return true;
+}
+
+bool CVantraTestApp::openTerrain(const TerrainRequest& request) {
+  std::string message;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  std::shared_ptr<const TerrainModel> model = LoadTerrain(request, &message);
+  QApplication::restoreOverrideCursor();
+  if (!model) {
+    QMessageBox::warning(_mainFrame.get(), applicationName(), QString::fromStdString(message));
+    return false;
+  }
+  _model = std::move(model);
+  _startEngine();
+  return true;
+}
+
+void CVantraTestApp::_startEngine() {
+  // The render thread of the old engine ends before the new one builds its terrain.
+  _engine.reset();
+  _engine = std::make_unique<D3D>(*_host, [this, model = _model] {
+    return MakeStandardScene(nullptr, _options.run.lodError, model);
+  });
 }
 
 int CVantraTestApp::exitInstance(int exitCode) {

@@ -32,6 +32,11 @@ class CVantraTestApp : public QApplication {
   // then the windows; returns exitCode.
   int exitInstance(int exitCode);
 
+  // Loads the elevation model and restarts the engine over it, the camera at its start pose.
+  // A refused file keeps the terrain there was, after a message box and a line on standard
+  // error. False when it was refused.
+  bool openTerrain(const TerrainRequest& request);
+
   // Ends the event loop with this exit code once control is back in the loop. Window
   // handlers call this instead of quitting inside themselves.
   static void PostQuit(int exitCode);
@@ -41,6 +46,8 @@ class CVantraTestApp : public QApplication {
   CMainFrame* mainFrame() const { return _mainFrame.get(); }
   DesktopHost* host() const { return _host.get(); }
   RecentFileList& recentFileList() { return _recentFiles; }
+  // The elevation model the terrain shows; null for the built-in terrain.
+  const TerrainModel* terrainModel() const { return _model.get(); }
 
  private:
   ProgramOptions _options;
@@ -48,4 +55,8 @@ class CVantraTestApp : public QApplication {
   std::unique_ptr<CMainFrame> _mainFrame;
   std::unique_ptr<DesktopHost> _host;
   std::unique_ptr<D3D> _engine;
+  // The elevation model the terrain shows; null for the built-in terrain.
+  std::shared_ptr<const TerrainModel> _model;
+
+  void _startEngine();
 };

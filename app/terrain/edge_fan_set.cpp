@@ -10,8 +10,8 @@
 
 EdgeFanSet::EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device)
     : _kind(kind), _device(device), _patch(patch) {
-  // Six indices per cell of the edge: more than the worst case of coarse step 2 over fine
-  // step 1, which needs a little over two.
+  // Six indices per cell of the edge: the fans take at most two per cell and one more, the
+  // same triangles as a list at most three.
   const int cells = kind == COLUMN_EDGE ? patch->rows() - 2 : patch->columns() - 2;
   _bufferBytes = cells * 12;
   const HRESULT hr =
@@ -58,8 +58,25 @@ void EdgeFanSet::build(int stepA, int stepB) {
     _fanSizes.push_back(size);
     _primitiveCount += size - 2;
   }
+  _appendTriangleList(static_cast<std::uint16_t*>(lock.data()), out);
   _builtCoarse = coarse;
   _builtFine = fine;
+}
+
+void EdgeFanSet::_appendTriangleList(const std::uint16_t* fans, std::uint16_t* out) {
+  // The fans' triangles without the degenerate ones, so that one draw covers them all.
+  _listStart = static_cast<UINT>(out - fans);
+  const std::uint16_t* fan = fans;
+  for (const int size : _fanSizes) {
+    for (int k = 1; k + 1 < size; ++k) {
+      if (fan[k] == fan[0] || fan[k] == fan[k + 1] || fan[k + 1] == fan[0]) continue;
+      *out++ = fan[0];
+      *out++ = fan[k];
+      *out++ = fan[k + 1];
+    }
+    fan += size;
+  }
+  _listTriangles = static_cast<UINT>(out - fans - _listStart) / 3;
 }
 
 bool EdgeFanSet::builtFor(int stepA, int stepB) const {
@@ -67,12 +84,10 @@ bool EdgeFanSet::builtFor(int stepA, int stepB) const {
 }
 
 void EdgeFanSet::draw() const {
+  if (_listTriangles == 0) return;
   _device->SetStreamSource(0, _patch->vertexBuffer(), 0, sizeof(TerrainVertex));
   _device->SetFVF(TerrainVertex::FVF);
   _device->SetIndices(_indexBuffer.get());
-  UINT start = 0;
-  for (const int size : _fanSizes) {
-    _device->DrawIndexedPrimitive(D3DPT_TRIANGLEFAN, 0, 0, _patch->vertexCount(), start, size - 2);
-    start += size;
-  }
+  _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, _patch->vertexCount(), _listStart,
+                                _listTriangles);
 }

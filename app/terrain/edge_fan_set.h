@@ -1,8 +1,10 @@
 // Triangle fans that close the gap along one edge of a leaf whose neighbour is drawn at
 // another level of detail. The fans stand in the vertical plane of the shared edge, between
-// the coarse side's straight segments and the fine side's vertices.
+// the coarse side's straight segments and the fine side's vertices. The buffer holds the fans
+// as fans, then the same triangles as one list, which is what is drawn: one draw per set.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "engine/com_ref.h"
@@ -24,7 +26,7 @@ class EdgeFanSet {
 
   // Rewrites the fans for the vertex steps (2^level) of the two leaves, in either order.
   void build(int stepA, int stepB);
-  // Draws every fan.
+  // Draws every fan in one draw.
   void draw() const;
 
   // Whether the fans now in the buffer were built for these two steps.
@@ -32,13 +34,17 @@ class EdgeFanSet {
 
   Kind kind() const { return _kind; }
   const std::vector<int>& fanSizes() const { return _fanSizes; }
-  // Triangles that draw hands to the device, degenerate ones included.
+  // Triangles of the fans, degenerate ones included.
   int primitiveCount() const { return _primitiveCount; }
+  // Where the list that draw draws starts in the buffer, in indices, and its triangles.
+  UINT listStart() const { return _listStart; }
+  UINT listTriangles() const { return _listTriangles; }
   IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer.get(); }
   int bufferBytes() const { return _bufferBytes; }
 
  private:
   int _edgeVertex(int p) const;
+  void _appendTriangleList(const std::uint16_t* fans, std::uint16_t* out);
 
   Kind _kind;
   ComRef<IDirect3DIndexBuffer9> _indexBuffer;
@@ -47,6 +53,9 @@ class EdgeFanSet {
   int _bufferBytes;
   std::vector<int> _fanSizes;
   int _primitiveCount = 0;
+  // Where the triangle list starts in the buffer, in indices, and its triangles.
+  UINT _listStart = 0;
+  UINT _listTriangles = 0;
   // The coarse and fine steps of the last build; 0 before the first.
   int _builtCoarse = 0;
   int _builtFine = 0;

@@ -7,7 +7,8 @@
 #include "terrain/terrain_vertex.h"
 
 LodIndexSet::LodIndexSet(int firstColumn, int lastColumn, int firstRow, int lastRow,
-                         TerrainPatch* patch, IDirect3DDevice9* device)
+                         TerrainPatch* patch, IDirect3DDevice9* device,
+                         const LodIndexSet* sameStrips)
     : _device(device),
       _patch(patch),
       _firstColumn(firstColumn),
@@ -16,7 +17,20 @@ LodIndexSet::LodIndexSet(int firstColumn, int lastColumn, int firstRow, int last
       _lastRow(lastRow),
       _cellColumns(lastColumn - firstColumn),
       _rowVertices(lastRow - firstRow + 1) {
+  if (sameStrips != nullptr &&
+      sameStrips->servesAlike(firstColumn, lastColumn, firstRow, lastRow, patch->columns())) {
+    _indexBuffer.retain(sameStrips->_indexBuffer.get());
+    _levels = sameStrips->_levels;
+    _maxLevel = sameStrips->_maxLevel;
+    return;
+  }
   _build();
+}
+
+bool LodIndexSet::servesAlike(int firstColumn, int lastColumn, int firstRow, int lastRow,
+                              int columns) const {
+  return firstColumn == _firstColumn && lastColumn == _lastColumn && firstRow == _firstRow &&
+         lastRow == _lastRow && columns == _patch->columns();
 }
 
 void LodIndexSet::_build() {

@@ -20,9 +20,15 @@ class LodIndexSet {
  public:
   // Covers patch columns firstColumn..lastColumn and rows firstRow..lastRow (inclusive).
   // Throws the device's result code (std::int32_t) on failure, and E_INVALIDARG when the
-  // patch or its strips do not fit 16-bit indices.
+  // patch or its strips do not fit 16-bit indices. The strips hold patch vertex numbers, so
+  // every set over the same range of equally wide patches has the same ones: given such a
+  // set as sameStrips, this one draws from its buffer instead of building another.
   LodIndexSet(int firstColumn, int lastColumn, int firstRow, int lastRow, TerrainPatch* patch,
-              IDirect3DDevice9* device);
+              IDirect3DDevice9* device, const LodIndexSet* sameStrips = nullptr);
+
+  // Whether this set's strips serve a set over these patch columns and rows of a patch
+  // columns wide.
+  bool servesAlike(int firstColumn, int lastColumn, int firstRow, int lastRow, int columns) const;
 
   LodIndexSet(const LodIndexSet&) = delete;
   LodIndexSet& operator=(const LodIndexSet&) = delete;

@@ -8,7 +8,8 @@ QuadLeaf::QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int in
   _patch = std::make_unique<TerrainPatch>(x0, x1 + 1, z0, z1 + 1, terrain, device);
   // The extra column and row belong to the neighbours: the strips cover the rest.
   _lodSet = std::make_unique<LodIndexSet>(0, _patch->columns() - 2, 0, _patch->rows() - 2,
-                                          _patch.get(), device);
+                                          _patch.get(), device, tree->_sharedStrips);
+  if (tree->_sharedStrips == nullptr) tree->_sharedStrips = _lodSet.get();
   _columnFans = std::make_unique<EdgeFanSet>(EdgeFanSet::COLUMN_EDGE, _patch.get(), device);
   _rowFans = std::make_unique<EdgeFanSet>(EdgeFanSet::ROW_EDGE, _patch.get(), device);
 }

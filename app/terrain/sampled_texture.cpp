@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "elevation/colour_image.h"
+#include "elevation/height_grid.h"
 #include "platform/d3dx9.h"
 
 namespace {
@@ -57,7 +59,36 @@ SampledTexture::SampledTexture(IDirect3DDevice9* device, const char* fileName)
   _maxValue = 16777215.0f;
 }
 
+SampledTexture::SampledTexture(IDirect3DDevice9* device, const ColourImage& image,
+                               const std::string& name)
+    : _fileName(name) {
+  _device.retain(device);
+  HRESULT hr = _device->CreateTexture(image.width(), image.height(), 0, 0, D3DFMT_X8R8G8B8,
+                                      D3DPOOL_MANAGED, _texture.out(), nullptr);
+  if (FAILED(hr)) throw hr;
+  hr = _texture->GetLevelDesc(0, &_description);
+  if (FAILED(hr)) throw hr;
+  D3DLOCKED_RECT locked;
+  hr = _texture->LockRect(0, &locked, nullptr, 0);
+  if (FAILED(hr)) throw hr;
+  auto* bits = static_cast<std::uint8_t*>(locked.pBits);
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(bits + static_cast<std::size_t>(y) * locked.Pitch, image.row(y),
+                sizeof(std::uint32_t) * image.width());
+  _texture->UnlockRect(0);
+  _maxValue = 16777215.0f;
+}
+
+SampledTexture::SampledTexture(const HeightGrid& grid, float lowest, float range,
+                               const std::string& name)
+    : _fileName(name), _maxValue(range), _grid(&grid), _lowest(lowest) {
+  _description.Width = static_cast<UINT>(grid.columns());
+  _description.Height = static_cast<UINT>(grid.rows());
+}
+
 std::uint32_t SampledTexture::texel(int a, int b) const {
+  // Heights from a model have no texels.
+  if (!_texture) throw E_FAIL;
   // Bilinear filtering at u or v = 1 asks for one row or column past the edge.
   const int row = std::clamp(a, 0, static_cast<int>(_description.Height) - 1);
   const int column = std::clamp(b, 0, static_cast<int>(_description.Width) - 1);
@@ -93,6 +124,9 @@ void SampledTexture::fixCoordinates(float& u, float& v) const {
 
 float SampledTexture::sample(float u, float v) const {
   fixCoordinates(u, v);
+  // A flat model has no range: every vertex stands at its lowest height.
+  if (_grid != nullptr)
+    return _maxValue > 0.0f ? (_grid->sample(u, v) - _lowest) / _maxValue : 0.0f;
   // Each index is scaled by the side it runs along, so that a map that is not square still
   // stretches over the whole grid.
   const float x = static_cast<float>(_description.Height) * u;

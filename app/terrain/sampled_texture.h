@@ -8,11 +8,20 @@
 #include "engine/com_ref.h"
 #include "platform/d3d9.h"
 
+class ColourImage;
+class HeightGrid;
+
 class SampledTexture {
  public:
   // Loads the file on the device. Throws the device's result code (std::int32_t), or E_FAIL
   // when level 0 is not one of the 24- or 32-bit RGB formats whose words can be read.
   SampledTexture(IDirect3DDevice9* device, const char* fileName);
+  // A texture on the device made from a picture, mipmapped like a loaded file.
+  SampledTexture(IDirect3DDevice9* device, const ColourImage& image, const std::string& name);
+  // Heights without a device texture: sample gives (height - lowest) / range, bilinearly
+  // filtered between the grid's vertices, u along its columns and v along its rows. The grid
+  // must outlive this object.
+  SampledTexture(const HeightGrid& grid, float lowest, float range, const std::string& name);
 
   SampledTexture(const SampledTexture&) = delete;
   SampledTexture& operator=(const SampledTexture&) = delete;
@@ -47,4 +56,7 @@ class SampledTexture {
   // Coordinates above 1: 1 clamps them, 0 keeps their integer part, other values keep them.
   int _addressMode = 0;
   float _maxValue = 0.0f;
+  // Set for heights from an elevation model, which are sampled instead of texels.
+  const HeightGrid* _grid = nullptr;
+  float _lowest = 0.0f;
 };

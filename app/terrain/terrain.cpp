@@ -7,6 +7,7 @@
 #include "platform/data_file_locator.h"
 #include "platform/dinput_keys.h"
 #include "terrain/sampled_texture.h"
+#include "terrain/terrain_model.h"
 #include "terrain/terrain_quadtree.h"
 
 int Terrain::_colourCursors[2] = {1, 2};
@@ -21,6 +22,24 @@ std::string Locate(const std::string& name) { return DataFileLocator::Program().
 Terrain::Terrain(int width, int depth, float sx, float sy, float sz)
     : _width(width), _depth(depth), _scale(sx, sy, sz) {
   if (!TerrainQuadtree::DrawsWithoutCracks(width, depth)) throw E_INVALIDARG;
+}
+
+Terrain::Terrain(std::shared_ptr<const TerrainModel> model)
+    : _width(model->elevation().grid().columns()),
+      _depth(model->elevation().grid().rows()),
+      _model(std::move(model)) {
+  const ElevationModel& elevation = _model->elevation();
+  const HeightGrid& grid = elevation.grid();
+  const float exaggeration = _model->exaggeration();
+  _scale = vantra::Vector(static_cast<float>(grid.spacingX()),
+                          (elevation.highest() - elevation.lowest()) * exaggeration,
+                          static_cast<float>(grid.spacingZ()));
+  const float centre = grid.at(grid.columns() / 2, grid.rows() / 2);
+  _position.y = -(centre - elevation.lowest()) * exaggeration;
+  _heightMapFile = elevation.facts().source;
+  _colourMapFile =
+      _model->textureFile().empty() ? "relief of " + _heightMapFile : _model->textureFile();
+  if (!TerrainQuadtree::DrawsWithoutCracks(_width, _depth)) throw E_INVALIDARG;
 }
 
 Terrain::~Terrain() {
@@ -41,9 +60,18 @@ void Terrain::reset(EngineServices* engine, IDirect3DDevice9* device) {
 
   // A texture whose reload fails stays empty; the ones after it keep their old instances.
   _heightMap.reset();
-  _heightMap = std::make_unique<SampledTexture>(_device.get(), Locate(_heightMapFile).c_str());
+  if (_model) {
+    const ElevationModel& elevation = _model->elevation();
+    _heightMap =
+        std::make_unique<SampledTexture>(elevation.grid(), elevation.lowest(),
+                                         elevation.highest() - elevation.lowest(), _heightMapFile);
+  } else {
+    _heightMap = std::make_unique<SampledTexture>(_device.get(), Locate(_heightMapFile).c_str());
+  }
   _colourMap.reset();
-  _colourMap = std::make_unique<SampledTexture>(_device.get(), Locate(_colourMapFile).c_str());
+  _colourMap =
+      _model ? std::make_unique<SampledTexture>(_device.get(), _model->colours(), _colourMapFile)
+             : std::make_unique<SampledTexture>(_device.get(), Locate(_colourMapFile).c_str());
   _detailMap.reset();
   _detailMap = std::make_unique<SampledTexture>(_device.get(), Locate(_detailMapFile).c_str());
 

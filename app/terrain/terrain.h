@@ -13,6 +13,7 @@
 
 class Camera;
 class SampledTexture;
+class TerrainModel;
 class TerrainQuadtree;
 
 constexpr GUID kTerrainClassId = {
@@ -27,6 +28,9 @@ class Terrain : public Object {
   // smaller grids are a single leaf, accepted from 2 x 2 up to what its 16-bit indices hold
   // (checked when the leaf is built).
   Terrain(int width, int depth, float sx, float sy, float sz);
+  // The user's elevation model at its true spacings, its heights times its exaggeration,
+  // lowered so that the model's centre vertex lies at height 0 under the start pose.
+  explicit Terrain(std::shared_ptr<const TerrainModel> model);
   ~Terrain() override;
 
   Terrain(const Terrain&) = delete;
@@ -57,6 +61,8 @@ class Terrain : public Object {
   SampledTexture* colourMap() const { return _colourMap.get(); }
   SampledTexture* detailMap() const { return _detailMap.get(); }
   TerrainQuadtree* quadtree() const { return _quadtree.get(); }
+  // Null for the built-in terrain.
+  const TerrainModel* model() const { return _model.get(); }
 
   // The colour operations that T and D step through, and where each stage's cursor stands.
   static constexpr DWORD kColourOperations[4] = {D3DTOP_DISABLE, D3DTOP_MODULATE, D3DTOP_MODULATE2X,
@@ -80,6 +86,7 @@ class Terrain : public Object {
   std::string _colourMapFile = "textureMap.bmp";
   std::string _detailMapFile = "detailMap.bmp";
   std::unique_ptr<TerrainQuadtree> _quadtree;
+  std::shared_ptr<const TerrainModel> _model;
   Camera* _camera = nullptr;
   // Negative: levels by distance.
   float _pixelErrorTolerance = -1.0f;

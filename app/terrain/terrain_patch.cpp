@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "terrain/buffer_lock.h"
@@ -11,6 +10,14 @@
 #include "terrain/terrain_vertex.h"
 
 using vantra::Vector;
+
+namespace {
+
+// A model's colour map already tints it by height: its vertices take the light end of the
+// built-in ramp, so that the map shows as it is.
+constexpr D3DCOLOR kModelVertexColour = 0xFFE5E5E5;
+
+}  // namespace
 
 TerrainPatch::TerrainPatch(int firstColumn, int lastColumn, int firstRow, int lastRow,
                            Terrain* terrain, IDirect3DDevice9* device)
@@ -41,10 +48,10 @@ void TerrainPatch::_build() {
   offset += _terrain->position();
   const Vector centring(-(_columns - 1) * scale.x * 0.5f, 0.0f, -(_rows - 1) * scale.z * 0.5f);
 
-  // Built on the processor, where the bounds and level errors read it, then copied into the
-  // write-only buffer once.
-  std::vector<TerrainVertex> built(_vertexCount);
-  TerrainVertex* vertices = built.data();
+  // The lock hands out the buffer's host copy, which the bounds and level errors read before
+  // the unlock hands it to the device.
+  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
+  auto* vertices = static_cast<TerrainVertex*>(lock.data());
 
   // Single precision throughout; u and v are accumulated, not recomputed per vertex.
   const float uStart = static_cast<float>(_firstColumn) / static_cast<float>(width - 1);
@@ -64,7 +71,7 @@ void TerrainPatch::_build() {
       vertex.position = Vector(j * scale.x, h * scale.y, (_rows - 1 - i) * scale.z);
       vertex.position += centring;
       vertex.position += offset;
-      vertex.diffuse = heightColour(h);
+      vertex.diffuse = _terrain->model() ? kModelVertexColour : heightColour(h);
       vertex.normal = Vector(0.0f, 0.0f, 0.0f);
       vertex.tu0 = u;
       vertex.tv0 = v;
@@ -76,13 +83,10 @@ void TerrainPatch::_build() {
   }
   _computeNormals(vertices);
   std::vector<Vector> points;
-  points.reserve(built.size());
-  for (const TerrainVertex& vertex : built) points.push_back(vertex.position);
+  points.reserve(_vertexCount);
+  for (int i = 0; i < _vertexCount; ++i) points.push_back(vertices[i].position);
   _bounds = vantra::BoundingBox(points);
   _computeLevelErrors(vertices);
-
-  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
-  std::memcpy(lock.data(), vertices, _bufferBytes);
 }
 
 void TerrainPatch::_computeNormals(TerrainVertex* vertices) const {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <string>
 
 #include "engine/camera.h"
 #include "engine/engine_services.h"
@@ -223,20 +224,19 @@ void TerrainQuadtree::_tint(int level) const {
 }
 
 void TerrainQuadtree::_drawLegend() const {
-  char legend[256];
-  int used = std::snprintf(legend, sizeof legend, "Level tint (C):");
-  for (int level = 0; level < kLevelColourCount && used < static_cast<int>(sizeof legend); ++level)
-    used += std::snprintf(legend + used, sizeof legend - used, "  %d %s", level,
-                          kLevelColours[level].name);
-  if (used < static_cast<int>(sizeof legend)) {
-    if (_lodRule == LodRule::PIXEL_ERROR)
-      std::snprintf(legend + used, sizeof legend - used, "   rule (E): error %.1f px",
-                    _pixelTolerance);
-    else
-      std::snprintf(legend + used, sizeof legend - used, "   rule (E): distance");
-  }
+  // The rule first, then the colours of the levels the leaves have: a narrow window still
+  // shows the rule.
+  char rule[64];
+  if (_lodRule == LodRule::PIXEL_ERROR)
+    std::snprintf(rule, sizeof rule, "LOD (E): error %.1f px   tint (C):", _pixelTolerance);
+  else
+    std::snprintf(rule, sizeof rule, "LOD (E): distance   tint (C):");
+  std::string legend = rule;
+  const int levels = std::min(leaf(0)->lodSet()->maxLevel() + 1, kLevelColourCount);
+  for (int level = 0; level < levels; ++level)
+    legend += " " + std::to_string(level) + " " + kLevelColours[level].name;
   // Below the six statistics lines.
-  _engine->drawText(legend, 170);
+  _engine->drawText(legend.c_str(), 170);
 }
 
 void TerrainQuadtree::flush() {

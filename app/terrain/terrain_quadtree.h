@@ -24,8 +24,8 @@ class Terrain;
 
 class TerrainQuadtree {
  public:
-  // What one flush drew: the triangles handed to the device for strips and fans (degenerate
-  // ones included), the leaves drawn at each level of detail and the largest geometric
+  // What one flush drew: the triangles of the strips and fans drawn (degenerate ones
+  // included), the leaves drawn at each level of detail and the largest geometric
   // error of a drawn leaf projected to the screen, in pixels.
   struct DrawCounts {
     long triangles = 0;
@@ -148,6 +148,8 @@ class TerrainQuadtree {
   // Off only for diagnosis: VANTRA_NO_EDGE_FANS=1 in the environment when the tree is built
   // leaves the gaps between leaves of different levels open, to show what the fans close.
   bool _edgeFans = true;
+  // The first leaf's strips, which every leaf of the same shape draws from.
+  const LodIndexSet* _sharedStrips = nullptr;
   std::vector<QuadNode*> _nodes;
   // Copies of the node boxes and the leaves' level state, contiguous in breadth-first
   // order: the per-frame walk runs right after the frame's drawing has evicted the caches,

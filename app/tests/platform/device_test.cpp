@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/buffer.h"
 #include "platform/d3dx9.h"
 #include "render_target.h"
 
@@ -204,6 +205,44 @@ TEST(DeviceObjects, BufferLocksNestAndUploadAtTheOutermostUnlock) {
   EXPECT_EQ(target.presentAndCapture()[36], 0x445566u) << "a rewritten buffer draws its new data";
   device->SetStreamSource(0, nullptr, 0, 0);
   EXPECT_EQ(buffer->Release(), 0u);
+}
+
+// A static buffer's data lives once, in OpenGL, after its upload: locking it again reads the
+// data back, so a partial rewrite keeps the rest; a thread without the context cannot. A
+// dynamic buffer keeps its host copy for the next rewrite.
+TEST(DeviceObjects, StaticBuffersHoldTheirDataOnceAndReadItBack) {
+  RenderTarget target(8, 8);
+  IDirect3DDevice9* device = target.device();
+  IDirect3DIndexBuffer9* buffers[2] = {};
+  const DWORD usages[2] = {D3DUSAGE_WRITEONLY, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC};
+  for (int k = 0; k < 2; ++k)
+    ASSERT_EQ(device->CreateIndexBuffer(16, usages[k], D3DFMT_INDEX16, D3DPOOL_DEFAULT, &buffers[k],
+                                        nullptr),
+              D3D_OK);
+  for (int k = 0; k < 2; ++k) {
+    IDirect3DIndexBuffer9* buffer = buffers[k];
+    const auto* held = static_cast<IndexBuffer*>(buffer);
+    void* data = nullptr;
+    ASSERT_EQ(buffer->Lock(0, 16, &data, 0), D3D_OK);
+    for (int i = 0; i < 16; ++i) static_cast<BYTE*>(data)[i] = static_cast<BYTE>(i + 1);
+    buffer->Unlock();
+    EXPECT_EQ(held->holdsHostCopy(), k == 1) << "usage " << usages[k];
+    ASSERT_EQ(buffer->Lock(4, 4, &data, 0), D3D_OK);
+    std::memset(data, 0xEE, 4);
+    buffer->Unlock();
+    HRESULT elsewhere = D3D_OK;
+    std::thread([&] {
+      void* ignored = nullptr;
+      elsewhere = buffer->Lock(0, 16, &ignored, D3DLOCK_READONLY);
+    }).join();
+    EXPECT_EQ(elsewhere, k == 0 ? D3DERR_INVALIDCALL : D3D_OK) << "usage " << usages[k];
+    if (elsewhere == D3D_OK) buffer->Unlock();
+    ASSERT_EQ(buffer->Lock(0, 16, &data, D3DLOCK_READONLY), D3D_OK);
+    const BYTE expected[16] = {1, 2, 3, 4, 0xEE, 0xEE, 0xEE, 0xEE, 9, 10, 11, 12, 13, 14, 15, 16};
+    EXPECT_EQ(std::memcmp(data, expected, 16), 0) << "usage " << usages[k];
+    buffer->Unlock();
+    EXPECT_EQ(buffer->Release(), 0u);
+  }
 }
 
 TEST(DeviceObjects, TexturesDescribeAndLockLevelZero) {

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "engine/d3d.h"
@@ -26,6 +28,7 @@
 #include "shell/main_frame.h"
 #include "shell/renderer_window.h"
 #include "shell/vantra_test_app.h"
+#include "test_rasters.h"
 
 namespace {
 
@@ -80,6 +83,7 @@ TEST(MainFrame, CommandsHaveTheirTextsShortcutsAndStates) {
   const Case cases[] = {
       {"fileNew", "&New", "Ctrl+N", true},
       {"fileOpen", "&Open...", "Ctrl+O", true},
+      {"fileOpenTerrain", "Open &Terrain...", "", true},
       {"fileSave", "&Save", "Ctrl+S", true},
       {"fileSaveAs", "Save &As...", "", true},
       {"filePrint", "&Print...", "Ctrl+P", true},
@@ -364,6 +368,40 @@ TEST(DesktopHost, NoticesFromTheRenderThreadShowInTheStatusBar) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return Frame().messageText().toStdString() == notice; }, 2000))
       << Frame().messageText().toStdString();
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "VantraTest: " + notice + "\n");
+}
+
+TEST(OpenTerrain, OffersTheModelKindsAndKeepsTheTerrainOnARefusal) {
+  WithModalDialog([] { Frame().findChild<QAction*>("fileOpenTerrain")->trigger(); },
+                  [](QWidget* modal) {
+                    auto* dialog = qobject_cast<QFileDialog*>(modal);
+                    ASSERT_NE(dialog, nullptr) << modal->metaObject()->className();
+                    EXPECT_TRUE(dialog->nameFilters().first().contains("*.hgt"));
+                  },
+                  QDialog::Rejected);
+
+  const std::filesystem::path dir = std::filesystem::current_path();
+  std::ofstream(dir / "broken.tif") << "no raster here\n";
+  TerrainRequest request;
+  request.file = (dir / "broken.tif").string();
+  WithModalDialog([&] { EXPECT_FALSE(App().openTerrain(request)); },
+                  [](QWidget* modal) {
+                    auto* box = qobject_cast<QMessageBox*>(modal);
+                    ASSERT_NE(box, nullptr);
+                    EXPECT_TRUE(box->text().contains("broken.tif")) << box->text().toStdString();
+                  });
+  EXPECT_EQ(App().terrainModel(), nullptr) << "the terrain there was stays";
+
+  TestRaster raster;
+  raster.columns = 129;
+  raster.rows = 129;
+  raster.value = [](int c, int r) { return (c - 64) * (r - 64) * 0.1; };
+  ASSERT_TRUE(WriteRaster(raster, (dir / "saddle.png").string(), "PNG"));
+  request.file = (dir / "saddle.png").string();
+  ASSERT_TRUE(App().openTerrain(request));
+  ASSERT_NE(App().terrainModel(), nullptr);
+  EXPECT_EQ(App().terrainModel()->elevation().facts().source, request.file);
+  ASSERT_TRUE(EngineRunning());
+  EXPECT_EQ(Renderer().title(), "3D App");
 }
 
 // Last: ends the event loop and runs the exit path.

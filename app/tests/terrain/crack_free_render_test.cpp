@@ -68,16 +68,18 @@ struct Capture {
   }
 };
 
-// Runs the program on the flight to view (with key before the capture) and loads its capture.
-Capture Fly(const View& view, const std::string& key, bool edgeFans) {
+// Runs the program on the flight to view (with key before the capture, and the program's
+// further options) and loads its capture.
+Capture Fly(const View& view, const std::string& key, bool edgeFans,
+            const std::string& options = "") {
   ScratchDirectory directory;
   for (const char* map : {"heightMap.bmp", "textureMap.bmp", "detailMap.bmp"})
     fs::create_symlink(fs::path(VANTRA_MAP_DIR) / map, map);
   std::ofstream("flight.txt") << FlightScript(view, key);
-  const std::string command = std::string(edgeFans ? "" : "VANTRA_NO_EDGE_FANS=1 ") + "'" +
-                              VANTRA_TEST_PROGRAM + "' --headless --frames 300 --size " +
-                              std::to_string(kSize) + "x" + std::to_string(kSize) +
-                              " --script flight.txt --data-dir . > program.log 2>&1";
+  const std::string command =
+      std::string(edgeFans ? "" : "VANTRA_NO_EDGE_FANS=1 ") + "'" + VANTRA_TEST_PROGRAM +
+      "' --headless --frames 300 --size " + std::to_string(kSize) + "x" + std::to_string(kSize) +
+      " --script flight.txt --data-dir . " + options + " > program.log 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   Capture capture;
   int width = 0, height = 0, channels = 0;
@@ -182,6 +184,35 @@ TEST(TerrainTextureKeys, SHighlightsTheEdgeFans) {
       ++changed;
   EXPECT_GT(changed, 0) << "the fans take the highlight colour";
   EXPECT_LT(changed, kSize * kSize / 10) << "only the fans change";
+}
+
+// A smaller tolerance gives a picture closer to full detail, and any tolerance one closer
+// than the distance rule's, whose coarse leaves err by tens of pixels from high above:
+// counted are the pixels that differ from the full-detail picture by more than 16 levels.
+// Lighting goes off again before the capture (L), as the program starts: lit by vertex,
+// coarse triangles also shade differently, which the geometric error does not bound.
+TEST(TerrainPixelErrorPicture, SmallerTolerancesComeCloserToFullDetail) {
+  const View view{-850, 400, 250, 30};
+  const Capture full = Fly(view, "L", true, "--lod-error 0");
+  auto differing = [&full](const Capture& other) {
+    EXPECT_EQ(full.rgb.size(), other.rgb.size());
+    int count = 0;
+    for (std::size_t i = 3 * kFirstRow * kSize; i + 2 < std::min(full.rgb.size(), other.rgb.size());
+         i += 3)
+      for (int c = 0; c < 3; ++c)
+        if (std::abs(full.rgb[i + c] - other.rgb[i + c]) > 16) {
+          ++count;
+          break;
+        }
+    return count;
+  };
+  const int two = differing(Fly(view, "L", true, "--lod-error 2"));
+  const int four = differing(Fly(view, "L", true, "--lod-error 4"));
+  const int distance = differing(Fly(view, "L", true));
+  EXPECT_GT(distance, kSize * (kSize - kFirstRow) / 10) << "the view should show coarse leaves";
+  EXPECT_LT(four, distance);
+  EXPECT_LE(two, distance / 2);
+  EXPECT_LT(two, four);
 }
 
 }  // namespace

@@ -81,4 +81,17 @@ TEST_F(GeneratedHeightMap, TheCentreLiesOnAFlatValleyFloor) {
   EXPECT_GT(map.sample((centre + 60) / 512.0f, centre / 512.0f), 0.02f) << "to the side";
 }
 
+// From the start pose the valley's sides rise into hills within a few kilometres: over 1 km
+// (height 0.04) within 10 texels, 8 km, to either side of the first 20 rows ahead.
+TEST_F(GeneratedHeightMap, HillsRiseWithinAFewKilometresOnBothSides) {
+  const int centre = HeightField::Centre;
+  for (const int side : {-1, 1}) {
+    std::uint32_t highest = 0;
+    for (int across = 1; across <= 10; ++across)
+      for (int ahead = 0; ahead < 20; ++ahead)
+        highest = std::max(highest, map.texel(centre + side * across, centre - ahead));
+    EXPECT_GT(highest / kWordScale, 0.04f) << (side < 0 ? "left" : "right");
+  }
+}
+
 }  // namespace

@@ -1,0 +1,13 @@
+// Loads the user's elevation model for the desktop, the headless runs and --terrain-info,
+// reporting the outcome in one line on standard error.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "terrain/terrain_model.h"
+
+// The loaded model after printing its summary; null after printing why it was refused, which
+// *message then holds ("terrain FILE: reason").
+std::shared_ptr<const TerrainModel> LoadTerrain(const TerrainRequest& request,
+                                                std::string* message);
