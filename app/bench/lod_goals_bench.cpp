@@ -83,6 +83,7 @@ struct Record {
   std::vector<double> seconds;
   std::vector<long> triangles;
   std::vector<float> errors;
+  std::vector<long> draws;
 
   double mean(const std::vector<double>& values) const {
     double sum = 0.0;
@@ -145,10 +146,15 @@ void FlyFlight(benchmark::State& state, Flight& flight, float tolerance, long st
     record.seconds.push_back(seconds);
     record.triangles.push_back(drawn.triangles);
     record.errors.push_back(drawn.maxProjectedError);
+    record.draws.push_back(drawn.draws);
     number = (number + step) % TimeDemoFlight::FrameCount();
   }
   state.counters["max_error_px"] = record.maxError();
   state.counters["triangles"] = record.meanTriangles();
+  state.counters["draws"] =
+      record.mean(std::vector<double>(record.draws.begin(), record.draws.end()));
+  state.counters["max_draws"] =
+      static_cast<double>(*std::max_element(record.draws.begin(), record.draws.end()));
   records[name] = record;
 }
 

@@ -87,6 +87,13 @@ void TerrainPatch::_build() {
   for (int i = 0; i < _vertexCount; ++i) points.push_back(vertices[i].position);
   _bounds = vantra::BoundingBox(points);
   _computeLevelErrors(vertices);
+  // A one-band strip over the corners a, b (first row), c, d (last row) draws a b c, then
+  // c b d: the second triangle of a strip turns its first two vertices round.
+  const TerrainVertex& a = vertices[index(0, 0)];
+  const TerrainVertex& b = vertices[index(0, _columns - 2)];
+  const TerrainVertex& c = vertices[index(_rows - 2, 0)];
+  const TerrainVertex& d = vertices[index(_rows - 2, _columns - 2)];
+  _cornerTriangles = {a, b, c, c, b, d};
 }
 
 void TerrainPatch::_computeNormals(TerrainVertex* vertices) const {

@@ -3,14 +3,15 @@
 // of the leaf indexes into it.
 #pragma once
 
+#include <array>
 #include <vector>
 
 #include "engine/com_ref.h"
 #include "platform/d3d9.h"
+#include "terrain/terrain_vertex.h"
 #include "vantra/bounding_box.h"
 
 class Terrain;
-struct TerrainVertex;
 
 class TerrainPatch {
  public:
@@ -38,6 +39,9 @@ class TerrainPatch {
   // world units between that level's triangles and the full-detail heights. Level 0 is 0;
   // the values never decrease with the level.
   const std::vector<float>& levelErrors() const { return _levelErrors; }
+  // The drawn grid's four corners as two triangles, the coarsest level's strip as a list,
+  // kept on the processor so that far leaves can be drawn together.
+  const std::array<TerrainVertex, 6>& cornerTriangles() const { return _cornerTriangles; }
 
   // Vertex colour of a normalised height: light grey at 0, brown at 1.
   static D3DCOLOR heightColour(float h);
@@ -60,4 +64,5 @@ class TerrainPatch {
   IDirect3DDevice9* _device;
   vantra::BoundingBox _bounds;
   std::vector<float> _levelErrors;
+  std::array<TerrainVertex, 6> _cornerTriangles{};
 };

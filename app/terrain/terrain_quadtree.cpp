@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <utility>
 
 #include "engine/camera.h"
 #include "engine/engine_services.h"
@@ -36,6 +37,7 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, Eng
   }
   _split(_root.get(), _depth);
   _renderQueue.assign(leafCount, nullptr);
+  _coarsestBatch.reserve(static_cast<std::size_t>(leafCount) * 6);
 
   std::deque<QuadNode*> pending{_root.get()};
   while (!pending.empty()) {
@@ -247,14 +249,32 @@ void TerrainQuadtree::flush() {
     _device->GetTextureStageState(0, D3DTSS_COLORARG2, &colourArgument);
     _device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
   }
+  _coarsestBatch.clear();
+  int coarsestLevel = 0;
   for (int i = 0; i < _queueCount; ++i) {
     const QuadLeaf& leaf = *_renderQueue[i];
     const LodIndexSet& set = *leaf.lodSet();
-    if (_tintLevels) _tint(set.level());
-    set.draw();
     _lastDrawn.triangles += set.primitiveCount();
     ++_lastDrawn.leavesPerLevel[set.level()];
     _lastDrawn.maxProjectedError = std::max(_lastDrawn.maxProjectedError, leaf.projectedError());
+    // Far leaves are mostly at their coarsest level, one quad each: a draw apiece would cost
+    // more than their pixels, so they go into one list.
+    if (_mergeCoarsest && set.level() == set.maxLevel() && set.levels()[set.level()].count == 4) {
+      const auto& corners = leaf.patch()->cornerTriangles();
+      _coarsestBatch.insert(_coarsestBatch.end(), corners.begin(), corners.end());
+      coarsestLevel = set.level();
+      continue;
+    }
+    if (_tintLevels) _tint(set.level());
+    set.draw();
+    ++_lastDrawn.draws;
+  }
+  if (!_coarsestBatch.empty()) {
+    if (_tintLevels) _tint(coarsestLevel);
+    _device->SetFVF(TerrainVertex::FVF);
+    _device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(_coarsestBatch.size() / 3),
+                             _coarsestBatch.data(), sizeof(TerrainVertex));
+    ++_lastDrawn.draws;
   }
   if (_highlightFans) {
     _engine->pushMaterial();
@@ -269,8 +289,12 @@ void TerrainQuadtree::flush() {
     for (int i = 0; i < _queueCount; ++i) {
       QuadLeaf* leaf = _renderQueue[i];
       if (_tintLevels) _tint(leaf->lodSet()->level());
-      _lastDrawn.triangles += leaf->drawEdgeFans(*leaf->columnFans(), leaf->columnNeighbour());
-      _lastDrawn.triangles += leaf->drawEdgeFans(*leaf->rowFans(), leaf->rowNeighbour());
+      for (const auto& [fans, neighbour] : {std::pair{leaf->columnFans(), leaf->columnNeighbour()},
+                                            std::pair{leaf->rowFans(), leaf->rowNeighbour()}}) {
+        const int triangles = leaf->drawEdgeFans(*fans, neighbour);
+        _lastDrawn.triangles += triangles;
+        _lastDrawn.draws += triangles > 0;
+      }
     }
   }
   if (_highlightFans) _engine->popMaterial();

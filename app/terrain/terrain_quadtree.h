@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/d3d9.h"
+#include "terrain/terrain_vertex.h"
 #include "vantra/bounding_box.h"
 #include "vantra/vector.h"
 
@@ -31,6 +32,8 @@ class TerrainQuadtree {
     long triangles = 0;
     std::array<int, 16> leavesPerLevel{};
     float maxProjectedError = 0.0f;
+    // Draw calls made: strips, fan sets and the one draw of the merged coarsest leaves.
+    int draws = 0;
   };
 
   enum class LodRule {
@@ -74,6 +77,9 @@ class TerrainQuadtree {
   float pixelTolerance() const { return _pixelTolerance; }
   // Whether each leaf is tinted by its level of detail (C toggles it).
   bool tintsLevels() const { return _tintLevels; }
+  // Whether leaves at a coarsest level of one quad are drawn together in one draw (on by
+  // default; the same triangles from the same vertices either way).
+  void setMergesCoarsestLeaves(bool merge) { _mergeCoarsest = merge; }
 
   // Once per frame before render: culls and queues the visible leaves (nothing without a
   // camera); S held toggles the fan highlight, a press of E switches between the two level
@@ -138,6 +144,10 @@ class TerrainQuadtree {
   LodRule _lodRule = LodRule::DISTANCE;
   float _pixelTolerance = kDefaultPixelTolerance;
   bool _tintLevels = false;
+  bool _mergeCoarsest = true;
+  // This frame's coarsest leaves as triangle lists, drawn from memory in one draw; sized
+  // for every leaf once, so that frames allocate nothing.
+  std::vector<TerrainVertex> _coarsestBatch;
   // The keys' state at the last update, so that a press counts once however long it lasts.
   bool _ruleKeyWasDown = false;
   bool _tintKeyWasDown = false;

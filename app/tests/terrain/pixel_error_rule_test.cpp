@@ -263,4 +263,35 @@ TEST(PixelErrorRuleRendering, LeavesOfAnyLevelsMeetWithoutGaps) {
   EXPECT_GT(GapsUnderThePixelRule(open, &spread), 0);
 }
 
+// Leaves at their coarsest level go to the device together in one draw, which must paint
+// exactly what their own strips paint.
+TEST(PixelErrorRuleRendering, CoarsestLeavesDrawnTogetherPaintTheSamePixels) {
+  TerrainWorld world(257, 257, 129, Bumpy, 200);
+  AppCamera camera;
+  camera.reset(nullptr, world.device.device());
+  camera.setActive(true);
+  world.terrain->setCamera(&camera);
+  world.terrain->setPixelErrorTolerance(2.0f);
+  IDirect3DDevice9* device = world.device.device();
+  device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  Aim(camera, Vector(-20000.0f, 120000.0f, 10000.0f), Vector(0.2f, -1.0f, 0.1f));
+  std::vector<std::uint32_t> pictures[2];
+  int draws[2] = {};
+  for (const bool merged : {false, true}) {
+    world.tree().setMergesCoarsestLeaves(merged);
+    world.tree().update();
+    ASSERT_GT(world.tree().queueCount(), 4);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00FF00, 1.0f, 0);
+    device->BeginScene();
+    world.terrain->render();
+    device->EndScene();
+    pictures[merged] = world.device.presentAndCapture();
+    draws[merged] = world.tree().lastDrawn().draws;
+  }
+  const int coarsest = world.tree().lastDrawn().leavesPerLevel[6];
+  ASSERT_GT(coarsest, 2) << "the flat half should be drawn at the coarsest level";
+  EXPECT_EQ(draws[true], draws[false] - coarsest + 1);
+  EXPECT_EQ(pictures[true], pictures[false]);
+}
+
 }  // namespace
