@@ -361,6 +361,15 @@ TEST(DesktopHost, BuildProgressShowsInTheStatusBar) {
   }
 }
 
+TEST(DesktopHost, NoticesFromTheRenderThreadShowInTheStatusBar) {
+  const std::string notice = "screen capture not saved to screen-capture.bmp: Is a directory";
+  ::testing::internal::CaptureStderr();
+  std::thread([&] { App().host()->reportStatus(notice); }).join();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Frame().messageText().toStdString() == notice; }, 2000))
+      << Frame().messageText().toStdString();
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "VantraTest: " + notice + "\n");
+}
+
 TEST(OpenTerrain, OffersTheModelKindsAndKeepsTheTerrainOnARefusal) {
   WithModalDialog([] { Frame().findChild<QAction*>("fileOpenTerrain")->trigger(); },
                   [](QWidget* modal) {
