@@ -3,7 +3,8 @@
 #   1. the release build with every suite (library, platform, engine, terrain, shell);
 #   2. the AddressSanitizer + UndefinedBehaviorSanitizer build of the suites labelled
 #      "sanitize" (the math library, the hostile bitmap files and the elevation reader);
-#   3. the ThreadSanitizer build of the suites labelled "tsan" (threads, engine, input);
+#   3. the ThreadSanitizer build of the suites labelled "tsan" (threads, engine, input, the
+#      terrain build);
 #   4. the libFuzzer targets (clang), each run for VANTRA_FUZZ_SECONDS (60 by default) on a
 #      copy of its seed corpus; any finding fails the run and is kept in build/fuzz/findings.
 # Stage 1 includes the hostile-bitmap and elevation suites under valgrind's memcheck
@@ -24,7 +25,7 @@ cmake --build --preset debug --target vantra_tests platform_bitmap_tests platfor
 ctest --preset debug -L sanitize
 
 cmake --preset tsan
-cmake --build --preset tsan --target engine_unit_tests engine_device_tests
+cmake --build --preset tsan --target engine_unit_tests engine_device_tests terrain_tests
 ctest --preset tsan -L tsan
 
 cmake --preset fuzz
