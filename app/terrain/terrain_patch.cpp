@@ -39,7 +39,6 @@ TerrainPatch::TerrainPatch(int firstColumn, int lastColumn, int firstRow, int la
   _lock.emplace(_vertexBuffer.get(), _bufferBytes, 0);
 }
 
-
 void TerrainPatch::fillVertices() {
   const int width = _terrain->width();
   const int depth = _terrain->depth();
