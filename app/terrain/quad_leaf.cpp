@@ -2,14 +2,19 @@
 
 #include "terrain/terrain_quadtree.h"
 
-QuadLeaf::QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int index,
-                   Terrain* terrain, IDirect3DDevice9* device)
-    : QuadNode(x0, x1, z0, z1, tree, index) {
-  _patch = std::make_unique<TerrainPatch>(x0, x1 + 1, z0, z1 + 1, terrain, device);
+QuadLeaf::QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int index)
+    : QuadNode(x0, x1, z0, z1, tree, index) {}
+
+void QuadLeaf::createPatch(Terrain* terrain, IDirect3DDevice9* device) {
+  _patch = std::make_unique<TerrainPatch>(_x0, _x1 + 1, _z0, _z1 + 1, terrain, device);
+}
+
+void QuadLeaf::finishBuild(IDirect3DDevice9* device) {
+  _patch->closeBuffer();
   // The extra column and row belong to the neighbours: the strips cover the rest.
   _lodSet = std::make_unique<LodIndexSet>(0, _patch->columns() - 2, 0, _patch->rows() - 2,
-                                          _patch.get(), device, tree->_sharedStrips);
-  if (tree->_sharedStrips == nullptr) tree->_sharedStrips = _lodSet.get();
+                                          _patch.get(), device, _tree->_sharedStrips);
+  if (_tree->_sharedStrips == nullptr) _tree->_sharedStrips = _lodSet.get();
   _columnFans = std::make_unique<EdgeFanSet>(EdgeFanSet::COLUMN_EDGE, _patch.get(), device);
   _rowFans = std::make_unique<EdgeFanSet>(EdgeFanSet::ROW_EDGE, _patch.get(), device);
 }

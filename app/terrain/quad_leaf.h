@@ -15,11 +15,18 @@ class Terrain;
 
 class QuadLeaf : public QuadNode {
  public:
-  // Builds the patch (one column and one row more than the extents, for the normals and the
-  // box), its index set and both fan sets. Throws the device's result code on failure.
-  QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int index, Terrain* terrain,
-           IDirect3DDevice9* device);
+  // An empty leaf: createPatch, buildVertices and finishBuild, in this order, build it.
+  QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int index);
   ~QuadLeaf() override;
+
+  // On the device's thread: creates the patch's buffer, one column and one row more than the
+  // extents, for the normals and the box. Throws the device's result code on failure.
+  void createPatch(Terrain* terrain, IDirect3DDevice9* device);
+  // Fills the patch's vertices; may run on any thread, one thread per leaf.
+  void buildVertices() { _patch->fillVertices(); }
+  // On the device's thread after buildVertices: hands the vertices to the device and builds
+  // the index set and both fan sets.
+  void finishBuild(IDirect3DDevice9* device);
 
   // Finds the leaves holding the next grid columns and the next grid rows.
   void findNeighbours();

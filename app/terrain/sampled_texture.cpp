@@ -57,6 +57,7 @@ SampledTexture::SampledTexture(IDirect3DDevice9* device, const char* fileName)
     throw E_FAIL;
   }
   _maxValue = 16777215.0f;
+  _copyLevelZero();
 }
 
 SampledTexture::SampledTexture(IDirect3DDevice9* device, const ColourImage& image,
@@ -77,6 +78,7 @@ SampledTexture::SampledTexture(IDirect3DDevice9* device, const ColourImage& imag
                 sizeof(std::uint32_t) * image.width());
   _texture->UnlockRect(0);
   _maxValue = 16777215.0f;
+  _copyLevelZero();
 }
 
 SampledTexture::SampledTexture(const HeightGrid& grid, float lowest, float range,
@@ -86,27 +88,37 @@ SampledTexture::SampledTexture(const HeightGrid& grid, float lowest, float range
   _description.Height = static_cast<UINT>(grid.rows());
 }
 
+void SampledTexture::_copyLevelZero() {
+  const std::size_t width = _description.Width;
+  const std::size_t height = _description.Height;
+  // R8G8B8 texels are three bytes: read those, so that the last texel does not reach past
+  // the surface and the top byte is zero as in the X8 formats.
+  const std::size_t texelBytes = _description.Format == D3DFMT_R8G8B8 ? 3 : 4;
+  D3DLOCKED_RECT locked;
+  const HRESULT hr = _texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY);
+  if (FAILED(hr)) throw hr;
+  _words.assign(width * height, 0u);
+  const auto* bits = static_cast<const std::uint8_t*>(locked.pBits);
+  for (std::size_t row = 0; row < height; ++row) {
+    const std::uint8_t* source = bits + row * static_cast<std::size_t>(locked.Pitch);
+    std::uint32_t* target = _words.data() + row * width;
+    if (texelBytes == 4) {
+      std::memcpy(target, source, width * texelBytes);
+    } else {
+      for (std::size_t column = 0; column < width; ++column)
+        std::memcpy(target + column, source + column * texelBytes, texelBytes);
+    }
+  }
+  _texture->UnlockRect(0);
+}
+
 std::uint32_t SampledTexture::texel(int a, int b) const {
   // Heights from a model have no texels.
   if (!_texture) throw E_FAIL;
   // Bilinear filtering at u or v = 1 asks for one row or column past the edge.
   const int row = std::clamp(a, 0, static_cast<int>(_description.Height) - 1);
   const int column = std::clamp(b, 0, static_cast<int>(_description.Width) - 1);
-  // R8G8B8 texels are three bytes: read those, so that the last texel does not reach past
-  // the surface and the top byte is zero as in the X8 formats.
-  const std::size_t texelBytes = _description.Format == D3DFMT_R8G8B8 ? 3 : 4;
-
-  // A reference of its own for the time of the read.
-  const ComRef<IDirect3DTexture9> texture = _texture;
-  D3DLOCKED_RECT locked;
-  const HRESULT hr = texture->LockRect(0, &locked, nullptr, 0);
-  if (FAILED(hr)) throw hr;
-  std::uint32_t word = 0;
-  const auto* bits = static_cast<const std::uint8_t*>(locked.pBits);
-  std::memcpy(&word, bits + static_cast<std::size_t>(row) * locked.Pitch + column * texelBytes,
-              texelBytes);
-  texture->UnlockRect(0);
-  return word;
+  return _words[static_cast<std::size_t>(row) * _description.Width + column];
 }
 
 void SampledTexture::fixCoordinates(float& u, float& v) const {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/com_ref.h"
 #include "platform/d3d9.h"
@@ -33,7 +34,8 @@ class SampledTexture {
   D3DFORMAT format() const { return _description.Format; }
 
   // The raw texel word at row a, column b of level 0; indices beyond the last row or column
-  // read that row or column. Locks level 0 for every read.
+  // read that row or column. Reads the copy taken when the texture was made, so that any
+  // number of threads may sample at once.
   std::uint32_t texel(int a, int b) const;
 
   // Brings coordinates outside [0, 1] back by the address mode.
@@ -45,6 +47,9 @@ class SampledTexture {
   float sample(float u, float v) const;
 
  private:
+  // Copies level 0's words once; the texture is not written after it is made.
+  void _copyLevelZero();
+
   // Declared in this order so that the texture is released before the device, also when
   // the constructor throws.
   ComRef<IDirect3DDevice9> _device;
@@ -59,4 +64,6 @@ class SampledTexture {
   // Set for heights from an elevation model, which are sampled instead of texels.
   const HeightGrid* _grid = nullptr;
   float _lowest = 0.0f;
+  // Level 0's texel words row by row, three-byte texels with a zero top byte.
+  std::vector<std::uint32_t> _words;
 };

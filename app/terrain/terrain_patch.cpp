@@ -4,7 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "terrain/buffer_lock.h"
 #include "terrain/sampled_texture.h"
 #include "terrain/terrain.h"
 #include "terrain/terrain_vertex.h"
@@ -29,17 +28,18 @@ TerrainPatch::TerrainPatch(int firstColumn, int lastColumn, int firstRow, int la
       _lastRow(lastRow),
       _terrain(terrain),
       _device(device) {
-  _build();
-}
-
-void TerrainPatch::_build() {
   _vertexCount = _columns * _rows;
   _bufferBytes = _vertexCount * static_cast<int>(sizeof(TerrainVertex));
   const HRESULT hr =
       _device->CreateVertexBuffer(_bufferBytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF,
                                   D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);
   if (FAILED(hr)) throw hr;
+  // The lock hands out the buffer's host copy, which the bounds and level errors read before
+  // closeBuffer hands it to the device.
+  _lock.emplace(_vertexBuffer.get(), _bufferBytes, 0);
+}
 
+void TerrainPatch::fillVertices() {
   const int width = _terrain->width();
   const int depth = _terrain->depth();
   const Vector& scale = _terrain->scale();
@@ -48,10 +48,7 @@ void TerrainPatch::_build() {
   offset += _terrain->position();
   const Vector centring(-(_columns - 1) * scale.x * 0.5f, 0.0f, -(_rows - 1) * scale.z * 0.5f);
 
-  // The lock hands out the buffer's host copy, which the bounds and level errors read before
-  // the unlock hands it to the device.
-  BufferLock lock(_vertexBuffer.get(), _bufferBytes, 0);
-  auto* vertices = static_cast<TerrainVertex*>(lock.data());
+  auto* vertices = static_cast<TerrainVertex*>(_lock->data());
 
   // Single precision throughout; u and v are accumulated, not recomputed per vertex.
   const float uStart = static_cast<float>(_firstColumn) / static_cast<float>(width - 1);
@@ -72,7 +69,6 @@ void TerrainPatch::_build() {
       vertex.position += centring;
       vertex.position += offset;
       vertex.diffuse = _terrain->model() ? kModelVertexColour : heightColour(h);
-      vertex.normal = Vector(0.0f, 0.0f, 0.0f);
       vertex.tu0 = u;
       vertex.tv0 = v;
       vertex.tu1 = 32.0f * u;
@@ -82,10 +78,14 @@ void TerrainPatch::_build() {
     v += dv;
   }
   _computeNormals(vertices);
-  std::vector<Vector> points;
-  points.reserve(_vertexCount);
-  for (int i = 0; i < _vertexCount; ++i) points.push_back(vertices[i].position);
-  _bounds = vantra::BoundingBox(points);
+  // Read from the vertices in place rather than through a copy of every position.
+  Vector lowest = vertices[0].position, highest = lowest;
+  for (int i = 1; i < _vertexCount; ++i) {
+    const Vector& p = vertices[i].position;
+    lowest = Vector(std::min(lowest.x, p.x), std::min(lowest.y, p.y), std::min(lowest.z, p.z));
+    highest = Vector(std::max(highest.x, p.x), std::max(highest.y, p.y), std::max(highest.z, p.z));
+  }
+  _bounds = vantra::BoundingBox(lowest, highest);
   _computeLevelErrors(vertices);
   // A one-band strip over the corners a, b (first row), c, d (last row) draws a b c, then
   // c b d: the second triangle of a strip turns its first two vertices round.

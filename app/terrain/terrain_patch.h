@@ -4,10 +4,12 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "engine/com_ref.h"
 #include "platform/d3d9.h"
+#include "terrain/buffer_lock.h"
 #include "terrain/terrain_vertex.h"
 #include "vantra/bounding_box.h"
 
@@ -16,9 +18,17 @@ class Terrain;
 class TerrainPatch {
  public:
   // Covers terrain grid columns firstColumn..lastColumn and rows firstRow..lastRow
-  // (inclusive). Throws the device's result code (std::int32_t) on failure.
+  // (inclusive). Creates the vertex buffer and holds it open for fillVertices; on the
+  // device's thread. Throws the device's result code (std::int32_t) on failure.
   TerrainPatch(int firstColumn, int lastColumn, int firstRow, int lastRow, Terrain* terrain,
                IDirect3DDevice9* device);
+
+  // Samples the heights into the open buffer and derives the normals, colours, bounds and
+  // level errors. Writes only this patch and reads the terrain, so different patches may be
+  // filled on different threads at the same time.
+  void fillVertices();
+  // Hands the filled vertices to the device; on the device's thread, after fillVertices.
+  void closeBuffer() { _lock.reset(); }
 
   TerrainPatch(const TerrainPatch&) = delete;
   TerrainPatch& operator=(const TerrainPatch&) = delete;
@@ -47,7 +57,6 @@ class TerrainPatch {
   static D3DCOLOR heightColour(float h);
 
  private:
-  void _build();
   void _computeNormals(TerrainVertex* vertices) const;
   void _computeLevelErrors(const TerrainVertex* vertices);
 
@@ -65,4 +74,6 @@ class TerrainPatch {
   vantra::BoundingBox _bounds;
   std::vector<float> _levelErrors;
   std::array<TerrainVertex, 6> _cornerTriangles{};
+  // Open from construction to closeBuffer; declared after the buffer so that it closes first.
+  std::optional<BufferLock> _lock;
 };

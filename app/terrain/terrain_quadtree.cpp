@@ -1,12 +1,15 @@
 #include "terrain/terrain_quadtree.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <future>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "engine/camera.h"
@@ -29,13 +32,16 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, Eng
   for (int n = std::min(x1 - x0 + 1, z1 - z0 + 1); n > 65; n /= 2) ++_depth;
   const int leafCount = 1 << (2 * _depth);
   // A grid too small to split is one leaf, so that small terrains still draw.
+  std::vector<QuadLeaf*> leaves;
   if (_depth == 0) {
-    _root = std::make_unique<QuadLeaf>(x0, x1, z0, z1, this, 0, _terrain, _device);
-    _reportLeafBuilt();
+    auto leaf = std::make_unique<QuadLeaf>(x0, x1, z0, z1, this, 0);
+    leaves.push_back(leaf.get());
+    _root = std::move(leaf);
   } else {
     _root = std::make_unique<QuadNode>(x0, x1, z0, z1, this, 0);
+    _split(_root.get(), _depth, leaves);
   }
-  _split(_root.get(), _depth);
+  _buildLeaves(leaves);
   _renderQueue.assign(leafCount, nullptr);
   _coarsestBatch.reserve(static_cast<std::size_t>(leafCount) * 6);
 
@@ -47,6 +53,8 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, Eng
     for (const auto& child : node->_children) pending.push_back(child.get());
   }
   _firstLeaf = static_cast<int>(_nodes.size()) - leafCount;
+  // Children follow their parents breadth first, so backwards every child's box is ready.
+  for (auto node = _nodes.rbegin(); node != _nodes.rend(); ++node) _computeBox(*node);
   _boxes.reserve(_nodes.size());
   for (const QuadNode* node : _nodes) _boxes.push_back(node->_box);
   _leafLevels.reserve(leafCount);
@@ -70,11 +78,7 @@ bool TerrainQuadtree::DrawsWithoutCracks(int width, int depth) {
   return width == depth && (cells & (cells - 1)) == 0;
 }
 
-void TerrainQuadtree::_split(QuadNode* node, int depth) {
-  if (depth <= 0) {
-    _computeBox(node);
-    return;
-  }
+void TerrainQuadtree::_split(QuadNode* node, int depth, std::vector<QuadLeaf*>& leaves) {
   const int mx = (node->_x0 + node->_x1) >> 1;
   const int mz = (node->_z0 + node->_z1) >> 1;
   const int first = 4 * node->_index + 1;
@@ -86,17 +90,44 @@ void TerrainQuadtree::_split(QuadNode* node, int depth) {
     const int* e = extents[k];
     std::unique_ptr<QuadNode> child;
     if (depth == 1) {
-      child =
-          std::make_unique<QuadLeaf>(e[0], e[1], e[2], e[3], this, first + k, _terrain, _device);
-      _reportLeafBuilt();
+      auto leaf = std::make_unique<QuadLeaf>(e[0], e[1], e[2], e[3], this, first + k);
+      leaves.push_back(leaf.get());
+      child = std::move(leaf);
     } else {
       child = std::make_unique<QuadNode>(e[0], e[1], e[2], e[3], this, first + k);
     }
     child->_parent = node;
     node->_children.push_back(std::move(child));
   }
-  for (const auto& child : node->_children) _split(child.get(), depth - 1);
-  _computeBox(node);
+  if (depth > 1)
+    for (const auto& child : node->_children) _split(child.get(), depth - 1, leaves);
+}
+
+void TerrainQuadtree::_buildLeaves(const std::vector<QuadLeaf*>& leaves) {
+  // Only the vertex fill runs on every core; the buffers are created and handed to the
+  // device here. A batch at a time keeps few host copies of the buffers alive at once.
+  constexpr std::size_t kLeavesPerBatch = 32;
+  const unsigned helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
+  for (std::size_t start = 0; start < leaves.size(); start += kLeavesPerBatch) {
+    const std::size_t end = std::min(leaves.size(), start + kLeavesPerBatch);
+    for (std::size_t i = start; i < end; ++i) leaves[i]->createPatch(_terrain, _device);
+    std::atomic<std::size_t> next{start};
+    const auto fill = [&] {
+      for (std::size_t i = next++; i < end; i = next++) leaves[i]->buildVertices();
+    };
+    {
+      // The futures wait for their threads also while an exception passes.
+      std::vector<std::future<void>> fills;
+      for (unsigned k = 0; k < std::min<std::size_t>(helpers, end - start - 1); ++k)
+        fills.push_back(std::async(std::launch::async, fill));
+      fill();
+      for (auto& f : fills) f.get();
+    }
+    for (std::size_t i = start; i < end; ++i) {
+      leaves[i]->finishBuild(_device);
+      _reportLeafBuilt();
+    }
+  }
 }
 
 void TerrainQuadtree::_computeBox(QuadNode* node) {

@@ -130,7 +130,10 @@ class TerrainQuadtree {
   void _handleKeys();
   void _tint(int level) const;
   void _drawLegend() const;
-  void _split(QuadNode* node, int depth);
+  // Makes the nodes below node down to empty leaves, appended to leaves in creation order.
+  void _split(QuadNode* node, int depth, std::vector<QuadLeaf*>& leaves);
+  // Builds the leaves: the vertices on every core, everything the device makes here.
+  void _buildLeaves(const std::vector<QuadLeaf*>& leaves);
   void _computeBox(QuadNode* node);
   void _reportLeafBuilt();
 

@@ -4,12 +4,14 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <set>
 #include <utility>
 
 #include "engine/input_devices.h"
 #include "scene/app_camera.h"
+#include "terrain/buffer_lock.h"
 #include "terrain/quad_leaf.h"
 #include "terrain/terrain.h"
 #include "terrain_test_support.h"
@@ -287,3 +289,29 @@ TEST(TerrainQuadtreeSmall, DepthFollowsTheSmallerSide) {
 }
 
 }  // namespace
+
+// The leaves are filled on several threads in batches; each must come out exactly as a patch
+// built alone on this thread over the same extents: vertices, box and level errors.
+TEST(TerrainQuadtreeBuild, LeavesFilledOnAllCoresMatchPatchesBuiltAlone) {
+  const TerrainWorld world(513, 513, 129, [](int row, int column) {
+    return static_cast<int>((row * 7919u + column * 104729u + row * column * 31u) % 256u);
+  });
+  const TerrainQuadtree& tree = world.tree();
+  ASSERT_EQ(tree.leafCount(), 64);
+  IDirect3DDevice9* device = world.device.device();
+  for (int i = 0; i < tree.leafCount(); ++i) {
+    const QuadLeaf& leaf = *tree.leaf(i);
+    TerrainPatch alone(leaf.x0(), leaf.x1() + 1, leaf.z0(), leaf.z1() + 1, world.terrain.get(),
+                       device);
+    alone.fillVertices();
+    alone.closeBuffer();
+    const TerrainPatch& built = *leaf.patch();
+    ASSERT_EQ(built.bufferBytes(), alone.bufferBytes());
+    BufferLock a(built.vertexBuffer(), built.bufferBytes(), D3DLOCK_READONLY);
+    BufferLock b(alone.vertexBuffer(), alone.bufferBytes(), D3DLOCK_READONLY);
+    EXPECT_EQ(std::memcmp(a.data(), b.data(), built.bufferBytes()), 0) << "leaf " << i;
+    EXPECT_EQ(built.levelErrors(), alone.levelErrors()) << "leaf " << i;
+    EXPECT_EQ(built.bounds().minPoint(), alone.bounds().minPoint()) << "leaf " << i;
+    EXPECT_EQ(built.bounds().maxPoint(), alone.bounds().maxPoint()) << "leaf " << i;
+  }
+}
