@@ -229,6 +229,6 @@ TEST(Program, ClosingTheMainFrameOrFileExitEndsTheProgram) {
     int status = 0;
     ASSERT_TRUE(program.waitForExit(2s, &status)) << c.how;
     ASSERT_TRUE(WIFEXITED(status)) << c.how << "\n" << program.errors();
-    EXPECT_EQ(WEXITSTATUS(status), 0) << c.how;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << c.how << "\n" << program.errors();
   }
 }
