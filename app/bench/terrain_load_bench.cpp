@@ -45,25 +45,13 @@ class Models {
   Models() {
     char pattern[] = "/tmp/vantra-load-bench-XXXXXX";
     _dir = mkdtemp(pattern);
-    TestRaster srtm;
-    srtm.columns = 1201;
-    srtm.rows = 1201;
-    srtm.type = GDT_Int16;
-    srtm.epsg = 4326;
-    srtm.georeferenced = true;
     const double step = 1.0 / 1200;
-    const double transform[6] = {7.0 - step / 2, step, 0.0, 47.0 + step / 2, 0.0, -step};
-    std::copy(transform, transform + 6, srtm.geoTransform);
+    TestRaster srtm = Geographic(1201, 1201, 7.0 - step / 2, 47.0 + step / 2, step);
+    srtm.type = GDT_Int16;
     srtm.value = Relief;
     WriteRaster(srtm, srtmPath(), "SRTMHGT");
-    TestRaster large;
-    large.columns = 4097;
-    large.rows = 4097;
+    TestRaster large = Projected(4097, 4097, 10.0, 10.0);
     large.type = GDT_Float32;
-    large.epsg = 32632;
-    large.georeferenced = true;
-    const double utm[6] = {400000.0, 10.0, 0.0, 5100000.0, 0.0, -10.0};
-    std::copy(utm, utm + 6, large.geoTransform);
     large.value = Relief;
     WriteRaster(large, largePath(), "GTiff", {"TILED=YES"});
   }
@@ -151,9 +139,10 @@ int main(int argc, char** argv) {
     std::printf("SRTM 1201 x 1201 ready to fly: %.2f s (goal <= 3 s), peak memory %.0f MB\n",
                 srtmSeconds, srtmPeakMb);
   if (largeSeconds > 0.0)
-    std::printf("Float32 4097 x 4097 ready to fly: %.2f s (goal <= 20 s), peak memory %.0f MB "
-                "(goal <= 2560 MB)\n",
-                largeSeconds, largePeakMb);
+    std::printf(
+        "Float32 4097 x 4097 ready to fly: %.2f s (goal <= 20 s), peak memory %.0f MB "
+        "(goal <= 2560 MB)\n",
+        largeSeconds, largePeakMb);
   if (builtInSeconds > 0.0 && srtmSeconds > 0.0)
     std::printf("SRTM tile ready / built-in 513 x 513 terrain reset: %.2f\n",
                 srtmSeconds / builtInSeconds);

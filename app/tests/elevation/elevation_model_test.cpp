@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -31,20 +32,8 @@ class ElevationFiles : public ::testing::Test {
   fs::path _dir;
 };
 
-// A projected model (UTM zone 32N) of the given size, spacing metres apart.
-TestRaster Projected(int columns, int rows, double spacing) {
-  TestRaster raster;
-  raster.columns = columns;
-  raster.rows = rows;
-  raster.epsg = 32632;
-  raster.georeferenced = true;
-  const double transform[6] = {400000.0, spacing, 0.0, 5100000.0, 0.0, -spacing};
-  std::copy(transform, transform + 6, raster.geoTransform);
-  return raster;
-}
-
 TEST_F(ElevationFiles, ProjectedModelKeepsItsHeightsSpacingsAndProportions) {
-  TestRaster raster = Projected(200, 100, 25.0);
+  TestRaster raster = Projected(200, 100, 25.0, 25.0);
   raster.type = GDT_Int16;
   raster.value = [](int c, int r) { return 3.0 * c - 2.0 * r + 100.0; };
   ASSERT_TRUE(WriteRaster(raster, path("valley.tif"), "GTiff"));
@@ -77,14 +66,8 @@ TEST_F(ElevationFiles, ProjectedModelKeepsItsHeightsSpacingsAndProportions) {
 
 TEST_F(ElevationFiles, GeographicModelIsMeasuredAtItsCentreLatitude) {
   // One arc-second samples around 46.5 degrees north.
-  TestRaster raster;
-  raster.columns = 300;
-  raster.rows = 150;
-  raster.epsg = 4326;
-  raster.georeferenced = true;
   const double second = 1.0 / 3600.0;
-  const double transform[6] = {7.0, second, 0.0, 46.5 + 75 * second, 0.0, -second};
-  std::copy(transform, transform + 6, raster.geoTransform);
+  TestRaster raster = Geographic(300, 150, 7.0, 46.5 + 75 * second, second);
   raster.value = [](int c, int r) { return 1000.0 + c + r; };
   ASSERT_TRUE(WriteRaster(raster, path("alps.tif"), "GTiff"));
 
@@ -101,7 +84,7 @@ TEST_F(ElevationFiles, EveryBandTypeIsReadWithItsScaleAndOffset) {
   const GDALDataType types[] = {GDT_Byte,   GDT_Int16,   GDT_UInt16, GDT_Int32,
                                 GDT_UInt32, GDT_Float32, GDT_Float64};
   for (const GDALDataType type : types) {
-    TestRaster raster = Projected(129, 129, 10.0);
+    TestRaster raster = Projected(129, 129, 10.0, 10.0);
     raster.type = type;
     raster.value = [](int c, int r) { return (c + r) % 200; };
     raster.scale = 0.5;
@@ -117,7 +100,7 @@ TEST_F(ElevationFiles, EveryBandTypeIsReadWithItsScaleAndOffset) {
 }
 
 TEST_F(ElevationFiles, NoDataIsFilledFromItsNeighboursWithoutSpikes) {
-  TestRaster raster = Projected(129, 129, 10.0);
+  TestRaster raster = Projected(129, 129, 10.0, 10.0);
   raster.hasNoData = true;
   raster.noData = -9999.0;
   // A bowl with a large hole at its centre, a NaN and a hole on the edge.
@@ -158,15 +141,9 @@ TEST_F(ElevationFiles, NoDataIsFilledFromItsNeighboursWithoutSpikes) {
 
 TEST_F(ElevationFiles, SrtmTileVoidsAndNegativeHeights) {
   // The driver knows the tile's place from its name: 46 N, 7 E, three arc-seconds.
-  TestRaster raster;
-  raster.columns = 1201;
-  raster.rows = 1201;
-  raster.type = GDT_Int16;
-  raster.epsg = 4326;
-  raster.georeferenced = true;
   const double step = 1.0 / 1200;
-  const double transform[6] = {7.0 - step / 2, step, 0.0, 47.0 + step / 2, 0.0, -step};
-  std::copy(transform, transform + 6, raster.geoTransform);
+  TestRaster raster = Geographic(1201, 1201, 7.0 - step / 2, 47.0 + step / 2, step);
+  raster.type = GDT_Int16;
   raster.value = [](int c, int r) {
     if (c > 600 && c < 620 && r > 300 && r < 310) return -32768.0;
     return (c - 400) * 0.5 + r * 0.25;
@@ -249,11 +226,11 @@ TEST_F(ElevationFiles, RefusesHostileAndUnsupportedFiles) {
   std::ofstream(path("huge.tif"), std::ios::binary) << TiffHeader(1000000, 1000000);
   // Sparse tiles: a few hundred bytes on disk that would decompress to 400 million samples.
   ASSERT_TRUE(CreateSparseTiff(path("expands.tif"), 20000, 20000));
-  TestRaster solid = Projected(400, 400, 10.0);
+  TestRaster solid = Projected(400, 400, 10.0, 10.0);
   solid.value = [](int c, int r) { return c * r; };
   ASSERT_TRUE(WriteRaster(solid, path("truncated.tif"), "GTiff"));
   fs::resize_file(path("truncated.tif"), fs::file_size(path("truncated.tif")) / 2);
-  TestRaster empty = Projected(130, 130, 10.0);
+  TestRaster empty = Projected(130, 130, 10.0, 10.0);
   empty.hasNoData = true;
   empty.noData = -1.0;
   empty.value = [](int, int) { return -1.0; };

@@ -3,7 +3,30 @@
 #include <cpl_string.h>
 #include <ogr_srs_api.h>
 
+#include <algorithm>
 #include <vector>
+
+TestRaster Projected(int columns, int rows, double spacingX, double spacingZ) {
+  TestRaster raster;
+  raster.columns = columns;
+  raster.rows = rows;
+  raster.epsg = 32632;
+  raster.georeferenced = true;
+  const double transform[6] = {400000.0, spacingX, 0.0, 5100000.0, 0.0, -spacingZ};
+  std::copy(transform, transform + 6, raster.geoTransform);
+  return raster;
+}
+
+TestRaster Geographic(int columns, int rows, double west, double north, double step) {
+  TestRaster raster;
+  raster.columns = columns;
+  raster.rows = rows;
+  raster.epsg = 4326;
+  raster.georeferenced = true;
+  const double transform[6] = {west, step, 0.0, north, 0.0, -step};
+  std::copy(transform, transform + 6, raster.geoTransform);
+  return raster;
+}
 
 bool WriteRaster(const TestRaster& raster, const std::string& path, const char* driver,
                  std::initializer_list<const char*> options) {

@@ -23,6 +23,13 @@ struct TestRaster {
   double offset = 0.0;
 };
 
+// A projected model (UTM zone 32N) of columns x rows samples, spacingX and spacingZ metres
+// apart.
+TestRaster Projected(int columns, int rows, double spacingX, double spacingZ);
+// A model in degrees (WGS 84) whose north-west corner is at (west, north), samples step
+// degrees apart.
+TestRaster Geographic(int columns, int rows, double west, double north, double step);
+
 // Writes raster to path with the named driver (GTiff, PNG, SRTMHGT, AAIGrid, ...); creation
 // options as "NAME=VALUE" entries. Fails the calling test through the return value.
 bool WriteRaster(const TestRaster& raster, const std::string& path, const char* driver,

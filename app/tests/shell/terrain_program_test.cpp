@@ -18,14 +18,8 @@ class TerrainRun : public ProgramRunDirectory {
  public:
   TerrainRun() {
     linkMaps(fs::path(VANTRA_TEST_PROGRAM).parent_path());
-    TestRaster raster;
-    raster.columns = 300;
-    raster.rows = 200;
+    TestRaster raster = Projected(300, 200, 20.0, 20.0);
     raster.type = GDT_Float32;
-    raster.epsg = 32632;
-    raster.georeferenced = true;
-    const double transform[6] = {400000.0, 20.0, 0.0, 5100000.0, 0.0, -20.0};
-    std::copy(transform, transform + 6, raster.geoTransform);
     raster.hasNoData = true;
     raster.noData = -9999.0;
     raster.value = [](int c, int r) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -33,14 +34,8 @@ class TerrainFromModel : public ::testing::Test {
 double Height(int column, int row) { return 250.0 + 4.0 * column - 3.0 * row + (column % 7); }
 
 TEST_F(TerrainFromModel, VerticesStandAtTheModelsHeightsWithItsCentreUnderTheStartPose) {
-  TestRaster raster;
-  raster.columns = 129;
-  raster.rows = 129;
+  TestRaster raster = Projected(129, 129, 10.0, 20.0);
   raster.type = GDT_Float32;
-  raster.epsg = 32632;
-  raster.georeferenced = true;
-  const double transform[6] = {400000.0, 10.0, 0.0, 5100000.0, 0.0, -20.0};
-  std::copy(transform, transform + 6, raster.geoTransform);
   raster.value = Height;
   const std::string file = (_dir / "model.tif").string();
   ASSERT_TRUE(WriteRaster(raster, file, "GTiff"));
