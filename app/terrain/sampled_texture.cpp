@@ -78,7 +78,6 @@ SampledTexture::SampledTexture(IDirect3DDevice9* device, const ColourImage& imag
                 sizeof(std::uint32_t) * image.width());
   _texture->UnlockRect(0);
   _maxValue = 16777215.0f;
-  _copyLevelZero();
 }
 
 SampledTexture::SampledTexture(const HeightGrid& grid, float lowest, float range,
@@ -113,8 +112,9 @@ void SampledTexture::_copyLevelZero() {
 }
 
 std::uint32_t SampledTexture::texel(int a, int b) const {
-  // Heights from a model have no texels.
-  if (!_texture) throw E_FAIL;
+  // A model's heights and colours are never sampled through texels, so only a texture loaded
+  // from a file keeps a copy of them.
+  if (_words.empty()) throw E_FAIL;
   // Bilinear filtering at u or v = 1 asks for one row or column past the edge.
   const int row = std::clamp(a, 0, static_cast<int>(_description.Height) - 1);
   const int column = std::clamp(b, 0, static_cast<int>(_description.Width) - 1);

@@ -34,8 +34,8 @@ class SampledTexture {
   D3DFORMAT format() const { return _description.Format; }
 
   // The raw texel word at row a, column b of level 0; indices beyond the last row or column
-  // read that row or column. Reads the copy taken when the texture was made, so that any
-  // number of threads may sample at once.
+  // read that row or column. Reads the copy taken when the file was loaded, so that any
+  // number of threads may sample at once; E_FAIL for a texture made from a picture or heights.
   std::uint32_t texel(int a, int b) const;
 
   // Brings coordinates outside [0, 1] back by the address mode.
