@@ -19,6 +19,7 @@
 #include "shell/standard_scene.h"
 #include "shell/terrain_loading.h"
 #include "shell/time_demo.h"
+#include "terrain/terrain_quadtree.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ namespace {
 // terrain will find it) and the rule that picks its levels of detail: both change what a
 // frame draws.
 std::string TerrainDescription(const TerrainModel* model, float lodError) {
-  if (model != nullptr && lodError < 0.0f) lodError = kModelPixelErrorTolerance;
+  if (model != nullptr && lodError < 0.0f) lodError = TerrainQuadtree::kDefaultPixelTolerance;
   const std::string source = model != nullptr ? model->elevation().facts().source
                                               : DataFileLocator::Program().locate("heightMap.bmp");
   char rule[64] = "levels by distance";

@@ -4,6 +4,7 @@
 #include "scene/test_light.h"
 #include "scene/test_light2.h"
 #include "terrain/terrain.h"
+#include "terrain/terrain_quadtree.h"
 
 SceneObjects MakeStandardScene(Terrain** terrain, float pixelErrorTolerance,
                                std::shared_ptr<const TerrainModel> model) {
@@ -13,7 +14,8 @@ SceneObjects MakeStandardScene(Terrain** terrain, float pixelErrorTolerance,
   scene.cameras.push_back(std::move(camera));
   scene.objects.push_back(std::make_unique<TestLight>());
   scene.objects.push_back(std::make_unique<TestLight2>());
-  if (model && pixelErrorTolerance < 0.0f) pixelErrorTolerance = kModelPixelErrorTolerance;
+  if (model && pixelErrorTolerance < 0.0f)
+    pixelErrorTolerance = TerrainQuadtree::kDefaultPixelTolerance;
   auto madeTerrain = model ? std::make_unique<Terrain>(std::move(model))
                            : std::make_unique<Terrain>(513, 513, 800.0f, 24240.0f, 800.0f);
   if (pixelErrorTolerance >= 0.0f) madeTerrain->setPixelErrorTolerance(pixelErrorTolerance);

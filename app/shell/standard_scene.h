@@ -14,7 +14,7 @@ class TerrainModel;
 // terrain, which the engine will own. A pixelErrorTolerance of 0 or more makes the terrain
 // pick its levels by projected error within that many pixels instead of by distance. With a
 // model the terrain is the user's elevation model instead of the built-in one, and picks its
-// levels by projected error (within kModelPixelErrorTolerance unless told otherwise).
-constexpr float kModelPixelErrorTolerance = 2.0f;
+// levels by projected error (within TerrainQuadtree::kDefaultPixelTolerance unless told
+// otherwise).
 SceneObjects MakeStandardScene(Terrain** terrain = nullptr, float pixelErrorTolerance = -1.0f,
                                std::shared_ptr<const TerrainModel> model = nullptr);
