@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test:
 #   1. the release build with every suite (library, platform, engine, terrain, shell);
-#   2. the AddressSanitizer + UndefinedBehaviorSanitizer build of the suites labelled
-#      "sanitize" (the math library, the hostile bitmap files and the elevation reader);
+#   2. the AddressSanitizer + UndefinedBehaviorSanitizer build (-O1) with every suite again;
 #   3. the ThreadSanitizer build of the suites labelled "tsan" (threads, engine, input) and of
 #      the terrain suite (its leaves are built on every core);
-#   4. the libFuzzer targets (clang), each run for VANTRA_FUZZ_SECONDS (60 by default) on a
+#   4. the libFuzzer targets (clang), each run for VANTRA_FUZZ_SECONDS (30 by default) on a
 #      copy of its seed corpus; any finding fails the run and is kept in build/fuzz/findings.
 # Stage 1 includes the hostile-bitmap and elevation suites under valgrind's memcheck
 # (label "memcheck").
@@ -20,9 +19,11 @@ cmake --build --preset default
 ctest --preset default
 
 cmake --preset debug
-cmake --build --preset debug --target vantra_tests platform_bitmap_tests platform_bitmap_read_tests \
-  elevation_tests
-ctest --preset debug -L sanitize
+cmake --build --preset debug
+# Under AddressSanitizer every realloc copies: Mesa's software tessellator grows its output
+# one patch at a time, so a frame with N-patches takes seconds and the three runs of the
+# N-patch keys test take far over its time limit. Stage 1 runs it.
+ctest --preset debug -j2 -E '^NPatchKeys\.'
 
 cmake --preset tsan
 cmake --build --preset tsan --target engine_unit_tests engine_device_tests terrain_tests
@@ -34,7 +35,7 @@ LP_NUM_THREADS=0 TSAN_OPTIONS="suppressions=$PWD/tools/tsan-suppressions.txt" \
 cmake --preset fuzz
 cmake --build --preset fuzz --target bitmap_file_fuzzer bitmap_file_msan_fuzzer script_fuzzer \
   elevation_model_fuzzer
-fuzz_seconds="${VANTRA_FUZZ_SECONDS:-60}"
+fuzz_seconds="${VANTRA_FUZZ_SECONDS:-30}"
 mkdir -p build/fuzz/findings
 fuzzers=(bitmap_file_fuzzer:bitmap bitmap_file_msan_fuzzer:bitmap script_fuzzer:script
   elevation_model_fuzzer:elevation)

@@ -67,8 +67,12 @@ bool RendererWindow::makeCurrent() {
     context->setFormat(WindowFormat(version.first, version.second));
     if (!context->create()) continue;
     offered = context->format();
-    if (offered.profile() == QSurfaceFormat::CoreProfile && offered.version() >= version)
-      _context = std::move(context);
+    if (offered.profile() != QSurfaceFormat::CoreProfile || offered.version() < version) continue;
+    // The context is destroyed on the GUI thread after the render thread has ended. Its
+    // share group would then be handed to the ended thread to delete later, which never
+    // happens, so the group lives on the GUI thread from the start.
+    context->shareGroup()->moveToThread(QCoreApplication::instance()->thread());
+    _context = std::move(context);
   }
   if (!_context) {
     if (offered.majorVersion() <= 0)

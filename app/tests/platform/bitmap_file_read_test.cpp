@@ -1,5 +1,5 @@
 // The bitmap reader and writer against hostile files, without a device: these run under
-// AddressSanitizer (label "sanitize") and under valgrind's memcheck (label "memcheck"),
+// AddressSanitizer and under valgrind's memcheck (label "memcheck"),
 // which sees pixels decoded from memory the file never filled.
 #include <fcntl.h>
 #include <gtest/gtest.h>
