@@ -206,6 +206,7 @@ HRESULT DeviceState::setTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
 
 HRESULT DeviceState::getTexture(DWORD stage, IDirect3DBaseTexture9** texture) const {
   if (stage >= TextureStageCount || texture == nullptr) return D3DERR_INVALIDCALL;
+  // The caller receives a reference of its own: a copy, handed on.
   *texture = ComRef<Texture>(_textures[stage]).detach();
   return D3D_OK;
 }

@@ -364,7 +364,7 @@ TEST_F(NPatches, StripsAndFansMatchTheTriangleList) {
        },
        "strip and fan from memory"},
       {[&] {
-         device->SetStreamSource(0, vertices, 0, sizeof(NormalVertex));
+         device->SetStreamSource(0, vertices.get(), 0, sizeof(NormalVertex));
          device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(band.size() - 2));
          device->DrawPrimitive(D3DPT_TRIANGLEFAN, bandCount, static_cast<UINT>(cap.size() - 2));
        },
