@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/buffer.h"
 #include "platform/com_ref.h"
 #include "platform/fixed_function_uniforms.h"
 #include "platform/gl_translation.h"
@@ -83,7 +84,7 @@ bool Device::_createTargets() {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, &white);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
 
-  for (DWORD s = 0; s < ShaderCache::Stages; ++s) {
+  for (DWORD s = 0; s < ShaderKey::Stages; ++s) {
     _samplers[s] = GlSampler::Generate();
     glBindSampler(s, _samplers[s].get());
     _applySamplerState(s);
@@ -161,9 +162,9 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* pCaps) {
   pCaps->ZCmpCaps = 0xFF;
   pCaps->MaxTextureWidth = std::min<DWORD>(maxTextureSide, BitmapFile::MaxSide);
   pCaps->MaxTextureHeight = pCaps->MaxTextureWidth;
-  pCaps->MaxTextureBlendStages = ShaderCache::Stages;
-  pCaps->MaxSimultaneousTextures = ShaderCache::Stages;
-  pCaps->MaxActiveLights = ShaderCache::MaxLights;
+  pCaps->MaxTextureBlendStages = ShaderKey::Stages;
+  pCaps->MaxSimultaneousTextures = ShaderKey::Stages;
+  pCaps->MaxActiveLights = ShaderKey::MaxLights;
   pCaps->MaxPointSize = pointSizes[1];
   pCaps->MaxPrimitiveCount = 0xFFFFFF;
   pCaps->MaxVertexIndex = 0xFFFFFF;
@@ -251,7 +252,7 @@ HRESULT Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
 
 HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
   const HRESULT set = _state.setSamplerState(Sampler, Type, Value);
-  if (SUCCEEDED(set) && Sampler < ShaderCache::Stages) _applySamplerState(Sampler);
+  if (SUCCEEDED(set) && Sampler < ShaderKey::Stages) _applySamplerState(Sampler);
   return set;
 }
 
@@ -345,7 +346,7 @@ void Device::_applyFixedState() {
 }
 
 void Device::_bindTextures() {
-  for (int stage = 0; stage < ShaderCache::Stages; ++stage) {
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage) {
     Texture* texture = _state.texture(stage);
     _glState.bindTexture(stage, texture != nullptr ? texture->glTexture() : _whiteTexture.get());
   }

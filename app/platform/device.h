@@ -111,7 +111,7 @@ class Device : public RefCounted<IDirect3DDevice9> {
   GlVertexArray _vertexArray;
   GlBuffer _streamBuffer;
   GlTexture _whiteTexture;
-  GlSampler _samplers[ShaderCache::Stages];
+  GlSampler _samplers[ShaderKey::Stages];
   GLfloat _maxPointSize = 1.0f;
   // The program for the state block's key as of a version, and whether it tessellates.
   ShaderCache::Program* _program = nullptr;

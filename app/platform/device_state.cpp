@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/buffer.h"
 #include "platform/texture.h"
 
 namespace {
@@ -348,8 +349,8 @@ bool DeviceState::depthIsReversible() const {
   return p[11] != 0.0f && p[15] == 0.0f && p[10] != 1.0f && p[10] != 0.0f;
 }
 
-ShaderCache::Key DeviceState::shaderKey(bool patches) const {
-  ShaderCache::Key key;
+ShaderKey DeviceState::shaderKey(bool patches) const {
+  ShaderKey key;
   std::memset(&key, 0, sizeof key);
   const DWORD* rs = _renderStates;
   key.hasNormal = (_fvf & D3DFVF_NORMAL) != 0;
@@ -364,8 +365,8 @@ ShaderCache::Key DeviceState::shaderKey(bool patches) const {
     // this vertex format carries only the diffuse one.
     auto source = [&](D3DRENDERSTATETYPE state) {
       return rs[D3DRS_COLORVERTEX] && key.hasDiffuse && rs[state] == D3DMCS_COLOR1
-                 ? ShaderCache::FromDiffuse
-                 : ShaderCache::FromMaterial;
+                 ? ShaderKey::FromDiffuse
+                 : ShaderKey::FromMaterial;
     };
     key.diffuseSource = source(D3DRS_DIFFUSEMATERIALSOURCE);
     key.ambientSource = source(D3DRS_AMBIENTMATERIALSOURCE);
@@ -375,9 +376,9 @@ ShaderCache::Key DeviceState::shaderKey(bool patches) const {
       if (slot.second.enabled && key.lightCount < MaxActiveLights)
         key.lightTypes[key.lightCount++] = static_cast<std::uint8_t>(slot.second.light.Type);
   }
-  for (int stage = 0; stage < ShaderCache::Stages; ++stage) {
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage) {
     const DWORD* ts = _stageStates[stage];
-    ShaderCache::StageKey& k = key.stages[stage];
+    ShaderKey::Stage& k = key.stages[stage];
     k.colorOp = static_cast<std::uint8_t>(ts[D3DTSS_COLOROP]);
     k.colorArg1 = static_cast<std::uint8_t>(ts[D3DTSS_COLORARG1]);
     k.colorArg2 = static_cast<std::uint8_t>(ts[D3DTSS_COLORARG2]);

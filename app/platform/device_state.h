@@ -8,10 +8,10 @@
 
 #include <map>
 
-#include "platform/buffer.h"
+#include "platform/buffer_kinds.h"
 #include "platform/com_ref.h"
 #include "platform/d3d9.h"
-#include "platform/shader_cache.h"
+#include "platform/shader_key.h"
 
 class Texture;
 
@@ -20,15 +20,15 @@ class DeviceState {
   // Render states are numbered below this.
   static constexpr DWORD RenderStateCount = 256;
   // Texture stages and samplers a caller may address; the shading uses the first
-  // ShaderCache::Stages of them.
+  // ShaderKey::Stages of them.
   static constexpr DWORD TextureStageCount = 8;
   // Stage and sampler state types are numbered below these (the last are 32 and 13); a
   // caller may set any of them, though only some have an effect here.
   static constexpr DWORD StageStateCount = 33;
   static constexpr DWORD SamplerStateCount = 14;
   // Texture coordinate sets in a vertex format, and the sets a stage may read.
-  static constexpr UINT TexCoordSetCount = ShaderCache::MaxTexCoords;
-  static constexpr int MaxActiveLights = ShaderCache::MaxLights;
+  static constexpr UINT TexCoordSetCount = ShaderKey::MaxTexCoords;
+  static constexpr int MaxActiveLights = ShaderKey::MaxLights;
 
   struct LightSlot {
     D3DLIGHT9 light;
@@ -79,7 +79,7 @@ class DeviceState {
   // Whether the projection is a perspective one whose near and far planes can be found.
   bool depthIsReversible() const;
   // Everything of the state that the generated program depends on.
-  ShaderCache::Key shaderKey(bool patches) const;
+  ShaderKey shaderKey(bool patches) const;
 
   DWORD renderState(D3DRENDERSTATETYPE state) const { return _renderStates[state]; }
   const DWORD* samplerStates(DWORD sampler) const { return _samplerStates[sampler]; }

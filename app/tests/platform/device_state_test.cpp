@@ -2,12 +2,18 @@
 // the references it holds and the program key. No OpenGL context is made here.
 #include "platform/device_state.h"
 
+// The state block works without a context: its header must not bring OpenGL in.
+#ifdef EPOXY_GL_H
+#error "device_state.h includes OpenGL"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 #include <memory>
 
+#include "platform/buffer.h"
 #include "platform/com_ref.h"
 #include "platform/texture.h"
 
@@ -317,21 +323,21 @@ TEST(DeviceState, ClearChecksFollowTheDepthFormat) {
 TEST(DeviceState, ProgramKeyFollowsTheStateThatShapesTheShader) {
   DeviceState state(D3DFMT_D32F_LOCKABLE);
   state.setFvf(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX2);
-  const ShaderCache::Key unlit = state.shaderKey(false);
+  const ShaderKey unlit = state.shaderKey(false);
   EXPECT_EQ(unlit.texCoordCount, 2);
   EXPECT_EQ(unlit.stages[1].texCoord, 1);
-  EXPECT_EQ(unlit.diffuseSource, ShaderCache::FromMaterial) << "no vertex colour to take";
+  EXPECT_EQ(unlit.diffuseSource, ShaderKey::FromMaterial) << "no vertex colour to take";
 
   state.setFvf(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
   const D3DLIGHT9 light = Directional(0, -1, 0);
   state.setLight(4, &light);
   state.lightEnable(4, 1);
-  ShaderCache::Key key = state.shaderKey(false);
-  EXPECT_EQ(key.diffuseSource, ShaderCache::FromDiffuse);
+  ShaderKey key = state.shaderKey(false);
+  EXPECT_EQ(key.diffuseSource, ShaderKey::FromDiffuse);
   EXPECT_EQ(key.lightCount, 1);
   EXPECT_EQ(key.lightTypes[0], D3DLIGHT_DIRECTIONAL);
   state.setRenderState(D3DRS_COLORVERTEX, 0);
-  EXPECT_EQ(state.shaderKey(false).diffuseSource, ShaderCache::FromMaterial);
+  EXPECT_EQ(state.shaderKey(false).diffuseSource, ShaderKey::FromMaterial);
   state.setRenderState(D3DRS_LIGHTING, 0);
   EXPECT_EQ(state.shaderKey(false).lightCount, 0) << "lights count only when lighting is on";
 
