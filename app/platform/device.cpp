@@ -70,7 +70,8 @@ Device::Device(RenderWindow* window, UINT width, UINT height, D3DFORMAT depthFor
       _context(std::make_shared<ContextLink>()),
       _state(depthFormat),
       _swapChain(width, height, depthFormat, swapEffect, _glState),
-      _patchIndices(_context) {}
+      _patchIndices(_context),
+      _programs(_glState) {}
 
 bool Device::_createTargets() {
   if (!_swapChain.create()) return false;
@@ -110,7 +111,7 @@ Device::~Device() {
   const bool current = _context->usable();
   _patchIndices.clear();
   _context->detach();
-  _shaders.clear(current);
+  _programs.clear(current);
   // On the render thread the owners delete their objects on the way out. Away from it the
   // context is not current, and destroying the context frees them.
   if (current) return;
@@ -357,12 +358,12 @@ HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool
   if (_glState.fixedStateVersion() != _state.fixedStateVersion()) _applyFixedState();
   if (_program == nullptr || _programKeyVersion != _state.shaderKeyVersion() ||
       patches != _programPatches) {
-    _program = _shaders.program(_state.shaderKey(patches));
+    _program = _programs.program(_state.shaderKey(patches));
     if (_program == nullptr) return E_FAIL;
     _programKeyVersion = _state.shaderKeyVersion();
     _programPatches = patches;
   }
-  ShaderCache::Program& program = *_program;
+  ProgramCache::Program& program = *_program;
   _glState.useProgram(program.name.get());
   if (program.uniformVersion != _state.uniformVersion()) {
     FixedFunctionUniforms::Upload(program, _state, _maxTessellationLevel);

@@ -72,7 +72,7 @@ void Normalise(float v[3]) {
 
 }  // namespace
 
-void FixedFunctionUniforms::Upload(const ShaderCache::Program& program, const DeviceState& state,
+void FixedFunctionUniforms::Upload(const ProgramCache::Program& program, const DeviceState& state,
                                    float maxTessellationLevel) {
   const Matrix4d view = ToDouble(state.view());
   const Matrix4d worldView = Multiply(ToDouble(state.world()), view);

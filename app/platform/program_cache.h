@@ -1,19 +1,17 @@
-// The one place that turns device state into shading code: a key of everything that
-// changes the generated fixed-function program, and a cache of linked programs per key.
-// N-patch programs add tessellation stages that curve each triangle and shade the
-// vertices they generate.
+// The linked fixed-function programs, one per key, with the locations of their uniforms.
 #pragma once
 
 #include <epoxy/gl.h>
 
-#include <cstdint>
 #include <string>
 #include <unordered_map>
 
 #include "platform/gl_name.h"
 #include "platform/shader_key.h"
 
-class ShaderCache {
+class GlStateCache;
+
+class ProgramCache {
  public:
   struct Program {
     GlProgram name;
@@ -26,22 +24,18 @@ class ShaderCache {
     unsigned long uniformVersion = 0;
   };
 
-  ShaderCache() = default;
-  ShaderCache(const ShaderCache&) = delete;
-  ShaderCache& operator=(const ShaderCache&) = delete;
+  // A new program is made current through `bindings` to set its texture units.
+  explicit ProgramCache(GlStateCache& bindings) : _bindings(bindings) {}
+  ProgramCache(const ProgramCache&) = delete;
+  ProgramCache& operator=(const ProgramCache&) = delete;
 
   // Render thread: the program for the key, built on first use; null if it fails to link.
   Program* program(const ShaderKey& key);
   // Deletes the programs (render thread) or, elsewhere, just forgets them.
   void clear(bool deleteObjects);
 
-  static std::string VertexSource(const ShaderKey& key);
-  static std::string FragmentSource(const ShaderKey& key);
-  // The two tessellation stages of an N-patch program (OpenGL 4.0).
-  static std::string TessControlSource(const ShaderKey& key);
-  static std::string TessEvaluationSource(const ShaderKey& key);
-
  private:
+  GlStateCache& _bindings;
   std::unordered_map<std::string, Program> _programs;
   std::string _lastBytes;
   Program* _last = nullptr;

@@ -1,9 +1,8 @@
-#include "platform/shader_cache.h"
+#include "platform/glsl_generator.h"
 
 #include <sstream>
 
 #include "platform/d3d9.h"
-#include "platform/gl_program.h"
 
 namespace {
 
@@ -193,7 +192,7 @@ std::string StageTexCoord(const ShaderKey& key, int stage) {
 
 }  // namespace
 
-std::string ShaderCache::VertexSource(const ShaderKey& key) {
+std::string GlslGenerator::VertexSource(const ShaderKey& key) {
   std::ostringstream s;
   s << "#version 330 core\n"
     << "layout(location = " << PositionLocation << ") in vec3 a_position;\n";
@@ -233,7 +232,7 @@ std::string ShaderCache::VertexSource(const ShaderKey& key) {
 // points (two per edge in the corner's tangent plane, the centre pulled outward) and
 // mid-edge normals (reflected across the edge's plane) are made once for all the vertices
 // the tessellator generates.
-std::string ShaderCache::TessControlSource(const ShaderKey&) {
+std::string GlslGenerator::TessControlSource(const ShaderKey&) {
   return R"(#version 400 core
 layout(vertices = 3) out;
 in vec3 t_position[];
@@ -297,7 +296,7 @@ void main() {
 // Per generated vertex: the cubic position and quadratic normal patches at the vertex's
 // barycentric coordinates, linear colours and texture coordinates, then the same shading
 // as the untessellated vertex stage.
-std::string ShaderCache::TessEvaluationSource(const ShaderKey& key) {
+std::string GlslGenerator::TessEvaluationSource(const ShaderKey& key) {
   std::ostringstream s;
   // Equal spacing with an integral level splits each edge into that many equal segments;
   // counter-clockwise in the domain keeps the corners' order, so culling sees the winding
@@ -330,7 +329,7 @@ std::string ShaderCache::TessEvaluationSource(const ShaderKey& key) {
   return s.str();
 }
 
-std::string ShaderCache::FragmentSource(const ShaderKey& key) {
+std::string GlslGenerator::FragmentSource(const ShaderKey& key) {
   std::ostringstream s;
   const char* interpolation = key.flatShading ? "flat " : "";
   s << "#version 330 core\n"
@@ -365,55 +364,4 @@ std::string ShaderCache::FragmentSource(const ShaderKey& key) {
          "u_depthRange.y, 0.0, 1.0);\n";
   s << "}\n";
   return s.str();
-}
-
-ShaderCache::Program* ShaderCache::program(const ShaderKey& key) {
-  std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
-  if (_last != nullptr && bytes == _lastBytes) return _last;
-  auto found = _programs.find(bytes);
-  if (found == _programs.end()) {
-    Program program;
-    program.name = GlProgram(
-        key.nPatch ? LinkProgram(VertexSource(key).c_str(), TessControlSource(key).c_str(),
-                                 TessEvaluationSource(key).c_str(), FragmentSource(key).c_str())
-                   : LinkProgram(VertexSource(key).c_str(), FragmentSource(key).c_str()));
-    if (!program.name) return nullptr;
-    const GLuint p = program.name.get();
-    program.worldView = glGetUniformLocation(p, "u_worldView");
-    program.projection = glGetUniformLocation(p, "u_projection");
-    program.normalMatrix = glGetUniformLocation(p, "u_normalMatrix");
-    program.materialDiffuse = glGetUniformLocation(p, "u_materialDiffuse");
-    program.materialAmbient = glGetUniformLocation(p, "u_materialAmbient");
-    program.materialSpecular = glGetUniformLocation(p, "u_materialSpecular");
-    program.materialEmissive = glGetUniformLocation(p, "u_materialEmissive");
-    program.materialPower = glGetUniformLocation(p, "u_materialPower");
-    program.globalAmbient = glGetUniformLocation(p, "u_globalAmbient");
-    program.lightDiffuse = glGetUniformLocation(p, "u_lightDiffuse");
-    program.lightSpecular = glGetUniformLocation(p, "u_lightSpecular");
-    program.lightAmbient = glGetUniformLocation(p, "u_lightAmbient");
-    program.lightDirection = glGetUniformLocation(p, "u_lightDirection");
-    program.lightPosition = glGetUniformLocation(p, "u_lightPosition");
-    program.lightAttenuation = glGetUniformLocation(p, "u_lightAttenuation");
-    program.lightRange = glGetUniformLocation(p, "u_lightRange");
-    program.lightSpot = glGetUniformLocation(p, "u_lightSpot");
-    program.textureFactor = glGetUniformLocation(p, "u_textureFactor");
-    program.alphaRef = glGetUniformLocation(p, "u_alphaRef");
-    program.depthRange = glGetUniformLocation(p, "u_depthRange");
-    program.tessLevel = glGetUniformLocation(p, "u_tessLevel");
-    glUseProgram(p);
-    glUniform1i(glGetUniformLocation(p, "u_texture0"), 0);
-    glUniform1i(glGetUniformLocation(p, "u_texture1"), 1);
-    found = _programs.emplace(bytes, std::move(program)).first;
-  }
-  _lastBytes = std::move(bytes);
-  _last = &found->second;
-  return _last;
-}
-
-void ShaderCache::clear(bool deleteObjects) {
-  if (!deleteObjects)
-    for (auto& entry : _programs) entry.second.name.release();
-  _programs.clear();
-  _last = nullptr;
-  _lastBytes.clear();
 }
