@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/buffer.h"
+#include "platform/com_ref.h"
 #include "platform/fixed_function_uniforms.h"
 #include "platform/gl_translation.h"
 #include "platform/render_window.h"
@@ -55,13 +56,11 @@ HRESULT Device::Create(RenderWindow* window, D3DPRESENT_PARAMETERS* parameters,
     parameters->BackBufferFormat = D3DFMT_X8R8G8B8;
   if (parameters->BackBufferCount == 0) parameters->BackBufferCount = 1;
 
-  Device* created = new Device(window, parameters->BackBufferWidth, parameters->BackBufferHeight,
-                               depthFormat, parameters->SwapEffect);
-  if (!created->_createTargets()) {
-    created->Release();
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  *device = created;
+  auto created = ComRef<Device>::Adopt(new Device(window, parameters->BackBufferWidth,
+                                                  parameters->BackBufferHeight, depthFormat,
+                                                  parameters->SwapEffect));
+  if (!created->_createTargets()) return D3DERR_OUTOFVIDEOMEMORY;
+  *device = created.detach();
   return D3D_OK;
 }
 

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 
 #include "platform/buffer.h"
 #include "platform/texture.h"
@@ -200,21 +199,16 @@ HRESULT DeviceState::getLightEnable(DWORD index, BOOL* enable) const {
 
 HRESULT DeviceState::setTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
   if (stage >= TextureStageCount) return D3DERR_INVALIDCALL;
-  Texture* ours = nullptr;
-  if (texture != nullptr) {
-    ours = dynamic_cast<Texture*>(texture);
-    if (ours == nullptr) return D3DERR_INVALIDCALL;
-    ours->AddRef();
-  }
-  if (_textures[stage] != nullptr) _textures[stage]->Release();
-  _textures[stage] = ours;
+  Texture* ours = dynamic_cast<Texture*>(texture);
+  if (texture != nullptr && ours == nullptr) return D3DERR_INVALIDCALL;
+  _textures[stage].retain(ours);
   return D3D_OK;
 }
 
 HRESULT DeviceState::getTexture(DWORD stage, IDirect3DBaseTexture9** texture) const {
   if (stage >= TextureStageCount || texture == nullptr) return D3DERR_INVALIDCALL;
-  *texture = _textures[stage];
-  if (_textures[stage] != nullptr) _textures[stage]->AddRef();
+  // The caller receives a reference of its own: a copy, handed on.
+  *texture = ComRef<Texture>(_textures[stage]).detach();
   return D3D_OK;
 }
 
@@ -256,28 +250,18 @@ HRESULT DeviceState::getSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DW
 HRESULT DeviceState::setStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
                                      UINT stride) {
   if (stream != 0) return D3DERR_INVALIDCALL;
-  VertexBuffer* ours = nullptr;
-  if (buffer != nullptr) {
-    ours = dynamic_cast<VertexBuffer*>(buffer);
-    if (ours == nullptr || offset >= ours->length()) return D3DERR_INVALIDCALL;
-    ours->AddRef();
-  }
-  if (_stream != nullptr) _stream->Release();
-  _stream = ours;
+  VertexBuffer* ours = dynamic_cast<VertexBuffer*>(buffer);
+  if (buffer != nullptr && (ours == nullptr || offset >= ours->length())) return D3DERR_INVALIDCALL;
+  _stream.retain(ours);
   _streamOffset = offset;
   _streamStride = stride;
   return D3D_OK;
 }
 
 HRESULT DeviceState::setIndices(IDirect3DIndexBuffer9* buffer) {
-  IndexBuffer* ours = nullptr;
-  if (buffer != nullptr) {
-    ours = dynamic_cast<IndexBuffer*>(buffer);
-    if (ours == nullptr) return D3DERR_INVALIDCALL;
-    ours->AddRef();
-  }
-  if (_indices != nullptr) _indices->Release();
-  _indices = ours;
+  IndexBuffer* ours = dynamic_cast<IndexBuffer*>(buffer);
+  if (buffer != nullptr && ours == nullptr) return D3DERR_INVALIDCALL;
+  _indices.retain(ours);
   return D3D_OK;
 }
 
@@ -295,10 +279,9 @@ HRESULT DeviceState::getFvf(DWORD* fvf) const {
 }
 
 void DeviceState::unbindResources() {
-  for (Texture*& texture : _textures)
-    if (texture != nullptr) std::exchange(texture, nullptr)->Release();
-  if (_stream != nullptr) std::exchange(_stream, nullptr)->Release();
-  if (_indices != nullptr) std::exchange(_indices, nullptr)->Release();
+  for (ComRef<Texture>& texture : _textures) texture.reset();
+  _stream.reset();
+  _indices.reset();
 }
 
 UINT DeviceState::streamStride() const {
@@ -315,8 +298,7 @@ UINT DeviceState::indexSize() const { return _indices->format() == D3DFMT_INDEX3
 
 HRESULT DeviceState::checkDraw(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitives,
                                UINT* vertices) const {
-  if (!VertexCount(type, primitives, vertices) || _stream == nullptr || _fvf == 0)
-    return D3DERR_INVALIDCALL;
+  if (!VertexCount(type, primitives, vertices) || !_stream || _fvf == 0) return D3DERR_INVALIDCALL;
   if (primitives == 0) return D3D_OK;
   const UINT stride = streamStride();
   const std::uint64_t end = _streamOffset +
@@ -328,8 +310,7 @@ HRESULT DeviceState::checkDraw(D3DPRIMITIVETYPE type, UINT startVertex, UINT pri
 
 HRESULT DeviceState::checkIndexedDraw(D3DPRIMITIVETYPE type, UINT startIndex, UINT primitives,
                                       UINT* indices) const {
-  if (!VertexCount(type, primitives, indices) || _stream == nullptr || _indices == nullptr ||
-      _fvf == 0)
+  if (!VertexCount(type, primitives, indices) || !_stream || !_indices || _fvf == 0)
     return D3DERR_INVALIDCALL;
   if (primitives == 0) return D3D_OK;
   if (streamStride() < VertexSize(_fvf) ||

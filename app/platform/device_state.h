@@ -9,6 +9,7 @@
 #include <map>
 
 #include "platform/buffer_kinds.h"
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
 #include "platform/shader_key.h"
 
@@ -87,12 +88,12 @@ class DeviceState {
   const D3DMATRIX& projection() const { return _projection; }
   const D3DMATERIAL9& material() const { return _material; }
   const std::map<DWORD, LightSlot>& lights() const { return _lights; }
-  Texture* texture(DWORD stage) const { return _textures[stage]; }
-  VertexBuffer* stream() const { return _stream; }
+  Texture* texture(DWORD stage) const { return _textures[stage].get(); }
+  VertexBuffer* stream() const { return _stream.get(); }
   UINT streamOffset() const { return _streamOffset; }
   // The stream's stride, or the vertex size when it was set as 0.
   UINT streamStride() const;
-  IndexBuffer* indices() const { return _indices; }
+  IndexBuffer* indices() const { return _indices.get(); }
   // Bytes per index of the bound index buffer (there must be one).
   UINT indexSize() const;
   DWORD fvf() const { return _fvf; }
@@ -129,11 +130,11 @@ class DeviceState {
   D3DMATRIX _projection;
   D3DMATERIAL9 _material = {};
   std::map<DWORD, LightSlot> _lights;
-  Texture* _textures[TextureStageCount] = {};
-  VertexBuffer* _stream = nullptr;
+  ComRef<Texture> _textures[TextureStageCount];
+  ComRef<VertexBuffer> _stream;
   UINT _streamOffset = 0;
   UINT _streamStride = 0;
-  IndexBuffer* _indices = nullptr;
+  ComRef<IndexBuffer> _indices;
   DWORD _fvf = 0;
   float _nPatchSegments = 0.0f;
   unsigned long _uniformVersion = 1;
