@@ -6,6 +6,8 @@
 
 #include "platform/ref_counted.h"
 
+namespace vantra::engine {
+
 namespace {
 
 // The platform's own reference counting, noting when the last reference goes.
@@ -101,3 +103,5 @@ TEST(ComRef, ReleasesWhatItHeldBeforeTakingTheNext) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

@@ -13,6 +13,8 @@
 #include "scene/test_light.h"
 #include "test_host.h"
 
+namespace vantra::engine {
+
 namespace {
 
 using vantra::Matrix;
@@ -243,7 +245,7 @@ TEST(Engine, ObjectWhoseResetThrowsLeavesTheScene) {
 }
 
 TEST(Engine, TestLightFollowsTheCameraFromTheFirstFrame) {
-  const std::int32_t engineLight = TestLight().lightIndex() + 1;
+  const std::int32_t engineLight = scene::TestLight().lightIndex() + 1;
   struct LightProbe : Object {
     std::int32_t index;
     D3DLIGHT9 light = {};
@@ -251,7 +253,7 @@ TEST(Engine, TestLightFollowsTheCameraFromTheFirstFrame) {
     EngineServices* engine = nullptr;
     IDirect3DDevice9* device = nullptr;
     void hook(std::uint32_t) override {}
-    const GUID* classId() const override { return &kAppCameraClassId; }
+    const GUID* classId() const override { return &scene::kAppCameraClassId; }
     void reset(EngineServices* e, IDirect3DDevice9* d) override {
       engine = e;
       device = d;
@@ -329,3 +331,5 @@ TEST(Engine, ReportErrorFormatsTextOfAnyLength) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

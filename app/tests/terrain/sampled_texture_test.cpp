@@ -6,6 +6,8 @@
 
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 class SampledTextureTest : public ::testing::Test {
@@ -170,3 +172,5 @@ TEST(SampledTextureDepth, ThirtyTwoBitMapsReadLikeTwentyFourBit) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain
