@@ -105,7 +105,7 @@ TEST(ComRef, ReleasesWhatItHeldBeforeTakingTheNext) {
   EXPECT_EQ(ref.references(), 0u);
 }
 
-TEST(ComRef, DetachHandsTheReferenceOnUncounted) {
+TEST(ComRef, DetachHandsTheReferenceOn) {
   bool deleted = false;
   auto ref = ComRef<IUnknown>::Adopt(new Counted(deleted));
   IUnknown* handedOn = ref.detach();
