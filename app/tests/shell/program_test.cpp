@@ -15,6 +15,8 @@
 
 #include "x11_session.h"
 
+namespace vantra::shell {
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -240,3 +242,5 @@ TEST(Program, ClosingTheMainFrameOrFileExitEndsTheProgram) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << c.how << "\n" << program.errors();
   }
 }
+
+}  // namespace vantra::shell
