@@ -1,5 +1,7 @@
 #include "platform/buffer.h"
 
+namespace vantra::platform {
+
 template <class Interface>
 Buffer<Interface>::Buffer(UINT length, DWORD usage, DWORD format,
                           std::shared_ptr<ContextLink> context)
@@ -66,3 +68,5 @@ void Buffer<Interface>::_upload() {
 
 template class Buffer<IDirect3DVertexBuffer9>;
 template class Buffer<IDirect3DIndexBuffer9>;
+
+}  // namespace vantra::platform

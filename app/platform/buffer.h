@@ -16,6 +16,8 @@
 #include "platform/gl_name.h"
 #include "platform/ref_counted.h"
 
+namespace vantra::platform {
+
 template <class Interface>
 class Buffer : public RefCounted<Interface> {
  public:
@@ -49,3 +51,5 @@ class Buffer : public RefCounted<Interface> {
   int _lockDepth = 0;
   bool _dirty = true;
 };
+
+}  // namespace vantra::platform

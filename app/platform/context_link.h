@@ -10,6 +10,8 @@
 
 #include "platform/gl_state_cache.h"
 
+namespace vantra::platform {
+
 class ContextLink {
  public:
   ContextLink() : _renderThread(std::this_thread::get_id()) {}
@@ -25,3 +27,5 @@ class ContextLink {
   std::atomic<bool> _alive{true};
   GlStateCache _bindings;
 };
+
+}  // namespace vantra::platform

@@ -49,7 +49,7 @@ class EdgeFanSet {
   void _appendTriangleList(const std::uint16_t* fans, std::uint16_t* out);
 
   Kind _kind;
-  ComRef<IDirect3DIndexBuffer9> _indexBuffer;
+  platform::ComRef<IDirect3DIndexBuffer9> _indexBuffer;
   IDirect3DDevice9* _device;
   TerrainPatch* _patch;
   int _bufferBytes;

@@ -62,7 +62,7 @@ class TerrainPatch {
   void _computeNormals(TerrainVertex* vertices) const;
   void _computeLevelErrors(const TerrainVertex* vertices);
 
-  ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
+  platform::ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
   int _columns;
   int _rows;
   int _firstColumn;
