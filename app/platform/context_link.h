@@ -4,6 +4,8 @@
 // deletion; destroying the context frees those objects.
 #pragma once
 
+#include <epoxy/gl.h>
+
 #include <atomic>
 #include <thread>
 
@@ -19,8 +21,15 @@ class ContextLink {
   void noteDeletion() { ++_deletions; }
   unsigned long deletions() const { return _deletions; }
 
+  // Render thread: whether the driver draws from buffers in the program's own memory.
+  bool pinsMemory() {
+    if (_pinsMemory < 0) _pinsMemory = epoxy_has_gl_extension("GL_AMD_pinned_memory") ? 1 : 0;
+    return _pinsMemory == 1;
+  }
+
  private:
   const std::thread::id _renderThread;
   std::atomic<bool> _alive{true};
   unsigned long _deletions = 0;
+  int _pinsMemory = -1;
 };
