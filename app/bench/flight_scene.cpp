@@ -19,7 +19,7 @@ FlightScene::FlightScene(int width, int height, int poses,
     : _poses(poses), _window(width, height, _input) {
   // The maps are generated next to the benchmark.
   std::filesystem::current_path(std::filesystem::read_symlink("/proc/self/exe").parent_path());
-  _d3d = Direct3DCreate9(D3D_SDK_VERSION);
+  _d3d = ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   D3DPRESENT_PARAMETERS parameters = {};
   parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
   parameters.Windowed = 1;
@@ -27,12 +27,12 @@ FlightScene::FlightScene(int width, int height, int poses,
   parameters.AutoDepthStencilFormat = D3DFMT_D32F_LOCKABLE;
   parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
   if (FAILED(_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &_window,
-                                D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &_device)))
+                                D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, _device.out())))
     throw std::runtime_error("no device");
-  configureDevice(_device);
+  configureDevice(_device.get());
   terrain = std::make_unique<Terrain>(gridSide, gridSide, spacing, 24240.0f, spacing);
-  terrain->reset(nullptr, _device);
-  camera.reset(nullptr, _device);
+  terrain->reset(nullptr, _device.get());
+  camera.reset(nullptr, _device.get());
   camera.setActive(true);
   camera.setProjection();
   terrain->setCamera(&camera);
@@ -44,8 +44,6 @@ FlightScene::~FlightScene() {
   // An active camera sets its projection on reset, which needs a device.
   camera.setActive(false);
   camera.reset(nullptr, nullptr);
-  _device->Release();
-  _d3d->Release();
 }
 
 void FlightScene::aim(int pose) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "engine/input_devices.h"
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
 #include "platform/headless_window.h"
 #include "platform/scripted_input_source.h"
@@ -27,7 +28,7 @@ class FlightScene {
   ~FlightScene();
 
   TerrainQuadtree& tree() { return *terrain->quadtree(); }
-  IDirect3DDevice9* device() { return _device; }
+  IDirect3DDevice9* device() { return _device.get(); }
   // The input source of the device's window, for another window beside it.
   ScriptedInputSource& input() { return _input; }
 
@@ -48,8 +49,8 @@ class FlightScene {
   const int _poses;
   ScriptedInputSource _input;
   HeadlessWindow _window;
-  IDirect3D9* _d3d = nullptr;
-  IDirect3DDevice9* _device = nullptr;
+  ComRef<IDirect3D9> _d3d;
+  ComRef<IDirect3DDevice9> _device;
   const InputDevices _idle;
 };
 

@@ -8,8 +8,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
 #include "platform/d3dx9.h"
 #include "platform/gl_program.h"
@@ -101,43 +103,42 @@ ScriptedInputSource Input;
 
 void BM_DeviceLayer(benchmark::State& state) {
   HeadlessWindow window(Size, Size, Input);
-  IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+  const auto direct3d = ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   D3DPRESENT_PARAMETERS parameters{};
   parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
   parameters.Windowed = 1;
   parameters.EnableAutoDepthStencil = 1;
   parameters.AutoDepthStencilFormat = D3DFMT_D32F_LOCKABLE;
-  IDirect3DDevice9* device = nullptr;
+  ComRef<IDirect3DDevice9> device;
   if (FAILED(direct3d->CreateDevice(0, D3DDEVTYPE_HAL, &window, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                    &parameters, &device))) {
+                                    &parameters, device.out()))) {
     state.SkipWithError("no device");
-    direct3d->Release();
     return;
   }
-  std::vector<IDirect3DVertexBuffer9*> vertexBuffers;
-  std::vector<IDirect3DIndexBuffer9*> indexBuffers;
+  std::vector<ComRef<IDirect3DVertexBuffer9>> vertexBuffers;
+  std::vector<ComRef<IDirect3DIndexBuffer9>> indexBuffers;
   const std::vector<std::uint16_t> indices = PatchIndices();
   for (int pz = 0; pz < Patches; ++pz)
     for (int px = 0; px < Patches; ++px) {
       const std::vector<Vertex> vertices = PatchVertexData(px, pz);
-      IDirect3DVertexBuffer9* vb = nullptr;
-      IDirect3DIndexBuffer9* ib = nullptr;
+      ComRef<IDirect3DVertexBuffer9> vb;
+      ComRef<IDirect3DIndexBuffer9> ib;
       void* data = nullptr;
       device->CreateVertexBuffer(static_cast<UINT>(vertices.size() * sizeof(Vertex)),
-                                 D3DUSAGE_WRITEONLY, 0x252, D3DPOOL_DEFAULT, &vb, nullptr);
+                                 D3DUSAGE_WRITEONLY, 0x252, D3DPOOL_DEFAULT, vb.out(), nullptr);
       vb->Lock(0, 0, &data, 0);
       std::memcpy(data, vertices.data(), vertices.size() * sizeof(Vertex));
       vb->Unlock();
       device->CreateIndexBuffer(static_cast<UINT>(indices.size() * 2), D3DUSAGE_WRITEONLY,
-                                D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib, nullptr);
+                                D3DFMT_INDEX16, D3DPOOL_DEFAULT, ib.out(), nullptr);
       ib->Lock(0, 0, &data, 0);
       std::memcpy(data, indices.data(), indices.size() * 2);
       ib->Unlock();
-      vertexBuffers.push_back(vb);
-      indexBuffers.push_back(ib);
+      vertexBuffers.push_back(std::move(vb));
+      indexBuffers.push_back(std::move(ib));
     }
-  IDirect3DTexture9* texture = nullptr;
-  device->CreateTexture(256, 256, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr);
+  ComRef<IDirect3DTexture9> texture;
+  device->CreateTexture(256, 256, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, texture.out(), nullptr);
   D3DLOCKED_RECT locked{};
   texture->LockRect(0, &locked, nullptr, 0);
   const std::vector<std::uint32_t> pixels = TexturePixels();
@@ -162,7 +163,7 @@ void BM_DeviceLayer(benchmark::State& state) {
   device->SetMaterial(&material);
   device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
   device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-  device->SetTexture(0, texture);
+  device->SetTexture(0, texture.get());
   device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
 
   const UINT primitives = static_cast<UINT>(indices.size() - 2);
@@ -171,9 +172,9 @@ void BM_DeviceLayer(benchmark::State& state) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFC6C0F2, 1.0f, 0);
     device->BeginScene();
     for (std::size_t i = 0; i < vertexBuffers.size(); ++i) {
-      device->SetStreamSource(0, vertexBuffers[i], 0, sizeof(Vertex));
+      device->SetStreamSource(0, vertexBuffers[i].get(), 0, sizeof(Vertex));
       device->SetFVF(0x252);
-      device->SetIndices(indexBuffers[i]);
+      device->SetIndices(indexBuffers[i].get());
       device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, PatchVertices * PatchVertices, 0,
                                    primitives);
     }
@@ -187,11 +188,6 @@ void BM_DeviceLayer(benchmark::State& state) {
   device->SetTexture(0, nullptr);
   device->SetStreamSource(0, nullptr, 0, 0);
   device->SetIndices(nullptr);
-  texture->Release();
-  for (auto* vb : vertexBuffers) vb->Release();
-  for (auto* ib : indexBuffers) ib->Release();
-  device->Release();
-  direct3d->Release();
 }
 
 void BM_RawOpenGL(benchmark::State& state) {

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/com_ref.h"
 #include "engine/engine_services.h"
 #include "engine/host.h"
 #include "engine/scene_objects.h"
 #include "engine/thread.h"
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
 #include "platform/d3dx9.h"
 #include "vantra/matrix.h"

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/com_ref.h"
+#include "platform/com_ref.h"
 #include "platform/d3dx9.h"
 
 HRESULT saveScreenCapture(IDirect3DDevice9* device, const char* fileName, std::string* why) {

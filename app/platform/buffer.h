@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/buffer_kinds.h"
 #include "platform/context_link.h"
 #include "platform/d3d9.h"
 #include "platform/gl_name.h"
@@ -63,6 +64,3 @@ class Buffer : public RefCounted<Interface> {
   int _lockDepth = 0;
   bool _dirty = true;
 };
-
-using VertexBuffer = Buffer<IDirect3DVertexBuffer9>;
-using IndexBuffer = Buffer<IDirect3DIndexBuffer9>;

@@ -419,15 +419,6 @@ class IUnknown {
   virtual ~IUnknown() = default;
 };
 
-// Makes held refer to next with a reference of its own. The new reference is taken before
-// the old one is dropped, so handing in the object already held is safe.
-template <class Interface>
-void ReplaceReference(Interface*& held, Interface* next) {
-  if (next != nullptr) next->AddRef();
-  if (held != nullptr) held->Release();
-  held = next;
-}
-
 class IDirect3DVertexBuffer9 : public IUnknown {
  public:
   virtual HRESULT Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbData, DWORD Flags) = 0;

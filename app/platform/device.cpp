@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "platform/buffer.h"
+#include "platform/com_ref.h"
 #include "platform/fixed_function_uniforms.h"
 #include "platform/gl_translation.h"
 #include "platform/render_window.h"
@@ -54,13 +56,11 @@ HRESULT Device::Create(RenderWindow* window, D3DPRESENT_PARAMETERS* parameters,
     parameters->BackBufferFormat = D3DFMT_X8R8G8B8;
   if (parameters->BackBufferCount == 0) parameters->BackBufferCount = 1;
 
-  Device* created = new Device(window, parameters->BackBufferWidth, parameters->BackBufferHeight,
-                               depthFormat, parameters->SwapEffect);
-  if (!created->_createTargets()) {
-    created->Release();
-    return D3DERR_OUTOFVIDEOMEMORY;
-  }
-  *device = created;
+  auto created = ComRef<Device>::Adopt(new Device(window, parameters->BackBufferWidth,
+                                                  parameters->BackBufferHeight, depthFormat,
+                                                  parameters->SwapEffect));
+  if (!created->_createTargets()) return D3DERR_OUTOFVIDEOMEMORY;
+  *device = created.detach();
   return D3D_OK;
 }
 
@@ -70,7 +70,8 @@ Device::Device(RenderWindow* window, UINT width, UINT height, D3DFORMAT depthFor
       _context(std::make_shared<ContextLink>()),
       _state(depthFormat),
       _swapChain(width, height, depthFormat, swapEffect, _glState),
-      _patchIndices(_context) {}
+      _patchIndices(_context),
+      _programs(_glState) {}
 
 bool Device::_createTargets() {
   if (!_swapChain.create()) return false;
@@ -84,7 +85,7 @@ bool Device::_createTargets() {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, &white);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
 
-  for (DWORD s = 0; s < ShaderCache::Stages; ++s) {
+  for (DWORD s = 0; s < ShaderKey::Stages; ++s) {
     _samplers[s] = GlSampler::Generate();
     glBindSampler(s, _samplers[s].get());
     _applySamplerState(s);
@@ -110,7 +111,7 @@ Device::~Device() {
   const bool current = _context->usable();
   _patchIndices.clear();
   _context->detach();
-  _shaders.clear(current);
+  _programs.clear(current);
   // On the render thread the owners delete their objects on the way out. Away from it the
   // context is not current, and destroying the context frees them.
   if (current) return;
@@ -162,9 +163,9 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* pCaps) {
   pCaps->ZCmpCaps = 0xFF;
   pCaps->MaxTextureWidth = std::min<DWORD>(maxTextureSide, BitmapFile::MaxSide);
   pCaps->MaxTextureHeight = pCaps->MaxTextureWidth;
-  pCaps->MaxTextureBlendStages = ShaderCache::Stages;
-  pCaps->MaxSimultaneousTextures = ShaderCache::Stages;
-  pCaps->MaxActiveLights = ShaderCache::MaxLights;
+  pCaps->MaxTextureBlendStages = ShaderKey::Stages;
+  pCaps->MaxSimultaneousTextures = ShaderKey::Stages;
+  pCaps->MaxActiveLights = ShaderKey::MaxLights;
   pCaps->MaxPointSize = pointSizes[1];
   pCaps->MaxPrimitiveCount = 0xFFFFFF;
   pCaps->MaxVertexIndex = 0xFFFFFF;
@@ -252,7 +253,7 @@ HRESULT Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
 
 HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
   const HRESULT set = _state.setSamplerState(Sampler, Type, Value);
-  if (SUCCEEDED(set) && Sampler < ShaderCache::Stages) _applySamplerState(Sampler);
+  if (SUCCEEDED(set) && Sampler < ShaderKey::Stages) _applySamplerState(Sampler);
   return set;
 }
 
@@ -346,7 +347,7 @@ void Device::_applyFixedState() {
 }
 
 void Device::_bindTextures() {
-  for (int stage = 0; stage < ShaderCache::Stages; ++stage) {
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage) {
     Texture* texture = _state.texture(stage);
     _glState.bindTexture(stage, texture != nullptr ? texture->glTexture() : _whiteTexture.get());
   }
@@ -357,12 +358,12 @@ HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool
   if (_glState.fixedStateVersion() != _state.fixedStateVersion()) _applyFixedState();
   if (_program == nullptr || _programKeyVersion != _state.shaderKeyVersion() ||
       patches != _programPatches) {
-    _program = _shaders.program(_state.shaderKey(patches));
+    _program = _programs.program(_state.shaderKey(patches));
     if (_program == nullptr) return E_FAIL;
     _programKeyVersion = _state.shaderKeyVersion();
     _programPatches = patches;
   }
-  ShaderCache::Program& program = *_program;
+  ProgramCache::Program& program = *_program;
   _glState.useProgram(program.name.get());
   if (program.uniformVersion != _state.uniformVersion()) {
     FixedFunctionUniforms::Upload(program, _state, _maxTessellationLevel);

@@ -1,9 +1,9 @@
 // The rendering device: a facade over its state block (every state and its checks), its
-// swap chain (back and front targets, presentation, capture), the shader cache that turns
-// state into fixed-function programs, and the OpenGL state cache that keeps draws with
-// unchanged state from issuing it again. It creates the resources and draws. With an
-// N-patch segment count of at least 1 and a context with tessellation shaders, triangles
-// with normals are drawn as curved point-normal patches.
+// swap chain (back and front targets, presentation, capture), the GLSL generator and
+// program cache that turn state into fixed-function programs, and the OpenGL state cache
+// that keeps draws with unchanged state from issuing it again. It creates the resources
+// and draws. With an N-patch segment count of at least 1 and a context with tessellation
+// shaders, triangles with normals are drawn as curved point-normal patches.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -16,8 +16,8 @@
 #include "platform/gl_name.h"
 #include "platform/gl_state_cache.h"
 #include "platform/patch_index_cache.h"
+#include "platform/program_cache.h"
 #include "platform/ref_counted.h"
-#include "platform/shader_cache.h"
 #include "platform/swap_chain.h"
 
 class Device : public RefCounted<IDirect3DDevice9> {
@@ -111,10 +111,10 @@ class Device : public RefCounted<IDirect3DDevice9> {
   GlVertexArray _vertexArray;
   GlBuffer _streamBuffer;
   GlTexture _whiteTexture;
-  GlSampler _samplers[ShaderCache::Stages];
+  GlSampler _samplers[ShaderKey::Stages];
   GLfloat _maxPointSize = 1.0f;
   // The program for the state block's key as of a version, and whether it tessellates.
-  ShaderCache::Program* _program = nullptr;
+  ProgramCache::Program* _program = nullptr;
   unsigned long _programKeyVersion = 0;
   bool _programPatches = false;
   // Whether the context has tessellation shaders, and the highest level they take.
@@ -123,5 +123,5 @@ class Device : public RefCounted<IDirect3DDevice9> {
   bool _nPatchWarned = false;
   PatchIndexCache _patchIndices;
   bool _inScene = false;
-  ShaderCache _shaders;
+  ProgramCache _programs;
 };

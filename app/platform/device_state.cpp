@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 
+#include "platform/buffer.h"
 #include "platform/texture.h"
 
 namespace {
@@ -199,21 +199,16 @@ HRESULT DeviceState::getLightEnable(DWORD index, BOOL* enable) const {
 
 HRESULT DeviceState::setTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
   if (stage >= TextureStageCount) return D3DERR_INVALIDCALL;
-  Texture* ours = nullptr;
-  if (texture != nullptr) {
-    ours = dynamic_cast<Texture*>(texture);
-    if (ours == nullptr) return D3DERR_INVALIDCALL;
-    ours->AddRef();
-  }
-  if (_textures[stage] != nullptr) _textures[stage]->Release();
-  _textures[stage] = ours;
+  Texture* ours = dynamic_cast<Texture*>(texture);
+  if (texture != nullptr && ours == nullptr) return D3DERR_INVALIDCALL;
+  _textures[stage].retain(ours);
   return D3D_OK;
 }
 
 HRESULT DeviceState::getTexture(DWORD stage, IDirect3DBaseTexture9** texture) const {
   if (stage >= TextureStageCount || texture == nullptr) return D3DERR_INVALIDCALL;
-  *texture = _textures[stage];
-  if (_textures[stage] != nullptr) _textures[stage]->AddRef();
+  // The caller receives a reference of its own: a copy, handed on.
+  *texture = ComRef<Texture>(_textures[stage]).detach();
   return D3D_OK;
 }
 
@@ -255,28 +250,18 @@ HRESULT DeviceState::getSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DW
 HRESULT DeviceState::setStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset,
                                      UINT stride) {
   if (stream != 0) return D3DERR_INVALIDCALL;
-  VertexBuffer* ours = nullptr;
-  if (buffer != nullptr) {
-    ours = dynamic_cast<VertexBuffer*>(buffer);
-    if (ours == nullptr || offset >= ours->length()) return D3DERR_INVALIDCALL;
-    ours->AddRef();
-  }
-  if (_stream != nullptr) _stream->Release();
-  _stream = ours;
+  VertexBuffer* ours = dynamic_cast<VertexBuffer*>(buffer);
+  if (buffer != nullptr && (ours == nullptr || offset >= ours->length())) return D3DERR_INVALIDCALL;
+  _stream.retain(ours);
   _streamOffset = offset;
   _streamStride = stride;
   return D3D_OK;
 }
 
 HRESULT DeviceState::setIndices(IDirect3DIndexBuffer9* buffer) {
-  IndexBuffer* ours = nullptr;
-  if (buffer != nullptr) {
-    ours = dynamic_cast<IndexBuffer*>(buffer);
-    if (ours == nullptr) return D3DERR_INVALIDCALL;
-    ours->AddRef();
-  }
-  if (_indices != nullptr) _indices->Release();
-  _indices = ours;
+  IndexBuffer* ours = dynamic_cast<IndexBuffer*>(buffer);
+  if (buffer != nullptr && ours == nullptr) return D3DERR_INVALIDCALL;
+  _indices.retain(ours);
   return D3D_OK;
 }
 
@@ -294,10 +279,9 @@ HRESULT DeviceState::getFvf(DWORD* fvf) const {
 }
 
 void DeviceState::unbindResources() {
-  for (Texture*& texture : _textures)
-    if (texture != nullptr) std::exchange(texture, nullptr)->Release();
-  if (_stream != nullptr) std::exchange(_stream, nullptr)->Release();
-  if (_indices != nullptr) std::exchange(_indices, nullptr)->Release();
+  for (ComRef<Texture>& texture : _textures) texture.reset();
+  _stream.reset();
+  _indices.reset();
 }
 
 UINT DeviceState::streamStride() const {
@@ -314,8 +298,7 @@ UINT DeviceState::indexSize() const { return _indices->format() == D3DFMT_INDEX3
 
 HRESULT DeviceState::checkDraw(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitives,
                                UINT* vertices) const {
-  if (!VertexCount(type, primitives, vertices) || _stream == nullptr || _fvf == 0)
-    return D3DERR_INVALIDCALL;
+  if (!VertexCount(type, primitives, vertices) || !_stream || _fvf == 0) return D3DERR_INVALIDCALL;
   if (primitives == 0) return D3D_OK;
   const UINT stride = streamStride();
   const std::uint64_t end = _streamOffset +
@@ -327,8 +310,7 @@ HRESULT DeviceState::checkDraw(D3DPRIMITIVETYPE type, UINT startVertex, UINT pri
 
 HRESULT DeviceState::checkIndexedDraw(D3DPRIMITIVETYPE type, UINT startIndex, UINT primitives,
                                       UINT* indices) const {
-  if (!VertexCount(type, primitives, indices) || _stream == nullptr || _indices == nullptr ||
-      _fvf == 0)
+  if (!VertexCount(type, primitives, indices) || !_stream || !_indices || _fvf == 0)
     return D3DERR_INVALIDCALL;
   if (primitives == 0) return D3D_OK;
   if (streamStride() < VertexSize(_fvf) ||
@@ -367,8 +349,8 @@ bool DeviceState::depthIsReversible() const {
   return p[11] != 0.0f && p[15] == 0.0f && p[10] != 1.0f && p[10] != 0.0f;
 }
 
-ShaderCache::Key DeviceState::shaderKey(bool patches) const {
-  ShaderCache::Key key;
+ShaderKey DeviceState::shaderKey(bool patches) const {
+  ShaderKey key;
   std::memset(&key, 0, sizeof key);
   const DWORD* rs = _renderStates;
   key.hasNormal = (_fvf & D3DFVF_NORMAL) != 0;
@@ -383,8 +365,8 @@ ShaderCache::Key DeviceState::shaderKey(bool patches) const {
     // this vertex format carries only the diffuse one.
     auto source = [&](D3DRENDERSTATETYPE state) {
       return rs[D3DRS_COLORVERTEX] && key.hasDiffuse && rs[state] == D3DMCS_COLOR1
-                 ? ShaderCache::FromDiffuse
-                 : ShaderCache::FromMaterial;
+                 ? ShaderKey::FromDiffuse
+                 : ShaderKey::FromMaterial;
     };
     key.diffuseSource = source(D3DRS_DIFFUSEMATERIALSOURCE);
     key.ambientSource = source(D3DRS_AMBIENTMATERIALSOURCE);
@@ -394,9 +376,9 @@ ShaderCache::Key DeviceState::shaderKey(bool patches) const {
       if (slot.second.enabled && key.lightCount < MaxActiveLights)
         key.lightTypes[key.lightCount++] = static_cast<std::uint8_t>(slot.second.light.Type);
   }
-  for (int stage = 0; stage < ShaderCache::Stages; ++stage) {
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage) {
     const DWORD* ts = _stageStates[stage];
-    ShaderCache::StageKey& k = key.stages[stage];
+    ShaderKey::Stage& k = key.stages[stage];
     k.colorOp = static_cast<std::uint8_t>(ts[D3DTSS_COLOROP]);
     k.colorArg1 = static_cast<std::uint8_t>(ts[D3DTSS_COLORARG1]);
     k.colorArg2 = static_cast<std::uint8_t>(ts[D3DTSS_COLORARG2]);

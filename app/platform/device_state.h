@@ -8,9 +8,10 @@
 
 #include <map>
 
-#include "platform/buffer.h"
+#include "platform/buffer_kinds.h"
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
-#include "platform/shader_cache.h"
+#include "platform/shader_key.h"
 
 class Texture;
 
@@ -19,15 +20,15 @@ class DeviceState {
   // Render states are numbered below this.
   static constexpr DWORD RenderStateCount = 256;
   // Texture stages and samplers a caller may address; the shading uses the first
-  // ShaderCache::Stages of them.
+  // ShaderKey::Stages of them.
   static constexpr DWORD TextureStageCount = 8;
   // Stage and sampler state types are numbered below these (the last are 32 and 13); a
   // caller may set any of them, though only some have an effect here.
   static constexpr DWORD StageStateCount = 33;
   static constexpr DWORD SamplerStateCount = 14;
   // Texture coordinate sets in a vertex format, and the sets a stage may read.
-  static constexpr UINT TexCoordSetCount = ShaderCache::MaxTexCoords;
-  static constexpr int MaxActiveLights = ShaderCache::MaxLights;
+  static constexpr UINT TexCoordSetCount = ShaderKey::MaxTexCoords;
+  static constexpr int MaxActiveLights = ShaderKey::MaxLights;
 
   struct LightSlot {
     D3DLIGHT9 light;
@@ -78,7 +79,7 @@ class DeviceState {
   // Whether the projection is a perspective one whose near and far planes can be found.
   bool depthIsReversible() const;
   // Everything of the state that the generated program depends on.
-  ShaderCache::Key shaderKey(bool patches) const;
+  ShaderKey shaderKey(bool patches) const;
 
   DWORD renderState(D3DRENDERSTATETYPE state) const { return _renderStates[state]; }
   const DWORD* samplerStates(DWORD sampler) const { return _samplerStates[sampler]; }
@@ -87,12 +88,12 @@ class DeviceState {
   const D3DMATRIX& projection() const { return _projection; }
   const D3DMATERIAL9& material() const { return _material; }
   const std::map<DWORD, LightSlot>& lights() const { return _lights; }
-  Texture* texture(DWORD stage) const { return _textures[stage]; }
-  VertexBuffer* stream() const { return _stream; }
+  Texture* texture(DWORD stage) const { return _textures[stage].get(); }
+  VertexBuffer* stream() const { return _stream.get(); }
   UINT streamOffset() const { return _streamOffset; }
   // The stream's stride, or the vertex size when it was set as 0.
   UINT streamStride() const;
-  IndexBuffer* indices() const { return _indices; }
+  IndexBuffer* indices() const { return _indices.get(); }
   // Bytes per index of the bound index buffer (there must be one).
   UINT indexSize() const;
   DWORD fvf() const { return _fvf; }
@@ -129,11 +130,11 @@ class DeviceState {
   D3DMATRIX _projection;
   D3DMATERIAL9 _material = {};
   std::map<DWORD, LightSlot> _lights;
-  Texture* _textures[TextureStageCount] = {};
-  VertexBuffer* _stream = nullptr;
+  ComRef<Texture> _textures[TextureStageCount];
+  ComRef<VertexBuffer> _stream;
   UINT _streamOffset = 0;
   UINT _streamStride = 0;
-  IndexBuffer* _indices = nullptr;
+  ComRef<IndexBuffer> _indices;
   DWORD _fvf = 0;
   float _nPatchSegments = 0.0f;
   unsigned long _uniformVersion = 1;

@@ -72,7 +72,7 @@ void Normalise(float v[3]) {
 
 }  // namespace
 
-void FixedFunctionUniforms::Upload(const ShaderCache::Program& program, const DeviceState& state,
+void FixedFunctionUniforms::Upload(const ProgramCache::Program& program, const DeviceState& state,
                                    float maxTessellationLevel) {
   const Matrix4d view = ToDouble(state.view());
   const Matrix4d worldView = Multiply(ToDouble(state.world()), view);
@@ -116,13 +116,13 @@ void FixedFunctionUniforms::Upload(const ShaderCache::Program& program, const De
   GlTranslation::Colour(state.renderState(D3DRS_AMBIENT), colour);
   glUniform3fv(program.globalAmbient, 1, colour);
 
-  float diffuse[ShaderCache::MaxLights][3], specular[ShaderCache::MaxLights][3],
-      ambient[ShaderCache::MaxLights][3], direction[ShaderCache::MaxLights][3],
-      position[ShaderCache::MaxLights][3], attenuation[ShaderCache::MaxLights][3],
-      spot[ShaderCache::MaxLights][3], range[ShaderCache::MaxLights];
+  float diffuse[ShaderKey::MaxLights][3], specular[ShaderKey::MaxLights][3],
+      ambient[ShaderKey::MaxLights][3], direction[ShaderKey::MaxLights][3],
+      position[ShaderKey::MaxLights][3], attenuation[ShaderKey::MaxLights][3],
+      spot[ShaderKey::MaxLights][3], range[ShaderKey::MaxLights];
   int count = 0;
   for (const auto& slot : state.lights()) {
-    if (!slot.second.enabled || count == ShaderCache::MaxLights) continue;
+    if (!slot.second.enabled || count == ShaderKey::MaxLights) continue;
     const D3DLIGHT9& l = slot.second.light;
     std::memcpy(diffuse[count], &l.Diffuse.r, sizeof diffuse[count]);
     std::memcpy(specular[count], &l.Specular.r, sizeof specular[count]);

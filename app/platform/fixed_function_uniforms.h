@@ -3,13 +3,13 @@
 // lights in view space, texture factor, alpha reference and tessellation level.
 #pragma once
 
-#include "platform/shader_cache.h"
+#include "platform/program_cache.h"
 
 class DeviceState;
 
 class FixedFunctionUniforms {
  public:
   // Render thread, with `program` in use.
-  static void Upload(const ShaderCache::Program& program, const DeviceState& state,
+  static void Upload(const ProgramCache::Program& program, const DeviceState& state,
                      float maxTessellationLevel);
 };

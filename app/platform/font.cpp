@@ -58,26 +58,23 @@ HRESULT Font::Create(Device* device, const D3DXFONT_DESCA& description, ID3DXFon
   if (font == nullptr) return D3DERR_INVALIDCALL;
   *font = nullptr;
   if (device == nullptr) return D3DERR_INVALIDCALL;
-  Font* created = new Font(device);
+  auto created = ComRef<Font>::Adopt(new Font(device));
   const bool made = created->_rasterise(description) && created->_createProgram();
   // Making the atlas and the program changed bindings behind the device's back.
   device->glState().reset();
-  if (!made) {
-    created->Release();
-    return E_FAIL;
-  }
-  *font = created;
+  if (!made) return E_FAIL;
+  *font = created.detach();
   return D3D_OK;
 }
 
-Font::Font(Device* device) : _device(device), _context(device->contextLink()) { _device->AddRef(); }
+Font::Font(Device* device)
+    : _device(ComRef<Device>::Retain(device)), _context(device->contextLink()) {}
 
 Font::~Font() {
   _atlas.dispose(*_context);
   _program.dispose(*_context);
   _vertexArray.dispose(*_context);
   _buffer.dispose(*_context);
-  _device->Release();
 }
 
 bool Font::_rasterise(const D3DXFONT_DESCA& description) {

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "platform/com_ref.h"
 #include "platform/context_link.h"
 #include "platform/d3dx9.h"
 #include "platform/gl_name.h"
@@ -32,7 +33,7 @@ class Font : public RefCounted<ID3DXFont> {
   bool _rasterise(const D3DXFONT_DESCA& description);
   bool _createProgram();
 
-  Device* const _device;
+  const ComRef<Device> _device;
   const std::shared_ptr<ContextLink> _context;
   Glyph _glyphs[256] = {};
   int _ascent = 0;

@@ -7,7 +7,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/d3d9.h"
-#include "platform/shader_cache.h"
+#include "platform/shader_key.h"
 
 class GlStateCache {
  public:
@@ -40,7 +40,7 @@ class GlStateCache {
   unsigned long _fixedStateVersion = 0;
   unsigned long _deletionsSeen = 0;
   GLuint _program = 0;
-  GLuint _textures[ShaderCache::Stages] = {};
+  GLuint _textures[ShaderKey::Stages] = {};
   GLuint _indexBuffer = 0;
   VertexLayout _layout = {};
 };

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "engine/camera.h"
-#include "engine/com_ref.h"
+#include "platform/com_ref.h"
 #include "vantra/basic_camera.h"
 #include "vantra/bounding_box.h"
 #include "vantra/matrix.h"

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "engine/com_ref.h"
 #include "engine/object.h"
+#include "platform/com_ref.h"
 
 class DirectionalLight : public Object {
  public:

@@ -12,7 +12,7 @@
 #include <optional>
 #include <vector>
 
-#include "engine/com_ref.h"
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
 #include "terrain/buffer_lock.h"
 #include "terrain/edge_fan_set.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/com_ref.h"
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
 
 class TerrainPatch;

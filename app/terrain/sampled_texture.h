@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/com_ref.h"
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
 
 class ColourImage;

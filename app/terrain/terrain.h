@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/com_ref.h"
 #include "engine/object.h"
+#include "platform/com_ref.h"
 #include "vantra/vector.h"
 
 class Camera;

@@ -9,6 +9,7 @@
 
 #include "engine/d3d.h"
 #include "engine/object.h"
+#include "platform/com_ref.h"
 #include "scene/app_camera.h"
 #include "scene/test_light.h"
 #include "test_host.h"
@@ -38,15 +39,11 @@ class DeviceProbe : public Object {
   explicit DeviceProbe(std::vector<Sample>& samples) : _samples(samples) {
     _scrambled.scale(3.0f, 3.0f, 3.0f);
   }
-  ~DeviceProbe() override {
-    if (_device != nullptr) _device->Release();
-  }
   void hook(std::uint32_t) override {}
   const GUID* classId() const override { return &kId; }
   void reset(EngineServices* engine, IDirect3DDevice9* device) override {
     _engine = engine;
-    device->AddRef();
-    _device = device;
+    _device.retain(device);
   }
   void update() override {
     Sample s;
@@ -64,7 +61,7 @@ class DeviceProbe : public Object {
   static constexpr GUID kId = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   std::vector<Sample>& _samples;
   EngineServices* _engine = nullptr;
-  IDirect3DDevice9* _device = nullptr;
+  ComRef<IDirect3DDevice9> _device;
   Matrix _scrambled;
 };
 

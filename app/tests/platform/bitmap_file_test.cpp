@@ -65,17 +65,16 @@ TEST(BitmapTextures, KeepTheFileFormatAndRowOrder) {
   };
   for (const Case& c : cases) {
     const std::string path = WriteTestFile(c.name, MakeBitmap(c.layout, c.rows));
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(D3DXCreateTextureFromFileA(target.device(), path.c_str(), &texture), D3D_OK)
+    ComRef<IDirect3DTexture9> texture;
+    ASSERT_EQ(D3DXCreateTextureFromFileA(target.device(), path.c_str(), texture.out()), D3D_OK)
         << c.name;
     D3DSURFACE_DESC desc{};
     texture->GetLevelDesc(0, &desc);
     EXPECT_EQ(desc.Format, c.format) << c.name;
     EXPECT_EQ(desc.Width, 3u) << c.name;
     EXPECT_EQ(desc.Height, 2u) << c.name;
-    EXPECT_EQ(Texel(texture, 0, 0, desc.Format), c.topLeft) << c.name;
-    EXPECT_EQ(Texel(texture, 0, 1, desc.Format), c.bottomLeft) << c.name;
-    texture->Release();
+    EXPECT_EQ(Texel(texture.get(), 0, 0, desc.Format), c.topLeft) << c.name;
+    EXPECT_EQ(Texel(texture.get(), 0, 1, desc.Format), c.bottomLeft) << c.name;
     std::remove(path.c_str());
   }
 }
@@ -105,9 +104,9 @@ TEST(BitmapTextures, RefuseFilesLargerThanTheDeviceTextures) {
   std::vector<BYTE> header = MakeBitmap(BitmapLayout{}, {});
   PutBytes(header, 18, caps.MaxTextureWidth + 1, 4);
   const std::string path = WriteTestFile("wide.bmp", header);
-  IDirect3DTexture9* texture = nullptr;
+  ComRef<IDirect3DTexture9> texture;
   ::testing::internal::CaptureStderr();
-  EXPECT_EQ(D3DXCreateTextureFromFileA(target.device(), path.c_str(), &texture),
+  EXPECT_EQ(D3DXCreateTextureFromFileA(target.device(), path.c_str(), texture.out()),
             D3DXERR_INVALIDDATA);
   EXPECT_NE(::testing::internal::GetCapturedStderr().find(
                 "exceeds the " + std::to_string(caps.MaxTextureWidth) + " limit"),

@@ -2,12 +2,19 @@
 // the references it holds and the program key. No OpenGL context is made here.
 #include "platform/device_state.h"
 
+// The state block works without a context: its header must not bring OpenGL in.
+#ifdef EPOXY_GL_H
+#error "device_state.h includes OpenGL"
+#endif
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
 #include <memory>
 
+#include "platform/buffer.h"
+#include "platform/com_ref.h"
 #include "platform/texture.h"
 
 namespace {
@@ -206,50 +213,47 @@ TEST(DeviceState, LightsUpToTheActiveLimit) {
 
 TEST(DeviceState, HoldsOneReferenceToEachBoundResource) {
   auto context = std::make_shared<ContextLink>();
-  IDirect3DTexture9* texture = nullptr;
-  ASSERT_EQ(Texture::Create(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, context, &texture),
+  ComRef<IDirect3DTexture9> texture;
+  ASSERT_EQ(Texture::Create(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, context, texture.out()),
             D3D_OK);
-  auto* vertices = new VertexBuffer(96, 0, D3DFVF_XYZ, context);
-  auto* indices = new IndexBuffer(12, 0, D3DFMT_INDEX16, context);
+  auto vertices = ComRef<VertexBuffer>::Adopt(new VertexBuffer(96, 0, D3DFVF_XYZ, context));
+  auto indices = ComRef<IndexBuffer>::Adopt(new IndexBuffer(12, 0, D3DFMT_INDEX16, context));
   {
     DeviceState state(D3DFMT_UNKNOWN);
-    ASSERT_EQ(state.setTexture(0, texture), D3D_OK);
-    ASSERT_EQ(state.setTexture(1, texture), D3D_OK);
-    EXPECT_EQ(texture->AddRef(), 4u) << "the caller's, two stages' and this one";
-    texture->Release();
-    IDirect3DBaseTexture9* bound = nullptr;
-    ASSERT_EQ(state.getTexture(1, &bound), D3D_OK);
-    EXPECT_EQ(bound->Release(), 3u) << "the getter hands out a reference of its own";
+    ASSERT_EQ(state.setTexture(0, texture.get()), D3D_OK);
+    ASSERT_EQ(state.setTexture(1, texture.get()), D3D_OK);
+    EXPECT_EQ(texture.references(), 3u) << "the caller's and two stages'";
+    ComRef<IDirect3DBaseTexture9> bound;
+    ASSERT_EQ(state.getTexture(1, bound.out()), D3D_OK);
+    EXPECT_EQ(bound.reset(), 3u) << "the getter hands out a reference of its own";
     ASSERT_EQ(state.setTexture(1, nullptr), D3D_OK);
-    EXPECT_EQ(state.setStreamSource(0, vertices, 96, 12), D3DERR_INVALIDCALL)
+    EXPECT_EQ(state.setStreamSource(0, vertices.get(), 96, 12), D3DERR_INVALIDCALL)
         << "an offset at the buffer's end";
-    EXPECT_EQ(state.setStreamSource(1, vertices, 0, 12), D3DERR_INVALIDCALL) << "one stream";
-    ASSERT_EQ(state.setStreamSource(0, vertices, 12, 12), D3D_OK);
-    ASSERT_EQ(state.setStreamSource(0, vertices, 0, 0), D3D_OK) << "binding again";
-    ASSERT_EQ(state.setIndices(indices), D3D_OK);
-    EXPECT_EQ(vertices->AddRef(), 3u);
-    vertices->Release();
-    EXPECT_EQ(indices->AddRef(), 3u);
-    indices->Release();
+    EXPECT_EQ(state.setStreamSource(1, vertices.get(), 0, 12), D3DERR_INVALIDCALL) << "one stream";
+    ASSERT_EQ(state.setStreamSource(0, vertices.get(), 12, 12), D3D_OK);
+    ASSERT_EQ(state.setStreamSource(0, vertices.get(), 0, 0), D3D_OK) << "binding again";
+    ASSERT_EQ(state.setIndices(indices.get()), D3D_OK);
+    EXPECT_EQ(vertices.references(), 2u);
+    EXPECT_EQ(indices.references(), 2u);
     EXPECT_EQ(state.streamStride(), 12u) << "a zero stride means the vertex size";
   }
-  EXPECT_EQ(texture->Release(), 0u) << "the state released its stage on the way out";
-  EXPECT_EQ(vertices->Release(), 0u);
-  EXPECT_EQ(indices->Release(), 0u);
+  EXPECT_EQ(texture.reset(), 0u) << "the state released its stage on the way out";
+  EXPECT_EQ(vertices.reset(), 0u);
+  EXPECT_EQ(indices.reset(), 0u);
 }
 
 TEST(DeviceState, DrawChecksKeepReadsInsideTheBuffers) {
   auto context = std::make_shared<ContextLink>();
   const DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;  // 32 bytes
-  auto* vertices = new VertexBuffer(10 * 32, 0, fvf, context);
-  auto* indices = new IndexBuffer(12 * 2, 0, D3DFMT_INDEX16, context);
+  auto vertices = ComRef<VertexBuffer>::Adopt(new VertexBuffer(10 * 32, 0, fvf, context));
+  auto indices = ComRef<IndexBuffer>::Adopt(new IndexBuffer(12 * 2, 0, D3DFMT_INDEX16, context));
   DeviceState state(D3DFMT_UNKNOWN);
   UINT count = 0;
   EXPECT_EQ(state.checkDraw(D3DPT_TRIANGLELIST, 0, 1, &count), D3DERR_INVALIDCALL)
       << "no stream and no format";
   state.setFvf(fvf);
-  state.setStreamSource(0, vertices, 0, 0);
-  state.setIndices(indices);
+  state.setStreamSource(0, vertices.get(), 0, 0);
+  state.setIndices(indices.get());
   struct Case {
     D3DPRIMITIVETYPE type;
     UINT start, primitives;
@@ -279,7 +283,7 @@ TEST(DeviceState, DrawChecksKeepReadsInsideTheBuffers) {
   EXPECT_EQ(state.checkIndexedDraw(D3DPT_TRIANGLELIST, 3, 3, &count), D3D_OK);
   EXPECT_EQ(state.checkIndexedDraw(D3DPT_TRIANGLELIST, 4, 3, &count), D3DERR_INVALIDCALL)
       << "one index past the buffer";
-  state.setStreamSource(0, vertices, 0, 16);
+  state.setStreamSource(0, vertices.get(), 0, 16);
   EXPECT_EQ(state.checkDraw(D3DPT_POINTLIST, 0, 1, &count), D3DERR_INVALIDCALL)
       << "a stride shorter than the vertex";
   const float memory[32 * 3] = {};
@@ -288,8 +292,6 @@ TEST(DeviceState, DrawChecksKeepReadsInsideTheBuffers) {
             D3DERR_INVALIDCALL);
   EXPECT_EQ(state.checkDrawFromMemory(D3DPT_TRIANGLELIST, 1, nullptr, 32, &count),
             D3DERR_INVALIDCALL);
-  vertices->Release();
-  indices->Release();
 }
 
 TEST(DeviceState, ClearChecksFollowTheDepthFormat) {
@@ -321,21 +323,21 @@ TEST(DeviceState, ClearChecksFollowTheDepthFormat) {
 TEST(DeviceState, ProgramKeyFollowsTheStateThatShapesTheShader) {
   DeviceState state(D3DFMT_D32F_LOCKABLE);
   state.setFvf(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX2);
-  const ShaderCache::Key unlit = state.shaderKey(false);
+  const ShaderKey unlit = state.shaderKey(false);
   EXPECT_EQ(unlit.texCoordCount, 2);
   EXPECT_EQ(unlit.stages[1].texCoord, 1);
-  EXPECT_EQ(unlit.diffuseSource, ShaderCache::FromMaterial) << "no vertex colour to take";
+  EXPECT_EQ(unlit.diffuseSource, ShaderKey::FromMaterial) << "no vertex colour to take";
 
   state.setFvf(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
   const D3DLIGHT9 light = Directional(0, -1, 0);
   state.setLight(4, &light);
   state.lightEnable(4, 1);
-  ShaderCache::Key key = state.shaderKey(false);
-  EXPECT_EQ(key.diffuseSource, ShaderCache::FromDiffuse);
+  ShaderKey key = state.shaderKey(false);
+  EXPECT_EQ(key.diffuseSource, ShaderKey::FromDiffuse);
   EXPECT_EQ(key.lightCount, 1);
   EXPECT_EQ(key.lightTypes[0], D3DLIGHT_DIRECTIONAL);
   state.setRenderState(D3DRS_COLORVERTEX, 0);
-  EXPECT_EQ(state.shaderKey(false).diffuseSource, ShaderCache::FromMaterial);
+  EXPECT_EQ(state.shaderKey(false).diffuseSource, ShaderKey::FromMaterial);
   state.setRenderState(D3DRS_LIGHTING, 0);
   EXPECT_EQ(state.shaderKey(false).lightCount, 0) << "lights count only when lighting is on";
 

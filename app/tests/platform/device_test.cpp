@@ -6,64 +6,66 @@
 #include <thread>
 
 #include "platform/buffer.h"
+#include "platform/com_ref.h"
 #include "platform/d3dx9.h"
 #include "render_target.h"
 
-TEST(DeviceObjects, ReferenceCountsFollowAddRefAndRelease) {
+TEST(DeviceObjects, ReferenceCountsFollowTheirHolders) {
   RenderTarget target;
   IDirect3DDevice9* device = target.device();
-  EXPECT_EQ(device->AddRef(), 2u);
-  EXPECT_EQ(device->Release(), 1u);
+  EXPECT_EQ(ComRef<IDirect3DDevice9>::Retain(device).references(), 2u);
+  EXPECT_EQ(target.deviceReferences(), 1u);
 
-  IDirect3DTexture9* texture = nullptr;
-  ASSERT_EQ(device->CreateTexture(4, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
-            D3D_OK);
-  EXPECT_EQ(device->SetTexture(0, texture), D3D_OK);
-  EXPECT_EQ(texture->AddRef(), 3u) << "the caller's, the stage's and this one";
-  IDirect3DBaseTexture9* bound = nullptr;
-  device->GetTexture(0, &bound);
-  EXPECT_EQ(bound, texture);
-  EXPECT_EQ(bound->Release(), 3u);
+  ComRef<IDirect3DTexture9> texture;
+  ASSERT_EQ(
+      device->CreateTexture(4, 4, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, texture.out(), nullptr),
+      D3D_OK);
+  EXPECT_EQ(device->SetTexture(0, texture.get()), D3D_OK);
+  EXPECT_EQ(texture.references(), 2u) << "the caller's and the stage's";
+  ComRef<IDirect3DBaseTexture9> bound;
+  device->GetTexture(0, bound.out());
+  EXPECT_EQ(bound.get(), texture.get());
+  EXPECT_EQ(bound.reset(), 2u) << "the getter hands out a reference of its own";
   device->SetTexture(0, nullptr);
-  EXPECT_EQ(texture->Release(), 1u);
-  EXPECT_EQ(texture->Release(), 0u);
+  EXPECT_EQ(texture.reset(), 0u);
 }
 
 TEST(DeviceObjects, ResourcesOutliveTheirDevice) {
   auto target = std::make_unique<RenderTarget>();
   IDirect3DDevice9* device = target->device();
-  IDirect3DVertexBuffer9* vertices = nullptr;
-  IDirect3DIndexBuffer9* indices = nullptr;
-  IDirect3DTexture9* texture = nullptr;
+  ComRef<IDirect3DVertexBuffer9> vertices;
+  ComRef<IDirect3DIndexBuffer9> indices;
+  ComRef<IDirect3DTexture9> texture;
   ASSERT_EQ(device->CreateVertexBuffer(44 * 4, D3DUSAGE_WRITEONLY, 0x252, D3DPOOL_DEFAULT,
-                                       &vertices, nullptr),
+                                       vertices.out(), nullptr),
             D3D_OK);
   ASSERT_EQ(device->CreateIndexBuffer(12, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT,
-                                      &indices, nullptr),
+                                      indices.out(), nullptr),
             D3D_OK);
-  ASSERT_EQ(device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
-            D3D_OK);
-  device->SetStreamSource(0, vertices, 0, 44);
-  device->SetIndices(indices);
-  device->SetTexture(1, texture);
+  ASSERT_EQ(
+      device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(), nullptr),
+      D3D_OK);
+  device->SetStreamSource(0, vertices.get(), 0, 44);
+  device->SetIndices(indices.get());
+  device->SetTexture(1, texture.get());
   target.reset();  // the device and its bindings go first
   void* data = nullptr;
   EXPECT_EQ(vertices->Lock(0, 0, &data, 0), D3D_OK);
   EXPECT_EQ(vertices->Unlock(), D3D_OK);
-  EXPECT_EQ(vertices->Release(), 0u);
-  EXPECT_EQ(indices->Release(), 0u);
-  EXPECT_EQ(texture->Release(), 0u);
+  EXPECT_EQ(vertices.reset(), 0u);
+  EXPECT_EQ(indices.reset(), 0u);
+  EXPECT_EQ(texture.reset(), 0u);
 }
 
 TEST(DeviceObjects, FinalReleaseAfterTheRenderThreadEnded) {
   // As at program exit: made and used on a render thread, released on another one.
   std::unique_ptr<RenderTarget> target;
-  IDirect3DVertexBuffer9* vertices = nullptr;
-  ID3DXFont* font = nullptr;
+  ComRef<IDirect3DVertexBuffer9> vertices;
+  ComRef<ID3DXFont> font;
   std::thread render([&] {
     target = std::make_unique<RenderTarget>();
     IDirect3DDevice9* device = target->device();
-    device->CreateVertexBuffer(64, 0, D3DFVF_XYZ, D3DPOOL_DEFAULT, &vertices, nullptr);
+    device->CreateVertexBuffer(64, 0, D3DFVF_XYZ, D3DPOOL_DEFAULT, vertices.out(), nullptr);
     void* data = nullptr;
     vertices->Lock(0, 64, &data, 0);
     std::memset(data, 0, 64);
@@ -71,16 +73,16 @@ TEST(DeviceObjects, FinalReleaseAfterTheRenderThreadEnded) {
     D3DXFONT_DESCA description{
         16,       0, FW_BOLD, 1, 0, DEFAULT_CHARSET, OUT_TT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH,
         "verdana"};
-    D3DXCreateFontIndirect(device, &description, &font);
-    device->SetStreamSource(0, vertices, 0, 12);
+    D3DXCreateFontIndirect(device, &description, font.out());
+    device->SetStreamSource(0, vertices.get(), 0, 12);
     device->SetFVF(D3DFVF_XYZ);
     device->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1);
     device->Present(nullptr, nullptr, nullptr, nullptr);
   });
   render.join();
-  ASSERT_NE(font, nullptr);
-  EXPECT_EQ(font->Release(), 0u);
-  EXPECT_EQ(vertices->Release(), 1u) << "stream 0 still holds it";
+  ASSERT_TRUE(font);
+  EXPECT_EQ(font.reset(), 0u);
+  EXPECT_EQ(vertices.reset(), 1u) << "stream 0 still holds it";
   target.reset();
 }
 
@@ -126,8 +128,8 @@ TEST(DeviceObjects, StartsWithTheOriginalDefaults) {
 
 TEST(DeviceObjects, AnswersFormatAndCapabilityQueriesTruthfully) {
   RenderTarget target;
-  IDirect3D9* direct3d = Direct3DCreate9(D3D_SDK_VERSION);
-  ASSERT_NE(direct3d, nullptr);
+  const auto direct3d = ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+  ASSERT_TRUE(direct3d);
   EXPECT_EQ(Direct3DCreate9(32), nullptr);
   struct Case {
     D3DFORMAT format;
@@ -158,16 +160,15 @@ TEST(DeviceObjects, AnswersFormatAndCapabilityQueriesTruthfully) {
   ASSERT_EQ(target.device()->GetDeviceCaps(&caps), D3D_OK);
   EXPECT_NE(caps.RasterCaps & D3DPRASTERCAPS_WBUFFER, 0u) << "w-buffering is offered";
   EXPECT_GE(caps.MaxActiveLights, 8u);
-  direct3d->Release();
 }
 
 TEST(DeviceObjects, BufferLocksNestAndUploadAtTheOutermostUnlock) {
   RenderTarget target(8, 8);
   IDirect3DDevice9* device = target.device();
-  IDirect3DVertexBuffer9* buffer = nullptr;
+  ComRef<IDirect3DVertexBuffer9> buffer;
   const UINT bytes = 4 * sizeof(ColourVertex);
   ASSERT_EQ(device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, ColourFvf,
-                                       D3DPOOL_DEFAULT, &buffer, nullptr),
+                                       D3DPOOL_DEFAULT, buffer.out(), nullptr),
             D3D_OK);
   void* outer = nullptr;
   void* inner = nullptr;
@@ -192,7 +193,7 @@ TEST(DeviceObjects, BufferLocksNestAndUploadAtTheOutermostUnlock) {
   device->SetTransform(D3DTS_PROJECTION, &identity);
   device->SetRenderState(D3DRS_LIGHTING, 0);
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  device->SetStreamSource(0, buffer, 0, sizeof(ColourVertex));
+  device->SetStreamSource(0, buffer.get(), 0, sizeof(ColourVertex));
   device->SetFVF(ColourFvf);
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2), D3DERR_INVALIDCALL) << "past the end";
@@ -204,7 +205,7 @@ TEST(DeviceObjects, BufferLocksNestAndUploadAtTheOutermostUnlock) {
   device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
   EXPECT_EQ(target.presentAndCapture()[36], 0x445566u) << "a rewritten buffer draws its new data";
   device->SetStreamSource(0, nullptr, 0, 0);
-  EXPECT_EQ(buffer->Release(), 0u);
+  EXPECT_EQ(buffer.reset(), 0u);
 }
 
 // A static buffer's data lives once, in OpenGL, after its upload: locking it again reads the
@@ -213,15 +214,15 @@ TEST(DeviceObjects, BufferLocksNestAndUploadAtTheOutermostUnlock) {
 TEST(DeviceObjects, StaticBuffersHoldTheirDataOnceAndReadItBack) {
   RenderTarget target(8, 8);
   IDirect3DDevice9* device = target.device();
-  IDirect3DIndexBuffer9* buffers[2] = {};
+  ComRef<IDirect3DIndexBuffer9> buffers[2];
   const DWORD usages[2] = {D3DUSAGE_WRITEONLY, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC};
   for (int k = 0; k < 2; ++k)
-    ASSERT_EQ(device->CreateIndexBuffer(16, usages[k], D3DFMT_INDEX16, D3DPOOL_DEFAULT, &buffers[k],
-                                        nullptr),
+    ASSERT_EQ(device->CreateIndexBuffer(16, usages[k], D3DFMT_INDEX16, D3DPOOL_DEFAULT,
+                                        buffers[k].out(), nullptr),
               D3D_OK);
   for (int k = 0; k < 2; ++k) {
-    IDirect3DIndexBuffer9* buffer = buffers[k];
-    const auto* held = static_cast<IndexBuffer*>(buffer);
+    ComRef<IDirect3DIndexBuffer9>& buffer = buffers[k];
+    const auto* held = static_cast<IndexBuffer*>(buffer.get());
     void* data = nullptr;
     ASSERT_EQ(buffer->Lock(0, 16, &data, 0), D3D_OK);
     for (int i = 0; i < 16; ++i) static_cast<BYTE*>(data)[i] = static_cast<BYTE>(i + 1);
@@ -241,15 +242,15 @@ TEST(DeviceObjects, StaticBuffersHoldTheirDataOnceAndReadItBack) {
     const BYTE expected[16] = {1, 2, 3, 4, 0xEE, 0xEE, 0xEE, 0xEE, 9, 10, 11, 12, 13, 14, 15, 16};
     EXPECT_EQ(std::memcmp(data, expected, 16), 0) << "usage " << usages[k];
     buffer->Unlock();
-    EXPECT_EQ(buffer->Release(), 0u);
+    EXPECT_EQ(buffer.reset(), 0u);
   }
 }
 
 TEST(DeviceObjects, TexturesDescribeAndLockLevelZero) {
   RenderTarget target;
-  IDirect3DTexture9* texture = nullptr;
-  ASSERT_EQ(target.device()->CreateTexture(20, 6, 0, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &texture,
-                                           nullptr),
+  ComRef<IDirect3DTexture9> texture;
+  ASSERT_EQ(target.device()->CreateTexture(20, 6, 0, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED,
+                                           texture.out(), nullptr),
             D3D_OK);
   EXPECT_EQ(texture->GetLevelCount(), 5u) << "20, 10, 5, 2, 1";
   D3DSURFACE_DESC desc{};
@@ -266,7 +267,6 @@ TEST(DeviceObjects, TexturesDescribeAndLockLevelZero) {
   EXPECT_EQ(texture->UnlockRect(0), D3D_OK);
   const RECT outside{0, 0, 21, 6};
   EXPECT_EQ(texture->LockRect(0, &locked, &outside, 0), D3DERR_INVALIDCALL);
-  texture->Release();
 }
 
 TEST(Extensions, PerspectiveMatrixAndErrorTexts) {

@@ -138,21 +138,21 @@ TEST(LightingTransforms, StageOneReadsItsOwnCoordinatesWithMirrorAddressing) {
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   const std::uint32_t colours[2][2] = {{0x402010, 0x204060}, {0x604020, 0x306030}};
   const std::uint32_t details[2][2] = {{0xC08040, 0x40C080}, {0x8040C0, 0xA0A0A0}};
-  IDirect3DTexture9* colour = Texture2x2(device, colours);
-  IDirect3DTexture9* detail = Texture2x2(device, details);
-  ASSERT_NE(colour, nullptr);
-  ASSERT_NE(detail, nullptr);
+  const ComRef<IDirect3DTexture9> colour = Texture2x2(device, colours);
+  const ComRef<IDirect3DTexture9> detail = Texture2x2(device, details);
+  ASSERT_TRUE(colour);
+  ASSERT_TRUE(detail);
   for (DWORD sampler : {0u, 1u}) {
     device->SetSamplerState(sampler, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
     device->SetSamplerState(sampler, D3DSAMP_MINFILTER, D3DTEXF_POINT);
   }
   device->SetSamplerState(1, D3DSAMP_ADDRESSU, D3DTADDRESS_MIRROR);
   device->SetSamplerState(1, D3DSAMP_ADDRESSV, D3DTADDRESS_MIRROR);
-  device->SetTexture(0, colour);
+  device->SetTexture(0, colour.get());
   device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
   device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-  device->SetTexture(1, detail);
+  device->SetTexture(1, detail.get());
   device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE2X);
   device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
   device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
@@ -188,8 +188,6 @@ TEST(LightingTransforms, StageOneReadsItsOwnCoordinatesWithMirrorAddressing) {
   EXPECT_EQ(checked, 64);
   device->SetTexture(0, nullptr);
   device->SetTexture(1, nullptr);
-  colour->Release();
-  detail->Release();
 }
 
 }  // namespace

@@ -315,10 +315,10 @@ TEST_F(NPatches, StripsAndFansMatchTheTriangleList) {
   // band as two strips joined by degenerate triangles, then the fan.
   std::vector<NormalVertex> all = band;
   all.insert(all.end(), cap.begin(), cap.end());
-  IDirect3DVertexBuffer9* vertices = nullptr;
-  IDirect3DIndexBuffer9* indices = nullptr;
+  ComRef<IDirect3DVertexBuffer9> vertices;
+  ComRef<IDirect3DIndexBuffer9> indices;
   ASSERT_EQ(device->CreateVertexBuffer(static_cast<UINT>(all.size() * sizeof(NormalVertex)), 0,
-                                       NormalFvf, D3DPOOL_MANAGED, &vertices, nullptr),
+                                       NormalFvf, D3DPOOL_MANAGED, vertices.out(), nullptr),
             D3D_OK);
   void* data = nullptr;
   vertices->Lock(0, 0, &data, 0);
@@ -332,7 +332,7 @@ TEST_F(NPatches, StripsAndFansMatchTheTriangleList) {
   std::vector<std::uint16_t> indexData = stripIndices;
   indexData.insert(indexData.end(), fanIndices.begin(), fanIndices.end());
   ASSERT_EQ(device->CreateIndexBuffer(static_cast<UINT>(indexData.size() * 2), 0, D3DFMT_INDEX16,
-                                      D3DPOOL_MANAGED, &indices, nullptr),
+                                      D3DPOOL_MANAGED, indices.out(), nullptr),
             D3D_OK);
   indices->Lock(0, 0, &data, 0);
   std::memcpy(data, indexData.data(), indexData.size() * 2);
@@ -364,14 +364,14 @@ TEST_F(NPatches, StripsAndFansMatchTheTriangleList) {
        },
        "strip and fan from memory"},
       {[&] {
-         device->SetStreamSource(0, vertices, 0, sizeof(NormalVertex));
+         device->SetStreamSource(0, vertices.get(), 0, sizeof(NormalVertex));
          device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, static_cast<UINT>(band.size() - 2));
          device->DrawPrimitive(D3DPT_TRIANGLEFAN, bandCount, static_cast<UINT>(cap.size() - 2));
        },
        "strip and fan from a vertex buffer"},
       {[&] {
-         device->SetStreamSource(0, vertices, 0, sizeof(NormalVertex));
-         device->SetIndices(indices);
+         device->SetStreamSource(0, vertices.get(), 0, sizeof(NormalVertex));
+         device->SetIndices(indices.get());
          device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, static_cast<UINT>(all.size()), 0,
                                       static_cast<UINT>(stripIndices.size() - 2));
          device->DrawIndexedPrimitive(D3DPT_TRIANGLEFAN, 0, 0, static_cast<UINT>(all.size()),
@@ -402,8 +402,6 @@ TEST_F(NPatches, StripsAndFansMatchTheTriangleList) {
   EXPECT_LE(DifferentPixels(rewritten, target.presentAndCapture(), 3), 40);
   device->SetIndices(nullptr);
   device->SetStreamSource(0, nullptr, 0, 0);
-  indices->Release();
-  vertices->Release();
 }
 
 TEST_F(NPatches, CullingRemovesBackFacingPatches) {

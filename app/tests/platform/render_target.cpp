@@ -4,29 +4,18 @@
 
 RenderTarget::RenderTarget(int width, int height, D3DFORMAT depthFormat, D3DSWAPEFFECT swapEffect)
     : _width(width), _height(height), _window(width, height, _input) {
-  _direct3d = Direct3DCreate9(D3D_SDK_VERSION);
+  _direct3d = ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   D3DPRESENT_PARAMETERS parameters{};
   parameters.SwapEffect = swapEffect;
   parameters.Windowed = 1;
   parameters.EnableAutoDepthStencil = depthFormat != D3DFMT_UNKNOWN;
   parameters.AutoDepthStencilFormat = depthFormat;
   parameters.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-  if (_direct3d == nullptr) throw std::runtime_error("no Direct3D object");
+  if (!_direct3d) throw std::runtime_error("no Direct3D object");
   if (FAILED(_direct3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, &_window,
-                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters, &_device))) {
-    _direct3d->Release();
+                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &parameters,
+                                     _device.out())))
     throw std::runtime_error("no device on the headless target");
-  }
-}
-
-ULONG RenderTarget::deviceReferences() const {
-  _device->AddRef();
-  return _device->Release();
-}
-
-RenderTarget::~RenderTarget() {
-  if (_device != nullptr) _device->Release();
-  if (_direct3d != nullptr) _direct3d->Release();
 }
 
 std::vector<std::uint32_t> RenderTarget::presentAndCapture() {
@@ -37,13 +26,13 @@ std::vector<std::uint32_t> RenderTarget::presentAndCapture() {
 std::vector<std::uint32_t> RenderTarget::capture() {
   std::vector<std::uint32_t> pixels;
   D3DDISPLAYMODE mode{};
-  IDirect3DSurface9* surface = nullptr;
+  ComRef<IDirect3DSurface9> surface;
   if (FAILED(_device->GetDisplayMode(0, &mode)) ||
       FAILED(_device->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8,
-                                                  D3DPOOL_SYSTEMMEM, &surface, nullptr)))
+                                                  D3DPOOL_SYSTEMMEM, surface.out(), nullptr)))
     return pixels;
   D3DLOCKED_RECT locked{};
-  if (SUCCEEDED(_device->GetFrontBufferData(0, surface)) &&
+  if (SUCCEEDED(_device->GetFrontBufferData(0, surface.get())) &&
       SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
     for (UINT row = 0; row < mode.Height; ++row) {
       const auto* words = reinterpret_cast<const std::uint32_t*>(
@@ -52,15 +41,14 @@ std::vector<std::uint32_t> RenderTarget::capture() {
     }
     surface->UnlockRect();
   }
-  surface->Release();
   return pixels;
 }
 
-IDirect3DTexture9* Texture2x2(IDirect3DDevice9* device, const std::uint32_t texels[2][2]) {
-  IDirect3DTexture9* texture = nullptr;
-  if (FAILED(
-          device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)))
-    return nullptr;
+ComRef<IDirect3DTexture9> Texture2x2(IDirect3DDevice9* device, const std::uint32_t texels[2][2]) {
+  ComRef<IDirect3DTexture9> texture;
+  if (FAILED(device->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.out(),
+                                   nullptr)))
+    return {};
   D3DLOCKED_RECT locked{};
   texture->LockRect(0, &locked, nullptr, 0);
   for (int row = 0; row < 2; ++row)

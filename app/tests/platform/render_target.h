@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/com_ref.h"
 #include "platform/d3d9.h"
 #include "platform/headless_window.h"
 #include "platform/scripted_input_source.h"
@@ -14,13 +15,12 @@ class RenderTarget {
   explicit RenderTarget(int width = 32, int height = 32,
                         D3DFORMAT depthFormat = D3DFMT_D32F_LOCKABLE,
                         D3DSWAPEFFECT swapEffect = D3DSWAPEFFECT_FLIP);
-  ~RenderTarget();
 
-  IDirect3DDevice9* device() const { return _device; }
+  IDirect3DDevice9* device() const { return _device.get(); }
   int width() const { return _width; }
   int height() const { return _height; }
   // The device's reference count, measured without changing it.
-  ULONG deviceReferences() const;
+  ULONG deviceReferences() const { return _device.references(); }
   // Presents the back buffer and reads the front buffer through a capture surface:
   // 0x00RRGGBB words, top row first.
   std::vector<std::uint32_t> presentAndCapture();
@@ -36,13 +36,13 @@ class RenderTarget {
   const int _height;
   ScriptedInputSource _input;
   HeadlessWindow _window;
-  IDirect3D9* _direct3d = nullptr;
-  IDirect3DDevice9* _device = nullptr;
+  ComRef<IDirect3D9> _direct3d;
+  ComRef<IDirect3DDevice9> _device;
 };
 
 // An opaque managed 2 x 2 texture; texels[row][column] are 0xRRGGBB words. Null when the
 // device cannot create it.
-IDirect3DTexture9* Texture2x2(IDirect3DDevice9* device, const std::uint32_t texels[2][2]);
+ComRef<IDirect3DTexture9> Texture2x2(IDirect3DDevice9* device, const std::uint32_t texels[2][2]);
 
 // Position and diffuse colour, and the full terrain vertex.
 struct ColourVertex {

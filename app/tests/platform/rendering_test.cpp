@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/com_ref.h"
 #include "platform/d3dx9.h"
 #include "render_target.h"
 
@@ -47,7 +48,7 @@ void DrawScreenQuad(IDirect3DDevice9* device, D3DCOLOR colour, float z = 0.5f) {
 }
 
 // An opaque solid-colour 2x2 texture.
-IDirect3DTexture9* SolidTexture(IDirect3DDevice9* device, std::uint32_t argb) {
+ComRef<IDirect3DTexture9> SolidTexture(IDirect3DDevice9* device, std::uint32_t argb) {
   const std::uint32_t texels[2][2] = {{argb, argb}, {argb, argb}};
   return Texture2x2(device, texels);
 }
@@ -199,10 +200,10 @@ TEST(Rendering, TextureStagesCombineLikeTheFixedPipeline) {
   RenderTarget target(8, 8);
   IDirect3DDevice9* device = target.device();
   PrepareUnlit(device);
-  IDirect3DTexture9* first = SolidTexture(device, 0xFF4080C0);
-  IDirect3DTexture9* second = SolidTexture(device, 0xFF806040);
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
+  const ComRef<IDirect3DTexture9> first = SolidTexture(device, 0xFF4080C0);
+  const ComRef<IDirect3DTexture9> second = SolidTexture(device, 0xFF806040);
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(second);
   const D3DCOLOR diffuse = 0xFF60A020;
   const float t0[3] = {0x40 / 255.f, 0x80 / 255.f, 0xC0 / 255.f};
   const float t1[3] = {0x80 / 255.f, 0x60 / 255.f, 0x40 / 255.f};
@@ -246,8 +247,8 @@ TEST(Rendering, TextureStagesCombineLikeTheFixedPipeline) {
        false, "a stage without texture reads white"},
   };
   for (const Case& c : cases) {
-    device->SetTexture(0, first);
-    device->SetTexture(1, c.secondTexture ? second : nullptr);
+    device->SetTexture(0, first.get());
+    device->SetTexture(1, c.secondTexture ? second.get() : nullptr);
     device->SetTextureStageState(0, D3DTSS_COLOROP, c.op0);
     device->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg01);
     device->SetTextureStageState(0, D3DTSS_COLORARG2, c.arg02);
@@ -282,8 +283,6 @@ TEST(Rendering, TextureStagesCombineLikeTheFixedPipeline) {
   }
   device->SetTexture(0, nullptr);
   device->SetTexture(1, nullptr);
-  first->Release();
-  second->Release();
 }
 
 TEST(Rendering, WireframeDrawsOnlyTheEdges) {
@@ -358,8 +357,8 @@ TEST(Rendering, TextBlendsOverTheSceneAndLeavesStateAlone) {
   D3DXFONT_DESCA description{
       16,       0, FW_BOLD, 1, 0, DEFAULT_CHARSET, OUT_TT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH,
       "verdana"};
-  ID3DXFont* font = nullptr;
-  ASSERT_EQ(D3DXCreateFontIndirect(device, &description, &font), D3D_OK);
+  ComRef<ID3DXFont> font;
+  ASSERT_EQ(D3DXCreateFontIndirect(device, &description, font.out()), D3D_OK);
   PrepareUnlit(device);
   device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFFFFFFFF, 1.0f, 0);
@@ -391,7 +390,6 @@ TEST(Rendering, TextBlendsOverTheSceneAndLeavesStateAlone) {
   DrawScreenQuad(device, 0x40102030);
   EXPECT_EQ(Centre(target.presentAndCapture(), target), 0x102030u)
       << "the scene draws unblended again after the text";
-  font->Release();
 }
 
 TEST(Rendering, CaptureSavedAsBitmapLoadsBackIdentical) {
@@ -410,15 +408,16 @@ TEST(Rendering, CaptureSavedAsBitmapLoadsBackIdentical) {
   EXPECT_EQ(mode.Width, 48u);
   EXPECT_EQ(mode.Height, 32u);
   EXPECT_EQ(mode.Format, D3DFMT_X8R8G8B8);
-  IDirect3DSurface9* surface = nullptr;
+  ComRef<IDirect3DSurface9> surface;
   ASSERT_EQ(device->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8,
-                                                D3DPOOL_SYSTEMMEM, &surface, nullptr),
+                                                D3DPOOL_SYSTEMMEM, surface.out(), nullptr),
             D3D_OK);
-  ASSERT_EQ(device->GetFrontBufferData(0, surface), D3D_OK);
+  ASSERT_EQ(device->GetFrontBufferData(0, surface.get()), D3D_OK);
   const std::string path = ::testing::TempDir() + "platform-capture.bmp";
-  ASSERT_EQ(D3DXSaveSurfaceToFile(path.c_str(), D3DXIFF_BMP, surface, nullptr, nullptr), D3D_OK);
-  IDirect3DTexture9* loaded = nullptr;
-  ASSERT_EQ(D3DXCreateTextureFromFileA(device, path.c_str(), &loaded), D3D_OK);
+  ASSERT_EQ(D3DXSaveSurfaceToFile(path.c_str(), D3DXIFF_BMP, surface.get(), nullptr, nullptr),
+            D3D_OK);
+  ComRef<IDirect3DTexture9> loaded;
+  ASSERT_EQ(D3DXCreateTextureFromFileA(device, path.c_str(), loaded.out()), D3D_OK);
 
   D3DLOCKED_RECT saved{}, read{};
   ASSERT_EQ(surface->LockRect(&saved, nullptr, D3DLOCK_READONLY), D3D_OK);
@@ -442,8 +441,6 @@ TEST(Rendering, CaptureSavedAsBitmapLoadsBackIdentical) {
             0x102030u);
   surface->UnlockRect();
   loaded->UnlockRect(0);
-  loaded->Release();
-  surface->Release();
   std::remove(path.c_str());
 }
 
@@ -492,19 +489,19 @@ TEST(Rendering, DrawsWithObjectsMadeAfterOthersWereReleased) {
   IDirect3DDevice9* device = target.device();
   PrepareUnlit(device);
 
-  IDirect3DTexture9* first = SolidTexture(device, 0xFFFF0000);
-  device->SetTexture(0, first);
+  ComRef<IDirect3DTexture9> first = SolidTexture(device, 0xFFFF0000);
+  device->SetTexture(0, first.get());
   DrawScreenQuad(device, 0xFFFFFFFF);
   EXPECT_EQ(Centre(target.presentAndCapture(), target), 0xFF0000u);
   device->SetTexture(0, nullptr);
-  first->Release();
-  IDirect3DTexture9* second = SolidTexture(device, 0xFF00FF00);
-  device->SetTexture(0, second);
+  first.reset();
+  const ComRef<IDirect3DTexture9> second = SolidTexture(device, 0xFF00FF00);
+  device->SetTexture(0, second.get());
   DrawScreenQuad(device, 0xFFFFFFFF);
   EXPECT_EQ(Centre(target.presentAndCapture(), target), 0x00FF00u) << "a new texture";
   // Refilled while set: the new texels show, and stage 1's texture stays bound.
-  IDirect3DTexture9* detail = SolidTexture(device, 0xFF80FF80);
-  device->SetTexture(1, detail);
+  const ComRef<IDirect3DTexture9> detail = SolidTexture(device, 0xFF80FF80);
+  device->SetTexture(1, detail.get());
   device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
   device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
   device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
@@ -523,18 +520,17 @@ TEST(Rendering, DrawsWithObjectsMadeAfterOthersWereReleased) {
   EXPECT_NEAR(RenderTarget::Blue(refilled), 0x80, 1) << "blue times the detail's 0x80";
   device->SetTexture(0, nullptr);
   device->SetTexture(1, nullptr);
-  second->Release();
-  detail->Release();
 
   // Buffers: a quad from one pair of buffers, then from a new pair after the first went.
   auto drawQuad = [&](D3DCOLOR colour) {
-    IDirect3DVertexBuffer9* vertices = nullptr;
-    IDirect3DIndexBuffer9* indices = nullptr;
+    ComRef<IDirect3DVertexBuffer9> vertices;
+    ComRef<IDirect3DIndexBuffer9> indices;
     ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(ColourVertex), 0, ColourFvf, D3DPOOL_MANAGED,
-                                         &vertices, nullptr),
+                                         vertices.out(), nullptr),
               D3D_OK);
-    ASSERT_EQ(device->CreateIndexBuffer(8, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &indices, nullptr),
-              D3D_OK);
+    ASSERT_EQ(
+        device->CreateIndexBuffer(8, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, indices.out(), nullptr),
+        D3D_OK);
     void* data = nullptr;
     const ColourVertex quad[4] = {
         {-1, -1, 0.5f, colour}, {-1, 1, 0.5f, colour}, {1, -1, 0.5f, colour}, {1, 1, 0.5f, colour}};
@@ -545,14 +541,12 @@ TEST(Rendering, DrawsWithObjectsMadeAfterOthersWereReleased) {
     indices->Lock(0, sizeof order, &data, 0);
     std::memcpy(data, order, sizeof order);
     indices->Unlock();
-    device->SetStreamSource(0, vertices, 0, sizeof(ColourVertex));
-    device->SetIndices(indices);
+    device->SetStreamSource(0, vertices.get(), 0, sizeof(ColourVertex));
+    device->SetIndices(indices.get());
     device->SetFVF(ColourFvf);
     device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, 4, 0, 2);
     device->SetStreamSource(0, nullptr, 0, 0);
     device->SetIndices(nullptr);
-    vertices->Release();
-    indices->Release();
   };
   drawQuad(0xFF123456);
   EXPECT_EQ(Centre(target.presentAndCapture(), target), 0x123456u);

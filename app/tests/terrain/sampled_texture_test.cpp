@@ -18,11 +18,6 @@ class SampledTextureTest : public ::testing::Test {
     texture = std::make_unique<SampledTexture>(device.device(), "grid.bmp");
   }
 
-  ULONG deviceReferences() {
-    device.device()->AddRef();
-    return device.device()->Release();
-  }
-
   ScratchDirectory directory;
   RenderTarget device{64, 64};
   std::unique_ptr<SampledTexture> texture;
@@ -85,7 +80,7 @@ TEST_F(SampledTextureTest, FarEdgesReadTheLastRowAndColumn) {
 }
 
 TEST_F(SampledTextureTest, RejectsWhatItCannotReadAndKeepsNoDeviceReference) {
-  const ULONG before = deviceReferences();
+  const ULONG before = device.deviceReferences();
   WriteBitmap("sixteen.bmp", 4, 4, 16, [](int, int) { return 0x808080u; });
   ::testing::internal::CaptureStderr();
   try {
@@ -103,13 +98,13 @@ TEST_F(SampledTextureTest, RejectsWhatItCannotReadAndKeepsNoDeviceReference) {
   } catch (std::int32_t code) {
     EXPECT_LT(code, 0);
   }
-  EXPECT_EQ(deviceReferences(), before);
+  EXPECT_EQ(device.deviceReferences(), before);
 }
 
 TEST_F(SampledTextureTest, HoldsOneDeviceReference) {
-  const ULONG with = deviceReferences();
+  const ULONG with = device.deviceReferences();
   texture.reset();
-  EXPECT_EQ(deviceReferences(), with - 1);
+  EXPECT_EQ(device.deviceReferences(), with - 1);
 }
 
 // Ramps along one side of maps that are not square: every sample follows the ramp over the

@@ -18,11 +18,6 @@ class TerrainTest : public ::testing::Test {
     terrain.reset(nullptr, device.device());
   }
 
-  ULONG deviceReferences() {
-    device.device()->AddRef();
-    return device.device()->Release();
-  }
-
   ScratchDirectory directory;
   RenderTarget device{64, 64};
   Terrain terrain{129, 129, 800.0f, 24240.0f, 800.0f};
@@ -62,10 +57,9 @@ TEST_F(TerrainTest, ResetSetsUpBothTextureStages) {
   const std::pair<DWORD, SampledTexture*> bound[] = {{0, terrain.colourMap()},
                                                      {1, terrain.detailMap()}};
   for (const auto& [stage, texture] : bound) {
-    IDirect3DBaseTexture9* current = nullptr;
-    device.device()->GetTexture(stage, &current);
-    EXPECT_EQ(current, texture->texture()) << "stage " << stage;
-    if (current != nullptr) current->Release();
+    ComRef<IDirect3DBaseTexture9> current;
+    device.device()->GetTexture(stage, current.out());
+    EXPECT_EQ(current.get(), texture->texture()) << "stage " << stage;
   }
 }
 
@@ -95,28 +89,28 @@ TEST_F(TerrainTest, MissingDetailMapStopsResetAfterTheFirstTwoTextures) {
 // Every resource of the first reset is released by the second: holding an extra reference
 // on each, that reference is the last one afterwards.
 TEST_F(TerrainTest, SecondResetReplacesEveryResource) {
-  const ULONG references = deviceReferences();
-  IUnknown* old[] = {terrain.heightMap()->texture(),
-                     terrain.colourMap()->texture(),
-                     terrain.detailMap()->texture(),
-                     terrain.quadtree()->leaf(0)->patch()->vertexBuffer(),
-                     terrain.quadtree()->leaf(3)->lodSet()->indexBuffer(),
-                     terrain.quadtree()->leaf(3)->rowFans()->indexBuffer()};
-  for (IUnknown* resource : old) resource->AddRef();
+  const ULONG references = device.deviceReferences();
+  ComRef<IUnknown> old[] = {
+      ComRef<IUnknown>::Retain(terrain.heightMap()->texture()),
+      ComRef<IUnknown>::Retain(terrain.colourMap()->texture()),
+      ComRef<IUnknown>::Retain(terrain.detailMap()->texture()),
+      ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(0)->patch()->vertexBuffer()),
+      ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(3)->lodSet()->indexBuffer()),
+      ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(3)->rowFans()->indexBuffer())};
   terrain.reset(nullptr, device.device());
-  for (IUnknown* resource : old) EXPECT_EQ(resource->Release(), 0u);
-  EXPECT_EQ(deviceReferences(), references);
+  for (ComRef<IUnknown>& resource : old) EXPECT_EQ(resource.reset(), 0u);
+  EXPECT_EQ(device.deviceReferences(), references);
   EXPECT_NE(terrain.heightMap(), nullptr);
   EXPECT_EQ(terrain.quadtree()->leafCount(), 4);
 }
 
 TEST_F(TerrainTest, ReleasesTheDeviceWhenDestroyed) {
-  const ULONG references = deviceReferences();
+  const ULONG references = device.deviceReferences();
   auto other = std::make_unique<Terrain>(65, 65, 1.0f, 1.0f, 1.0f);
   other->reset(nullptr, device.device());
-  EXPECT_GT(deviceReferences(), references);
+  EXPECT_GT(device.deviceReferences(), references);
   other.reset();
-  EXPECT_EQ(deviceReferences(), references);
+  EXPECT_EQ(device.deviceReferences(), references);
 }
 
 TEST(TerrainIdentity, ReportsItsClassId) {

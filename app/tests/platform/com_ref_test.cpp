@@ -1,4 +1,4 @@
-#include "engine/com_ref.h"
+#include "platform/com_ref.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +17,6 @@ class Counted : public RefCounted<IUnknown> {
  private:
   bool& _deleted;
 };
-
-ULONG References(IUnknown* object) {
-  object->AddRef();
-  return object->Release();
-}
 
 TEST(ComRef, CountsEveryWayOfHolding) {
   struct Case {
@@ -52,11 +47,17 @@ TEST(ComRef, CountsEveryWayOfHolding) {
        1, false, true},
       {"retained twice",
        [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>&) {
+         const auto creation = ComRef<IUnknown>::Adopt(made);
          first.retain(made);
          first.retain(made);
-         made->Release();
        },
        1, true, false},
+      {"retained from another holder",
+       [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>& second) {
+         first = ComRef<IUnknown>::Adopt(made);
+         second = ComRef<IUnknown>::Retain(first.get());
+       },
+       2, true, true},
       {"written through out",
        [](IUnknown* made, ComRef<IUnknown>& first, ComRef<IUnknown>&) { *first.out() = made; }, 1,
        true, false},
@@ -75,7 +76,7 @@ TEST(ComRef, CountsEveryWayOfHolding) {
       ComRef<IUnknown> second;
       IUnknown* made = new Counted(deleted);
       c.hold(made, first, second);
-      EXPECT_EQ(References(made), c.references) << c.what;
+      EXPECT_EQ((c.firstHolds ? first : second).references(), c.references) << c.what;
       EXPECT_EQ(static_cast<bool>(first), c.firstHolds) << c.what;
       EXPECT_EQ(static_cast<bool>(second), c.secondHolds) << c.what;
       EXPECT_FALSE(deleted) << c.what;
@@ -91,13 +92,25 @@ TEST(ComRef, ReleasesWhatItHeldBeforeTakingTheNext) {
   ComRef<IUnknown> ref = ComRef<IUnknown>::Adopt(new Counted(firstDeleted));
   *ref.out() = new Counted(secondDeleted);
   EXPECT_TRUE(firstDeleted) << "out releases the one held";
-  auto* next = new Counted(thirdDeleted);
-  ref.retain(next);
-  next->Release();
+  auto next = ComRef<IUnknown>::Adopt(new Counted(thirdDeleted));
+  ref.retain(next.get());
   EXPECT_TRUE(secondDeleted) << "retain releases the one held";
-  ref.reset();
+  EXPECT_EQ(next.reset(), 1u) << "the count left after this reference";
+  EXPECT_EQ(ref.reset(), 0u);
   EXPECT_TRUE(thirdDeleted);
   EXPECT_FALSE(ref);
+  EXPECT_EQ(ref.reset(), 0u) << "nothing held, nothing released";
+  EXPECT_EQ(ref.references(), 0u);
+}
+
+TEST(ComRef, DetachHandsTheReferenceOnUncounted) {
+  bool deleted = false;
+  auto ref = ComRef<IUnknown>::Adopt(new Counted(deleted));
+  IUnknown* handedOn = ref.detach();
+  EXPECT_FALSE(ref);
+  EXPECT_FALSE(deleted) << "the caller holds the reference now";
+  const auto taken = ComRef<IUnknown>::Adopt(handedOn);
+  EXPECT_EQ(taken.references(), 1u);
 }
 
 }  // namespace

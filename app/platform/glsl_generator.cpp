@@ -1,9 +1,8 @@
-#include "platform/shader_cache.h"
+#include "platform/glsl_generator.h"
 
 #include <sstream>
 
 #include "platform/d3d9.h"
-#include "platform/gl_program.h"
 
 namespace {
 
@@ -13,13 +12,13 @@ constexpr int NormalLocation = 1;
 constexpr int DiffuseLocation = 2;
 constexpr int TexCoordLocation = 3;
 
-bool StageEnabled(const ShaderCache::Key& key, int stage) {
+bool StageEnabled(const ShaderKey& key, int stage) {
   for (int s = 0; s <= stage; ++s)
     if (key.stages[s].colorOp == D3DTOP_DISABLE) return false;
   return true;
 }
 
-bool UsesTexture(const ShaderCache::StageKey& stage) {
+bool UsesTexture(const ShaderKey::Stage& stage) {
   const bool colour = stage.colorArg1 == D3DTA_TEXTURE || stage.colorArg2 == D3DTA_TEXTURE;
   const bool alpha = stage.alphaOp != D3DTOP_DISABLE &&
                      (stage.alphaArg1 == D3DTA_TEXTURE || stage.alphaArg2 == D3DTA_TEXTURE);
@@ -104,18 +103,18 @@ const char* Comparison(std::uint8_t func) {
 }
 
 std::string MaterialColour(std::uint8_t source, const char* material) {
-  return source == ShaderCache::FromDiffuse ? "vertexDiffuse" : material;
+  return source == ShaderKey::FromDiffuse ? "vertexDiffuse" : material;
 }
 
 // What every stage that shades vertices declares: the outputs to the fragment stage and
 // the uniforms of projection and lighting.
-std::string ShadingDeclarations(const ShaderCache::Key& key) {
+std::string ShadingDeclarations(const ShaderKey& key) {
   std::ostringstream s;
   const char* interpolation = key.flatShading ? "flat " : "";
   s << "uniform mat4 u_projection;\n"
     << interpolation << "out vec4 v_diffuse;\n"
     << interpolation << "out vec4 v_specular;\n";
-  for (int stage = 0; stage < ShaderCache::Stages; ++stage)
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage)
     s << "out vec2 v_texCoord" << stage << ";\n";
   if (key.lighting) {
     s << "uniform vec4 u_materialDiffuse, u_materialAmbient, u_materialSpecular, "
@@ -136,7 +135,7 @@ std::string ShadingDeclarations(const ShaderCache::Key& key) {
 // The fixed-function vertex shading, from the locals viewPosition (view space), normal
 // (view space, when lit and the vertex has one) and vertexDiffuse (when the vertex has a
 // colour): the clip position and the two colours.
-std::string ShadeVertex(const ShaderCache::Key& key) {
+std::string ShadeVertex(const ShaderKey& key) {
   std::ostringstream s;
   s << "  gl_Position = u_projection * viewPosition;\n";
   if (!key.lighting) {
@@ -186,14 +185,14 @@ std::string ShadeVertex(const ShaderCache::Key& key) {
 }
 
 // The vertex coordinate set that feeds a texture stage.
-std::string StageTexCoord(const ShaderCache::Key& key, int stage) {
+std::string StageTexCoord(const ShaderKey& key, int stage) {
   const int set = key.stages[stage].texCoord;
   return set < key.texCoordCount ? "a_texCoord" + std::to_string(set) : "vec2(0.0)";
 }
 
 }  // namespace
 
-std::string ShaderCache::VertexSource(const Key& key) {
+std::string GlslGenerator::VertexSource(const ShaderKey& key) {
   std::ostringstream s;
   s << "#version 330 core\n"
     << "layout(location = " << PositionLocation << ") in vec3 a_position;\n";
@@ -211,7 +210,7 @@ std::string ShaderCache::VertexSource(const Key& key) {
          "  t_position = (u_worldView * vec4(a_position, 1.0)).xyz;\n"
          "  t_normal = u_normalMatrix * a_normal;\n"
       << "  t_diffuse = " << (key.hasDiffuse ? "a_diffuse" : "vec4(1.0)") << ";\n";
-    for (int stage = 0; stage < Stages; ++stage)
+    for (int stage = 0; stage < ShaderKey::Stages; ++stage)
       s << "  t_texCoord" << stage << " = " << StageTexCoord(key, stage) << ";\n";
     s << "}\n";
     return s.str();
@@ -223,7 +222,7 @@ std::string ShaderCache::VertexSource(const Key& key) {
     s << "  vec3 normal = " << (key.hasNormal ? "u_normalMatrix * a_normal" : "vec3(0.0)") << ";\n";
   if (key.hasDiffuse) s << "  vec4 vertexDiffuse = a_diffuse;\n";
   s << ShadeVertex(key);
-  for (int stage = 0; stage < Stages; ++stage)
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage)
     s << "  v_texCoord" << stage << " = " << StageTexCoord(key, stage) << ";\n";
   s << "}\n";
   return s.str();
@@ -233,7 +232,7 @@ std::string ShaderCache::VertexSource(const Key& key) {
 // points (two per edge in the corner's tangent plane, the centre pulled outward) and
 // mid-edge normals (reflected across the edge's plane) are made once for all the vertices
 // the tessellator generates.
-std::string ShaderCache::TessControlSource(const Key&) {
+std::string GlslGenerator::TessControlSource(const ShaderKey&) {
   return R"(#version 400 core
 layout(vertices = 3) out;
 in vec3 t_position[];
@@ -297,7 +296,7 @@ void main() {
 // Per generated vertex: the cubic position and quadratic normal patches at the vertex's
 // barycentric coordinates, linear colours and texture coordinates, then the same shading
 // as the untessellated vertex stage.
-std::string ShaderCache::TessEvaluationSource(const Key& key) {
+std::string GlslGenerator::TessEvaluationSource(const ShaderKey& key) {
   std::ostringstream s;
   // Equal spacing with an integral level splits each edge into that many equal segments;
   // counter-clockwise in the domain keeps the corners' order, so culling sees the winding
@@ -323,26 +322,26 @@ std::string ShaderCache::TessEvaluationSource(const Key& key) {
   if (key.hasDiffuse)
     s << "  vec4 vertexDiffuse = c_diffuse[0] * a + c_diffuse[1] * b + c_diffuse[2] * c;\n";
   s << ShadeVertex(key);
-  for (int stage = 0; stage < Stages; ++stage)
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage)
     s << "  v_texCoord" << stage << " = c_texCoord" << stage << "[0] * a + c_texCoord" << stage
       << "[1] * b + c_texCoord" << stage << "[2] * c;\n";
   s << "}\n";
   return s.str();
 }
 
-std::string ShaderCache::FragmentSource(const Key& key) {
+std::string GlslGenerator::FragmentSource(const ShaderKey& key) {
   std::ostringstream s;
   const char* interpolation = key.flatShading ? "flat " : "";
   s << "#version 330 core\n"
     << interpolation << "in vec4 v_diffuse;\n"
     << interpolation << "in vec4 v_specular;\n";
-  for (int stage = 0; stage < Stages; ++stage)
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage)
     s << "in vec2 v_texCoord" << stage << ";\nuniform sampler2D u_texture" << stage << ";\n";
   s << "uniform vec4 u_textureFactor;\nuniform float u_alphaRef;\n"
        "uniform vec2 u_depthRange;\nout vec4 fragColor;\n"
        "void main() {\n  vec4 current = v_diffuse;\n";
-  for (int stage = 0; stage < Stages && StageEnabled(key, stage); ++stage) {
-    const StageKey& k = key.stages[stage];
+  for (int stage = 0; stage < ShaderKey::Stages && StageEnabled(key, stage); ++stage) {
+    const ShaderKey::Stage& k = key.stages[stage];
     const std::string n = std::to_string(stage);
     if (UsesTexture(k))
       s << "  vec4 texel" << n << " = texture(u_texture" << n << ", v_texCoord" << n << ");\n";
@@ -365,55 +364,4 @@ std::string ShaderCache::FragmentSource(const Key& key) {
          "u_depthRange.y, 0.0, 1.0);\n";
   s << "}\n";
   return s.str();
-}
-
-ShaderCache::Program* ShaderCache::program(const Key& key) {
-  std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
-  if (_last != nullptr && bytes == _lastBytes) return _last;
-  auto found = _programs.find(bytes);
-  if (found == _programs.end()) {
-    Program program;
-    program.name = GlProgram(
-        key.nPatch ? LinkProgram(VertexSource(key).c_str(), TessControlSource(key).c_str(),
-                                 TessEvaluationSource(key).c_str(), FragmentSource(key).c_str())
-                   : LinkProgram(VertexSource(key).c_str(), FragmentSource(key).c_str()));
-    if (!program.name) return nullptr;
-    const GLuint p = program.name.get();
-    program.worldView = glGetUniformLocation(p, "u_worldView");
-    program.projection = glGetUniformLocation(p, "u_projection");
-    program.normalMatrix = glGetUniformLocation(p, "u_normalMatrix");
-    program.materialDiffuse = glGetUniformLocation(p, "u_materialDiffuse");
-    program.materialAmbient = glGetUniformLocation(p, "u_materialAmbient");
-    program.materialSpecular = glGetUniformLocation(p, "u_materialSpecular");
-    program.materialEmissive = glGetUniformLocation(p, "u_materialEmissive");
-    program.materialPower = glGetUniformLocation(p, "u_materialPower");
-    program.globalAmbient = glGetUniformLocation(p, "u_globalAmbient");
-    program.lightDiffuse = glGetUniformLocation(p, "u_lightDiffuse");
-    program.lightSpecular = glGetUniformLocation(p, "u_lightSpecular");
-    program.lightAmbient = glGetUniformLocation(p, "u_lightAmbient");
-    program.lightDirection = glGetUniformLocation(p, "u_lightDirection");
-    program.lightPosition = glGetUniformLocation(p, "u_lightPosition");
-    program.lightAttenuation = glGetUniformLocation(p, "u_lightAttenuation");
-    program.lightRange = glGetUniformLocation(p, "u_lightRange");
-    program.lightSpot = glGetUniformLocation(p, "u_lightSpot");
-    program.textureFactor = glGetUniformLocation(p, "u_textureFactor");
-    program.alphaRef = glGetUniformLocation(p, "u_alphaRef");
-    program.depthRange = glGetUniformLocation(p, "u_depthRange");
-    program.tessLevel = glGetUniformLocation(p, "u_tessLevel");
-    glUseProgram(p);
-    glUniform1i(glGetUniformLocation(p, "u_texture0"), 0);
-    glUniform1i(glGetUniformLocation(p, "u_texture1"), 1);
-    found = _programs.emplace(bytes, std::move(program)).first;
-  }
-  _lastBytes = std::move(bytes);
-  _last = &found->second;
-  return _last;
-}
-
-void ShaderCache::clear(bool deleteObjects) {
-  if (!deleteObjects)
-    for (auto& entry : _programs) entry.second.name.release();
-  _programs.clear();
-  _last = nullptr;
-  _lastBytes.clear();
 }

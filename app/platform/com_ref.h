@@ -1,9 +1,12 @@
-// An owning reference to a reference-counted device interface: it releases its reference when
+// An owning reference to a reference-counted device object: it releases its reference when
 // it is destroyed or replaced, takes one of its own when copied, and hands its reference on
-// when moved.
+// when moved. Whatever holds a device object holds it through one of these, so no count is
+// kept by hand and no reference leaks on an early return.
 #pragma once
 
 #include <utility>
+
+#include "platform/d3d9.h"
 
 template <class Interface>
 class ComRef {
@@ -15,6 +18,13 @@ class ComRef {
   static ComRef Adopt(Interface* held) {
     ComRef ref;
     ref._held = held;
+    return ref;
+  }
+
+  // Takes a reference of its own to an object that someone else holds.
+  static ComRef Retain(Interface* held) {
+    ComRef ref;
+    ref.retain(held);
     return ref;
   }
 
@@ -42,15 +52,26 @@ class ComRef {
     _held = next;
   }
 
-  // Releases the reference now.
-  void reset() {
-    if (_held != nullptr) std::exchange(_held, nullptr)->Release();
-  }
+  // Releases the reference now and returns the references the object has left: 0 once it
+  // was freed, or when nothing was held.
+  ULONG reset() { return _held != nullptr ? std::exchange(_held, nullptr)->Release() : 0; }
+
+  // Hands the reference on to the caller, as a creation function's out-parameter returns
+  // it, and holds nothing.
+  [[nodiscard]] Interface* detach() { return std::exchange(_held, nullptr); }
 
   // For a creation function to write a new reference into: the one held is released first.
   Interface** out() {
     reset();
     return &_held;
+  }
+
+  // The references the object has, found by taking one more and dropping it again; 0 when
+  // nothing is held. Lets tests see who holds an object.
+  ULONG references() const {
+    if (_held == nullptr) return 0;
+    _held->AddRef();
+    return _held->Release();
   }
 
   Interface* get() const { return _held; }
