@@ -43,11 +43,12 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, Eng
     _root = std::make_unique<QuadNode>(x0, x1, z0, z1, this, 0);
     _split(_root.get(), _depth, leaves);
   }
-  // A split grid's leaves are square with 64 cells: their coarsest levels go together.
-  if (_depth > 0) {
-    const int cells = static_cast<QuadNode*>(leaves.front())->_x1 - leaves.front()->_x0;
-    _batch = std::make_unique<CoarseLeafBatch>(_device, leafCount, cells);
-  }
+  // A split square grid of 2^k cells a side has leaves of 64 x 64 cells, whose coarsest
+  // levels go together; other shapes draw every leaf on its own.
+  const int cells = x1 - x0;
+  if (_depth > 0 && cells == z1 - z0 && (cells & (cells - 1)) == 0)
+    _batch = std::make_unique<CoarseLeafBatch>(_device, leafCount,
+                                               leaves.front()->_x1 - leaves.front()->_x0);
   _buildLeaves(leaves);
   _renderQueue.assign(leafCount, nullptr);
 
