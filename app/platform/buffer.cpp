@@ -92,9 +92,8 @@ template <class Interface>
 bool Buffer<Interface>::_readBack() {
   if (!_context->usable()) return false;
   _data.resize(_length);
-  glBindBuffer(GL_COPY_READ_BUFFER, _name.get());
+  _context->bindings().bindBuffer(GL_COPY_READ_BUFFER, _name.get());
   glGetBufferSubData(GL_COPY_READ_BUFFER, 0, static_cast<GLsizeiptr>(_length), _data.data());
-  glBindBuffer(GL_COPY_READ_BUFFER, 0);
   return true;
 }
 
@@ -104,11 +103,10 @@ void Buffer<Interface>::_upload() {
   if (_data.empty()) _data.assign(_length, 0);
   if (!_name) _name = GlBuffer::Generate();
   // The copy target leaves the vertex array's element binding alone.
-  glBindBuffer(GL_COPY_WRITE_BUFFER, _name.get());
+  _context->bindings().bindBuffer(GL_COPY_WRITE_BUFFER, _name.get());
   const bool dynamic = (_usage & D3DUSAGE_DYNAMIC) != 0;
   glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(_length), _data.data(),
                dynamic ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
   _dirty = false;
   if (!dynamic) {
     _data.clear();

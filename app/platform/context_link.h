@@ -1,5 +1,6 @@
-// Tells device resources whether they may call OpenGL: only on the render thread that made
-// the device, and only while the device (and with it the context) is still there. Final
+// The device's context as its resources see it: whether they may call OpenGL (only on the
+// render thread that made the device, and only while the device, and with it the context,
+// is still there) and the bindings last issued on it, which every bind goes through. Final
 // releases elsewhere, such as at program exit after the render thread has ended, skip GL
 // deletion; destroying the context frees those objects.
 #pragma once
@@ -9,6 +10,8 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/gl_state_cache.h"
+
 class ContextLink {
  public:
   ContextLink() : _renderThread(std::this_thread::get_id()) {}
@@ -16,10 +19,8 @@ class ContextLink {
   bool usable() const { return _alive.load() && std::this_thread::get_id() == _renderThread; }
   void detach() { _alive = false; }
 
-  // Render thread: counts deleted OpenGL objects. A deleted name may come back for a new
-  // object, so the device forgets the bindings it skips re-issuing when this changes.
-  void noteDeletion() { ++_deletions; }
-  unsigned long deletions() const { return _deletions; }
+  // Render thread only.
+  GlStateCache& bindings() { return _bindings; }
 
   // Render thread: whether the driver draws from buffers in the program's own memory.
   bool pinsMemory() {
@@ -30,6 +31,6 @@ class ContextLink {
  private:
   const std::thread::id _renderThread;
   std::atomic<bool> _alive{true};
-  unsigned long _deletions = 0;
+  GlStateCache _bindings;
   int _pinsMemory = -1;
 };

@@ -69,6 +69,7 @@ Device::Device(RenderWindow* window, UINT width, UINT height, D3DFORMAT depthFor
     : _window(window),
       _context(std::make_shared<ContextLink>()),
       _state(depthFormat),
+      _glState(_context->bindings()),
       _swapChain(width, height, depthFormat, swapEffect, _glState),
       _patchIndices(_context),
       _programs(_glState) {}
@@ -76,18 +77,18 @@ Device::Device(RenderWindow* window, UINT width, UINT height, D3DFORMAT depthFor
 bool Device::_createTargets() {
   if (!_swapChain.create()) return false;
   _vertexArray = GlVertexArray::Generate();
-  glBindVertexArray(_vertexArray.get());
+  _glState.bindVertexArray(_vertexArray.get());
   _streamBuffer = GlBuffer::Generate();
 
   const std::uint32_t white = 0xFFFFFFFF;
   _whiteTexture = GlTexture::Generate();
-  glBindTexture(GL_TEXTURE_2D, _whiteTexture.get());
+  _glState.bindTextureToChange(_whiteTexture.get());
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, &white);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
 
   for (DWORD s = 0; s < ShaderKey::Stages; ++s) {
     _samplers[s] = GlSampler::Generate();
-    glBindSampler(s, _samplers[s].get());
+    _glState.bindSampler(static_cast<int>(s), _samplers[s].get());
     _applySamplerState(s);
   }
   GLfloat pointSizes[2] = {1.0f, 1.0f};
@@ -314,7 +315,6 @@ HRESULT Device::GetFVF(DWORD* pFVF) { return _state.getFvf(pFVF); }
 
 void Device::_applyFixedState() {
   _swapChain.bindBack();
-  glBindVertexArray(_vertexArray.get());
   glDisable(GL_SCISSOR_TEST);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   if (_state.renderState(D3DRS_ZENABLE) != D3DZB_FALSE && _state.hasDepth()) {
@@ -347,15 +347,18 @@ void Device::_applyFixedState() {
 }
 
 void Device::_bindTextures() {
+  // All names first: a texture's upload binds it on a unit of its own choosing.
+  GLuint names[ShaderKey::Stages];
   for (int stage = 0; stage < ShaderKey::Stages; ++stage) {
     Texture* texture = _state.texture(stage);
-    _glState.bindTexture(stage, texture != nullptr ? texture->glTexture() : _whiteTexture.get());
+    names[stage] = texture != nullptr ? texture->glTexture() : _whiteTexture.get();
   }
+  for (int stage = 0; stage < ShaderKey::Stages; ++stage) _glState.bindTexture(stage, names[stage]);
 }
 
 HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches) {
-  _glState.noteDeletions(_context->deletions());
   if (_glState.fixedStateVersion() != _state.fixedStateVersion()) _applyFixedState();
+  _glState.bindVertexArray(_vertexArray.get());
   if (_program == nullptr || _programKeyVersion != _state.shaderKeyVersion() ||
       patches != _programPatches) {
     _program = _programs.program(_state.shaderKey(patches));
@@ -435,7 +438,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
   if (PrimitiveCount == 0) return D3D_OK;
   const std::uint64_t bytes = static_cast<std::uint64_t>(VertexStreamZeroStride) * vertices;
   if (bytes > 0x7FFFFFFF) return D3DERR_INVALIDCALL;
-  glBindBuffer(GL_ARRAY_BUFFER, _streamBuffer.get());
+  _glState.bindBuffer(GL_ARRAY_BUFFER, _streamBuffer.get());
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), pVertexStreamZeroData,
                GL_STREAM_DRAW);
   return _drawArrays(PrimitiveType, PrimitiveCount, 0, vertices, _streamBuffer.get(), 0,

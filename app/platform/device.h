@@ -84,9 +84,7 @@ class Device : public RefCounted<IDirect3DDevice9> {
                                       HANDLE* pSharedHandle) override;
   HRESULT GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurface) override;
 
-  // Render thread: what drawing outside the device (the font) shares with it: the OpenGL
-  // bindings it must reset after its own calls, and the back target it draws over.
-  GlStateCache& glState() { return _glState; }
+  // Render thread: the back target that drawing outside the device (the font) draws over.
   const SwapChain& swapChain() const { return _swapChain; }
   // What the device's resources consult before calling OpenGL.
   const std::shared_ptr<ContextLink>& contextLink() const { return _context; }
@@ -106,7 +104,7 @@ class Device : public RefCounted<IDirect3DDevice9> {
   RenderWindow* const _window;
   const std::shared_ptr<ContextLink> _context;
   DeviceState _state;
-  GlStateCache _glState;
+  GlStateCache& _glState;
   SwapChain _swapChain;
   GlVertexArray _vertexArray;
   GlBuffer _streamBuffer;

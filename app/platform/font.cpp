@@ -60,8 +60,6 @@ HRESULT Font::Create(Device* device, const D3DXFONT_DESCA& description, ID3DXFon
   if (device == nullptr) return D3DERR_INVALIDCALL;
   auto created = ComRef<Font>::Adopt(new Font(device));
   const bool made = created->_rasterise(description) && created->_createProgram();
-  // Making the atlas and the program changed bindings behind the device's back.
-  device->glState().reset();
   if (!made) return E_FAIL;
   *font = created.detach();
   return D3D_OK;
@@ -132,7 +130,7 @@ bool Font::_rasterise(const D3DXFONT_DESCA& description) {
   const int atlasHeight = static_cast<int>(atlas.size() / AtlasWidth);
 
   _atlas = GlTexture::Generate();
-  glBindTexture(GL_TEXTURE_2D, _atlas.get());
+  _context->bindings().bindTextureToChange(_atlas.get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, AtlasWidth, atlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE,
                atlas.data());
@@ -165,18 +163,18 @@ bool Font::_createProgram() {
   if (!_program) return false;
   _viewportLocation = glGetUniformLocation(_program.get(), "u_viewport");
   _colourLocation = glGetUniformLocation(_program.get(), "u_colour");
-  glUseProgram(_program.get());
+  GlStateCache& bindings = _context->bindings();
+  bindings.useProgram(_program.get());
   glUniform1i(glGetUniformLocation(_program.get(), "u_atlas"), 0);
   _vertexArray = GlVertexArray::Generate();
   _buffer = GlBuffer::Generate();
-  glBindVertexArray(_vertexArray.get());
-  glBindBuffer(GL_ARRAY_BUFFER, _buffer.get());
+  bindings.bindVertexArray(_vertexArray.get());
+  bindings.bindBuffer(GL_ARRAY_BUFFER, _buffer.get());
   glEnableVertexAttribArray(0);
   glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 4 * sizeof(float), nullptr);
   glEnableVertexAttribArray(1);
   glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 4 * sizeof(float),
                         reinterpret_cast<const void*>(2 * sizeof(float)));
-  glBindVertexArray(0);
   return glGetError() == GL_NO_ERROR;
 }
 
@@ -215,11 +213,12 @@ INT Font::DrawText(ID3DXSprite*, const char* pString, INT Count, RECT* pRect, DW
   const INT height = lines * _lineHeight;
   if (vertices.empty()) return height;
 
-  // The text goes over the back buffer with OpenGL state of its own, which the device then
-  // issues again before its next draw.
+  // The text goes over the back buffer with fixed-function state of its own, which the
+  // device then issues again before its next draw.
   const SwapChain& target = _device->swapChain();
   target.bindBack();
-  _device->glState().reset();
+  GlStateCache& bindings = _context->bindings();
+  bindings.forgetFixedState();
   const int width = static_cast<int>(target.width());
   const int targetHeight = static_cast<int>(target.height());
   glDisable(GL_DEPTH_TEST);
@@ -234,14 +233,13 @@ INT Font::DrawText(ID3DXSprite*, const char* pString, INT Count, RECT* pRect, DW
               std::max<LONG>(pRect->right - pRect->left, 0),
               std::max<LONG>(pRect->bottom - pRect->top, 0));
   }
-  glUseProgram(_program.get());
+  bindings.useProgram(_program.get());
   glUniform2f(_viewportLocation, static_cast<float>(width), static_cast<float>(targetHeight));
   glUniform4f(_colourLocation, ((Color >> 16) & 0xFF) / 255.0f, ((Color >> 8) & 0xFF) / 255.0f,
               (Color & 0xFF) / 255.0f, ((Color >> 24) & 0xFF) / 255.0f);
-  glActiveTexture(GL_TEXTURE0);
-  glBindTexture(GL_TEXTURE_2D, _atlas.get());
-  glBindVertexArray(_vertexArray.get());
-  glBindBuffer(GL_ARRAY_BUFFER, _buffer.get());
+  bindings.bindTexture(0, _atlas.get());
+  bindings.bindVertexArray(_vertexArray.get());
+  bindings.bindBuffer(GL_ARRAY_BUFFER, _buffer.get());
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)),
                vertices.data(), GL_STREAM_DRAW);
   glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(vertices.size() / 4));

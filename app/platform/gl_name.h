@@ -36,16 +36,17 @@ class GlName {
     _name = name;
   }
   GLuint release() { return std::exchange(_name, 0); }
-  // For a resource that may go on any thread: deletes the object and counts the deletion
-  // where `context` is usable, else gives the name up.
+  // For an object that may go while the device lives, or on another thread: where
+  // `context` is usable, forgets the name's bindings and deletes the object; elsewhere
+  // gives the name up. Owners that live as long as the device are simply destroyed.
   void dispose(ContextLink& context) {
     if (_name == 0) return;
     if (!context.usable()) {
       release();
       return;
     }
+    Kind::Forget(context.bindings(), _name);
     reset();
-    context.noteDeletion();
   }
 
  private:
@@ -59,6 +60,7 @@ struct GlBufferKind {
     return name;
   }
   static void Delete(GLuint name) { glDeleteBuffers(1, &name); }
+  static void Forget(GlStateCache& bindings, GLuint name) { bindings.forgetBuffer(name); }
 };
 
 struct GlTextureKind {
@@ -68,6 +70,7 @@ struct GlTextureKind {
     return name;
   }
   static void Delete(GLuint name) { glDeleteTextures(1, &name); }
+  static void Forget(GlStateCache& bindings, GLuint name) { bindings.forgetTexture(name); }
 };
 
 struct GlSamplerKind {
@@ -77,6 +80,7 @@ struct GlSamplerKind {
     return name;
   }
   static void Delete(GLuint name) { glDeleteSamplers(1, &name); }
+  static void Forget(GlStateCache& bindings, GLuint name) { bindings.forgetSampler(name); }
 };
 
 struct GlFramebufferKind {
@@ -86,6 +90,7 @@ struct GlFramebufferKind {
     return name;
   }
   static void Delete(GLuint name) { glDeleteFramebuffers(1, &name); }
+  static void Forget(GlStateCache& bindings, GLuint name) { bindings.forgetFramebuffer(name); }
 };
 
 struct GlRenderbufferKind {
@@ -95,6 +100,7 @@ struct GlRenderbufferKind {
     return name;
   }
   static void Delete(GLuint name) { glDeleteRenderbuffers(1, &name); }
+  static void Forget(GlStateCache& bindings, GLuint name) { bindings.forgetRenderbuffer(name); }
 };
 
 struct GlVertexArrayKind {
@@ -104,11 +110,13 @@ struct GlVertexArrayKind {
     return name;
   }
   static void Delete(GLuint name) { glDeleteVertexArrays(1, &name); }
+  static void Forget(GlStateCache& bindings, GLuint name) { bindings.forgetVertexArray(name); }
 };
 
 struct GlProgramKind {
   static GLuint Generate() { return glCreateProgram(); }
   static void Delete(GLuint name) { glDeleteProgram(name); }
+  static void Forget(GlStateCache& bindings, GLuint name) { bindings.forgetProgram(name); }
 };
 
 // Shaders are made for one stage: adopt the name glCreateShader returns.

@@ -1,7 +1,9 @@
-// What was last issued to OpenGL, so that draws with unchanged state issue only the draw.
-// Zero means unknown: the next draw issues that binding again. Whoever calls OpenGL
-// behind the cache's back (the font, a window toolkit's swap) resets it; so does the
-// deletion of any name, since a deleted name may come back for a new object.
+// What was last issued to OpenGL on the device's context, so that draws with unchanged state
+// issue only the draw. Every binding the platform makes goes through here. Zero means
+// unknown: the next bind of that slot is issued again. OpenGL unbinds a name it deletes and
+// may hand the name out again for a new object, so deleting a name forgets that name
+// wherever it is held, and only that name. A window toolkit's swap, which may leave any
+// state behind, resets everything.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -13,8 +15,6 @@ class GlStateCache {
  public:
   // Forgets every binding and the fixed-function state.
   void reset();
-  // Resets when OpenGL names were deleted since the last call (`deletions` counts them).
-  void noteDeletions(unsigned long deletions);
 
   // The fixed-function state (target, viewport, depth, cull, fill, blend, point size) as of
   // a version of the state block; 0 when it is unknown.
@@ -23,24 +23,61 @@ class GlStateCache {
   void forgetFixedState() { _fixedStateVersion = 0; }
 
   void useProgram(GLuint program);
+  // The element buffer and the vertex layout belong to the vertex array: binding another
+  // forgets them.
+  void bindVertexArray(GLuint vertexArray);
+  // The 2D texture that `unit` samples. The active unit changes only when a bind is issued.
   void bindTexture(int unit, GLuint texture);
+  // Binds the texture on unit 0 and makes that unit active, for calls that change the
+  // texture bound there (uploads, parameters).
+  void bindTextureToChange(GLuint texture);
+  void bindSampler(int unit, GLuint sampler);
+  // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER or GL_COPY_WRITE_BUFFER.
+  void bindBuffer(GLenum target, GLuint buffer);
+  // The element buffer of the bound vertex array.
   void bindIndexBuffer(GLuint buffer);
-  // Points the vertex attributes at a stream of vertices in the format `fvf`. The pointers
-  // live in the device's vertex array, which nothing else binds to, so they stay valid until
-  // the stream, its offset, stride or format change.
+  // GL_FRAMEBUFFER binds both the read and the draw framebuffer.
+  void bindFramebuffer(GLenum target, GLuint framebuffer);
+  void bindRenderbuffer(GLuint renderbuffer);
+  // Points the vertex attributes of the bound vertex array at a stream of vertices in the
+  // format `fvf`. The pointers stay valid until the stream, its offset, stride or format
+  // change, or another vertex array is bound.
   void bindVertexLayout(GLuint buffer, UINT offset, UINT stride, DWORD fvf);
 
+  // Called before the name is deleted.
+  void forgetProgram(GLuint program);
+  void forgetVertexArray(GLuint vertexArray);
+  void forgetTexture(GLuint texture);
+  void forgetSampler(GLuint sampler);
+  void forgetBuffer(GLuint buffer);
+  void forgetFramebuffer(GLuint framebuffer);
+  void forgetRenderbuffer(GLuint renderbuffer);
+
  private:
+  static constexpr int TextureUnits = ShaderKey::Stages;
+  // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER and GL_COPY_WRITE_BUFFER, in that order.
+  static constexpr int BufferTargets = 3;
+
   struct VertexLayout {
     GLuint buffer;
     UINT offset, stride;
     DWORD fvf;
   };
 
+  static int BufferSlot(GLenum target);
+  void _activate(int unit);
+  void _forgetVertexArrayState();
+
   unsigned long _fixedStateVersion = 0;
-  unsigned long _deletionsSeen = 0;
   GLuint _program = 0;
-  GLuint _textures[ShaderKey::Stages] = {};
+  GLuint _vertexArray = 0;
+  int _activeUnit = -1;
+  GLuint _textures[TextureUnits] = {};
+  GLuint _samplers[TextureUnits] = {};
+  GLuint _buffers[BufferTargets] = {};
   GLuint _indexBuffer = 0;
+  GLuint _readFramebuffer = 0;
+  GLuint _drawFramebuffer = 0;
+  GLuint _renderbuffer = 0;
   VertexLayout _layout = {};
 };

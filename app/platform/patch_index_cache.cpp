@@ -66,19 +66,14 @@ PatchIndexCache::Range PatchIndexCache::convert(const void* owner, UINT start,
     entry.range.buffer = entry.buffer.get();
   }
   // The copy target leaves the vertex array's element binding alone.
-  glBindBuffer(GL_COPY_WRITE_BUFFER, entry.range.buffer);
+  _context->bindings().bindBuffer(GL_COPY_WRITE_BUFFER, entry.range.buffer);
   glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(list.size() * sizeof list[0]),
                list.data(), GL_STATIC_DRAW);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
   entry.range.count = static_cast<GLsizei>(list.size());
   return entry.range;
 }
 
 void PatchIndexCache::clear() {
-  if (_ranges.empty()) return;
-  const bool usable = _context->usable();
-  if (!usable)
-    for (auto& entry : _ranges) entry.second.buffer.release();
+  for (auto& entry : _ranges) entry.second.buffer.dispose(*_context);
   _ranges.clear();
-  if (usable) _context->noteDeletion();
 }

@@ -57,8 +57,13 @@ ProgramCache::Program* ProgramCache::program(const ShaderKey& key) {
 }
 
 void ProgramCache::clear(bool deleteObjects) {
-  if (!deleteObjects)
-    for (auto& entry : _programs) entry.second.name.release();
+  for (auto& entry : _programs) {
+    GlProgram& name = entry.second.name;
+    if (deleteObjects)
+      _bindings.forgetProgram(name.get());
+    else
+      name.release();
+  }
   _programs.clear();
   _last = nullptr;
   _lastBytes.clear();

@@ -22,15 +22,15 @@ bool SwapChain::create() {
   const GLsizei w = static_cast<GLsizei>(_width);
   const GLsizei h = static_cast<GLsizei>(_height);
   _backColour = GlRenderbuffer::Generate();
-  glBindRenderbuffer(GL_RENDERBUFFER, _backColour.get());
+  _glState.bindRenderbuffer(_backColour.get());
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
   _backFramebuffer = GlFramebuffer::Generate();
-  glBindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
+  _glState.bindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                             _backColour.get());
   if (_depthFormat != D3DFMT_UNKNOWN) {
     _backDepth = GlRenderbuffer::Generate();
-    glBindRenderbuffer(GL_RENDERBUFFER, _backDepth.get());
+    _glState.bindRenderbuffer(_backDepth.get());
     glRenderbufferStorage(GL_RENDERBUFFER, GlTranslation::DepthInternalFormat(_depthFormat), w, h);
     glFramebufferRenderbuffer(
         GL_FRAMEBUFFER,
@@ -43,7 +43,7 @@ bool SwapChain::create() {
   glClear(GL_COLOR_BUFFER_BIT | (_backDepth ? GL_DEPTH_BUFFER_BIT : 0));
 
   _resizeFront(static_cast<int>(_width), static_cast<int>(_height));
-  glBindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
+  _glState.bindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
   return true;
 }
 
@@ -56,13 +56,13 @@ void SwapChain::abandon() {
 }
 
 void SwapChain::bindBack() const {
-  glBindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
+  _glState.bindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
   glViewport(0, 0, static_cast<GLsizei>(_width), static_cast<GLsizei>(_height));
 }
 
 void SwapChain::clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR colour, float z,
                       DWORD stencil) {
-  glBindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
+  _glState.bindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
   GLbitfield mask = 0;
   if (flags & D3DCLEAR_TARGET) {
     float c[4];
@@ -127,8 +127,8 @@ void SwapChain::present(RenderWindow& window, const RECT* sourceRect, const RECT
     RECT dest = destRect != nullptr ? *destRect : RECT{0, 0, clientWidth, clientHeight};
     const LONG h = static_cast<LONG>(_height);
     // The back buffer is copied, stretched like a windowed swap chain, into the front buffer.
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, _backFramebuffer.get());
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, _frontFramebuffer.get());
+    _glState.bindFramebuffer(GL_READ_FRAMEBUFFER, _backFramebuffer.get());
+    _glState.bindFramebuffer(GL_DRAW_FRAMEBUFFER, _frontFramebuffer.get());
     const bool sameSize = source.right - source.left == dest.right - dest.left &&
                           source.bottom - source.top == dest.bottom - dest.top;
     glBlitFramebuffer(source.left, h - source.bottom, source.right, h - source.top, dest.left,
@@ -136,13 +136,13 @@ void SwapChain::present(RenderWindow& window, const RECT* sourceRect, const RECT
                       GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
   }
   if (screen >= 0) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, _frontFramebuffer.get());
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(screen));
+    _glState.bindFramebuffer(GL_READ_FRAMEBUFFER, _frontFramebuffer.get());
+    _glState.bindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(screen));
     glBlitFramebuffer(0, 0, clientWidth, clientHeight, 0, 0, clientWidth, clientHeight,
                       GL_COLOR_BUFFER_BIT, GL_NEAREST);
   }
   window.swapBuffers();
-  glBindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
+  _glState.bindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
   // A window's swap belongs to its toolkit, which may leave any state behind; the headless
   // swap only counts.
   if (screen >= 0) _glState.reset();
@@ -154,10 +154,10 @@ HRESULT SwapChain::readFront(Surface* surface) const {
       surface->height() < static_cast<UINT>(_frontHeight))
     return D3DERR_INVALIDCALL;
   std::vector<BYTE> rows(static_cast<std::size_t>(_frontWidth) * _frontHeight * 4);
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, _frontFramebuffer.get());
+  _glState.bindFramebuffer(GL_READ_FRAMEBUFFER, _frontFramebuffer.get());
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
   glReadPixels(0, 0, _frontWidth, _frontHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, rows.data());
-  glBindFramebuffer(GL_READ_FRAMEBUFFER, _backFramebuffer.get());
+  _glState.bindFramebuffer(GL_READ_FRAMEBUFFER, _backFramebuffer.get());
   // The framebuffer's first row is the bottom one; the surface's is the top one.
   BYTE* pixels = surface->pixels();
   std::fill(pixels, pixels + static_cast<std::size_t>(surface->pitch()) * surface->height(), 0);
@@ -175,9 +175,9 @@ void SwapChain::_resizeFront(int width, int height) {
     _frontFramebuffer = GlFramebuffer::Generate();
     _frontColour = GlRenderbuffer::Generate();
   }
-  glBindRenderbuffer(GL_RENDERBUFFER, _frontColour.get());
+  _glState.bindRenderbuffer(_frontColour.get());
   glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-  glBindFramebuffer(GL_FRAMEBUFFER, _frontFramebuffer.get());
+  _glState.bindFramebuffer(GL_FRAMEBUFFER, _frontFramebuffer.get());
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                             _frontColour.get());
   glClearColor(0, 0, 0, 1);
@@ -189,10 +189,10 @@ void SwapChain::_resizeFront(int width, int height) {
 
 void SwapChain::_flip() {
   std::swap(_backColour, _frontColour);
-  glBindFramebuffer(GL_FRAMEBUFFER, _frontFramebuffer.get());
+  _glState.bindFramebuffer(GL_FRAMEBUFFER, _frontFramebuffer.get());
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                             _frontColour.get());
-  glBindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
+  _glState.bindFramebuffer(GL_FRAMEBUFFER, _backFramebuffer.get());
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                             _backColour.get());
 }

@@ -100,10 +100,8 @@ GLuint Texture::glTexture() {
 
 void Texture::_upload() {
   if (!_name) _name = GlTexture::Generate();
-  // The device keeps track of what each unit holds, so the unit gets its texture back.
-  GLint previous = 0;
-  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
-  glBindTexture(GL_TEXTURE_2D, _name.get());
+  // The binding cache notes what unit 0 holds now; the draw binds its textures afterwards.
+  _context->bindings().bindTextureToChange(_name.get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, _pitch / static_cast<GLint>(BytesPerPixel(_format)));
   const GLsizei w = static_cast<GLsizei>(_width);
@@ -131,6 +129,5 @@ void Texture::_upload() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, opaque ? GL_ONE : GL_ALPHA);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(_levels - 1));
   if (_levels > 1) glGenerateMipmap(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
   _dirty = false;
 }

@@ -28,8 +28,7 @@ class Texture : public RefCounted<IDirect3DTexture9> {
                    DWORD Flags) override;
   HRESULT UnlockRect(UINT Level) override;
 
-  // Render thread: the OpenGL texture with the latest level 0, uploaded into the texture
-  // unit that is active.
+  // Render thread: the OpenGL texture with the latest level 0, uploaded through unit 0.
   GLuint glTexture();
 
   static bool IsSupportedFormat(D3DFORMAT format);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace vantra::terrain {
+
 CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int cells)
     : _device(device), _leafCount(leafCount), _firstLevel(0) {
   while (((kGridSide - 1) << _firstLevel) < cells) ++_firstLevel;
@@ -53,7 +55,7 @@ void CoarseLeafBatch::addFans(int leaf, int level, int neighbourLevel, EdgeFanSe
   EdgeFanSet::AppendTriangleList(_fanPositions, _fanSizes, _fanTriangles);
   std::vector<std::uint32_t>& out = _indices[level - _firstLevel];
   for (const int p : _fanTriangles)
-    out.push_back(edge == EdgeFanSet::COLUMN_EDGE ? _vertex(leaf, p, kGridSide - 1)
+    out.push_back(edge == EdgeFanSet::kColumnEdge ? _vertex(leaf, p, kGridSide - 1)
                                                   : _vertex(leaf, kGridSide - 1, p));
 }
 
@@ -101,3 +103,5 @@ int CoarseLeafBatch::draw(const std::function<void(int)>& beforeLevel) {
   }
   return draws;
 }
+
+}  // namespace vantra::terrain

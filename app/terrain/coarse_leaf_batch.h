@@ -18,6 +18,8 @@
 #include "terrain/edge_fan_set.h"
 #include "terrain/terrain_vertex.h"
 
+namespace vantra::terrain {
+
 class CoarseLeafBatch {
  public:
   static constexpr int kLevels = 4;
@@ -68,3 +70,5 @@ class CoarseLeafBatch {
   std::vector<int> _fanSizes;
   std::vector<int> _fanTriangles;
 };
+
+}  // namespace vantra::terrain

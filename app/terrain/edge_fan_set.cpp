@@ -7,11 +7,13 @@
 #include "terrain/terrain_patch.h"
 #include "terrain/terrain_vertex.h"
 
+namespace vantra::terrain {
+
 EdgeFanSet::EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device)
     : _kind(kind), _device(device), _patch(patch) {
   // Six indices per cell of the edge: the fans take at most two per cell and one more, the
   // same triangles as a list at most three.
-  const int cells = kind == COLUMN_EDGE ? patch->rows() - 2 : patch->columns() - 2;
+  const int cells = kind == kColumnEdge ? patch->rows() - 2 : patch->columns() - 2;
   _bufferBytes = cells * 12;
   const HRESULT hr =
       _device->CreateIndexBuffer(_bufferBytes, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
@@ -20,7 +22,7 @@ EdgeFanSet::EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device)
 }
 
 int EdgeFanSet::_edgeVertex(int p) const {
-  return _kind == COLUMN_EDGE ? _patch->index(p, _patch->columns() - 2)
+  return _kind == kColumnEdge ? _patch->index(p, _patch->columns() - 2)
                               : _patch->index(_patch->rows() - 2, p);
 }
 
@@ -64,7 +66,7 @@ void EdgeFanSet::AppendTriangleList(const std::vector<int>& fanPositions,
 }
 
 void EdgeFanSet::build(int stepA, int stepB) {
-  const int n = _kind == COLUMN_EDGE ? _patch->rows() - 1 : _patch->columns() - 1;
+  const int n = _kind == kColumnEdge ? _patch->rows() - 1 : _patch->columns() - 1;
   WalkFans(n, stepA, stepB, _fanPositions, _fanSizes);
   _listPositions.clear();
   // The fans' triangles without the degenerate ones, so that one draw covers them all.
@@ -94,3 +96,5 @@ void EdgeFanSet::draw() const {
   _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, _patch->vertexCount(), _listStart,
                                 _listTriangles);
 }
+
+}  // namespace vantra::terrain

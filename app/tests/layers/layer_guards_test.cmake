@@ -4,22 +4,11 @@
 # Run as: cmake -DSOURCE_DIR=<project> -DSCRATCH_DIR=<empty folder> -DGENERATOR=<name> -P layer_guards_test.cmake
 cmake_minimum_required(VERSION 3.25)
 
-set(tree ${SCRATCH_DIR}/tree)
-file(REMOVE_RECURSE ${SCRATCH_DIR})
-file(MAKE_DIRECTORY ${tree})
-foreach(part CMakeLists.txt app mathlib tools)
-  file(COPY ${SOURCE_DIR}/${part} DESTINATION ${tree})
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/../planted_checks.cmake)
+vantra_scratch_tree(CMakeLists.txt app mathlib tools)
 set(check ${CMAKE_CURRENT_LIST_DIR}/check_layer_includes.cmake)
 
-function(run_include_check result output)
-  execute_process(COMMAND ${CMAKE_COMMAND} -DAPP_DIR=${tree}/app -P ${check}
-                  RESULT_VARIABLE code ERROR_VARIABLE text OUTPUT_VARIABLE text)
-  set(${result} ${code} PARENT_SCOPE)
-  set(${output} "${text}" PARENT_SCOPE)
-endfunction()
-
-run_include_check(code text)
+vantra_run_check(${check} code text -DAPP_DIR=${tree}/app)
 if(NOT code EQUAL 0)
   message(FATAL_ERROR "the unchanged copy fails the include check:\n${text}")
 endif()
@@ -33,24 +22,7 @@ set(plants
   "engine/deeper/planted_nested.cpp" "#include <terrain/terrain_patch.h>"
   "elevation/planted_bottom.cpp" "#include \"platform/device.h\""
   "scene/planted_engine.cpp" "#include \"engine/d3d.h\"")
-set(missed "")
-list(LENGTH plants count)
-math(EXPR last "${count} - 1")
-foreach(index RANGE 0 ${last} 2)
-  math(EXPR textIndex "${index} + 1")
-  list(GET plants ${index} file)
-  list(GET plants ${textIndex} text)
-  file(WRITE ${tree}/app/${file} "// planted\n${text}\n")
-  run_include_check(code output)
-  if(code EQUAL 0 OR NOT output MATCHES "${file}")
-    list(APPEND missed "${file}: ${text}")
-  endif()
-  file(REMOVE ${tree}/app/${file})
-endforeach()
-if(missed)
-  list(JOIN missed "\n" report)
-  message(FATAL_ERROR "the include check let these through:\n${report}")
-endif()
+vantra_expect_plants_caught(${check} ${tree}/app plants -DAPP_DIR=${tree}/app)
 
 # An upward link hidden as well as it gets: added from the tests' folder after the layers
 # exist, as an interface link wrapped in $<LINK_ONLY:...>, through a helper outside the

@@ -84,14 +84,21 @@ TEST(BitmapTextures, BrokenFilesLeaveNoTexture) {
   std::vector<BYTE> cut = MakeBitmap(BitmapLayout{}, {{1, 2, 3}, {4, 5, 6}});
   cut.pop_back();
   const std::string path = WriteTestFile("broken.bmp", cut);
-  IDirect3DTexture9* texture = reinterpret_cast<IDirect3DTexture9*>(&target);
-  EXPECT_EQ(D3DXCreateTextureFromFileA(target.device(), path.c_str(), &texture),
-            D3DXERR_INVALIDDATA);
-  EXPECT_EQ(texture, nullptr);
+  // Loads into a pointer that holds garbage, which a failure must overwrite with null; a
+  // texture made in spite of the failure goes with the holder returned.
+  HRESULT result = D3D_OK;
+  auto load = [&](const char* file) {
+    IDirect3DTexture9* const garbage = reinterpret_cast<IDirect3DTexture9*>(&target);
+    IDirect3DTexture9* texture = garbage;
+    result = D3DXCreateTextureFromFileA(target.device(), file, &texture);
+    EXPECT_NE(texture, garbage) << file << ": the out-parameter was left as it was";
+    return ComRef<IDirect3DTexture9>::Adopt(texture != garbage ? texture : nullptr);
+  };
+  EXPECT_FALSE(load(path.c_str()));
+  EXPECT_EQ(result, D3DXERR_INVALIDDATA);
   std::remove(path.c_str());
-  EXPECT_EQ(D3DXCreateTextureFromFileA(target.device(), "no-such-file.bmp", &texture),
-            D3DERR_NOTFOUND);
-  EXPECT_EQ(texture, nullptr);
+  EXPECT_FALSE(load("no-such-file.bmp"));
+  EXPECT_EQ(result, D3DERR_NOTFOUND);
 }
 
 TEST(BitmapTextures, RefuseFilesLargerThanTheDeviceTextures) {

@@ -6,6 +6,8 @@
 
 #include "platform/ref_counted.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // The platform's own reference counting, noting when the last reference goes.
@@ -103,7 +105,7 @@ TEST(ComRef, ReleasesWhatItHeldBeforeTakingTheNext) {
   EXPECT_EQ(ref.references(), 0u);
 }
 
-TEST(ComRef, DetachHandsTheReferenceOnUncounted) {
+TEST(ComRef, DetachHandsTheReferenceOn) {
   bool deleted = false;
   auto ref = ComRef<IUnknown>::Adopt(new Counted(deleted));
   IUnknown* handedOn = ref.detach();
@@ -114,3 +116,5 @@ TEST(ComRef, DetachHandsTheReferenceOnUncounted) {
 }
 
 }  // namespace
+
+}  // namespace vantra::platform
