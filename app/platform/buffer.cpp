@@ -73,18 +73,16 @@ void Buffer<Interface>::_pin() {
   _name = GlBuffer::Generate();
   while (glGetError() != GL_NO_ERROR) {
   }
-  glBindBuffer(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, _name.get());
+  _context->bindings().bindBuffer(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, _name.get());
   glBufferData(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, static_cast<GLsizeiptr>(_length),
                _pinned.get(), GL_STATIC_DRAW);
-  glBindBuffer(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, 0);
   _pinPending = false;
   _dirty = false;
   if (glGetError() == GL_NO_ERROR) return;
   // The driver would not draw from this memory: it gets a copy of its own.
-  glBindBuffer(GL_COPY_WRITE_BUFFER, _name.get());
+  _context->bindings().bindBuffer(GL_COPY_WRITE_BUFFER, _name.get());
   glBufferData(GL_COPY_WRITE_BUFFER, static_cast<GLsizeiptr>(_length), _pinned.get(),
                GL_STATIC_DRAW);
-  glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
   _pinned.reset();
 }
 

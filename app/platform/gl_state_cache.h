@@ -55,8 +55,9 @@ class GlStateCache {
 
  private:
   static constexpr int TextureUnits = ShaderKey::Stages;
-  // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER and GL_COPY_WRITE_BUFFER, in that order.
-  static constexpr int BufferTargets = 3;
+  // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER, GL_COPY_WRITE_BUFFER and the pinned memory target,
+  // in that order.
+  static constexpr int BufferTargets = 4;
 
   struct VertexLayout {
     GLuint buffer;
