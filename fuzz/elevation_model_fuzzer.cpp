@@ -8,6 +8,9 @@
 
 #include "elevation/elevation_model.h"
 
+using vantra::elevation::ElevationModel;
+using vantra::elevation::HeightGrid;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The drivers pick files by name as well as by content: try the names they know.
   static const char* const kNames[] = {"/vsimem/model.tif", "/vsimem/N46E007.hgt",

@@ -30,22 +30,22 @@ constexpr float kDegreesPerRadian = 57.29578f;
 
 }  // namespace
 
-HeightField::HeightField(std::uint32_t seed) : _noise(seed), _values(Size * Size) {
-  for (int gz = 0; gz < Size; ++gz)
-    for (int gx = 0; gx < Size; ++gx) _values[gz * Size + gx] = _landscape(gx, gz);
+HeightField::HeightField(std::uint32_t seed) : _noise(seed), _values(kSize * kSize) {
+  for (int gz = 0; gz < kSize; ++gz)
+    for (int gx = 0; gx < kSize; ++gx) _values[gz * kSize + gx] = _landscape(gx, gz);
 
   const auto [lo, hi] = std::minmax_element(_values.begin(), _values.end());
   const float low = *lo;
   const float range = *hi - *lo;
-  for (int gz = 0; gz < Size; ++gz)
-    for (int gx = 0; gx < Size; ++gx) {
-      float& v = _values[gz * Size + gx];
+  for (int gz = 0; gz < kSize; ++gz)
+    for (int gx = 0; gx < kSize; ++gx) {
+      float& v = _values[gz * kSize + gx];
       // The valley runs ahead of the start pose (toward the first rows, +z in the world)
       // between hills whose faces rise within a few kilometres, to a low pass where the sky
       // shows above the land.
-      const float ahead = std::max(0.0f, float(Centre - gz));
-      const float behind = std::max(0.0f, float(gz - Centre));
-      const float across = float(gx - Centre);
+      const float ahead = std::max(0.0f, float(kCentre - gz));
+      const float behind = std::max(0.0f, float(gz - kCentre));
+      const float across = float(gx - kCentre);
       const float distance = std::hypot(across, ahead / kValleyStretch + behind);
       const float bearing = std::fabs(std::atan2(across, ahead)) * kDegreesPerRadian;
       const float pass =
@@ -67,10 +67,10 @@ std::uint32_t HeightField::word(int gx, int gz) const {
 }
 
 float HeightField::sample(float gx, float gz) const {
-  gx = std::min(std::max(gx, 0.0f), float(Size - 1));
-  gz = std::min(std::max(gz, 0.0f), float(Size - 1));
-  const int x0 = std::min(static_cast<int>(gx), Size - 2);
-  const int z0 = std::min(static_cast<int>(gz), Size - 2);
+  gx = std::min(std::max(gx, 0.0f), float(kSize - 1));
+  gz = std::min(std::max(gz, 0.0f), float(kSize - 1));
+  const int x0 = std::min(static_cast<int>(gx), kSize - 2);
+  const int z0 = std::min(static_cast<int>(gz), kSize - 2);
   const float fx = gx - x0;
   const float fz = gz - z0;
   return Mix(Mix(at(x0, z0), at(x0 + 1, z0), fx), Mix(at(x0, z0 + 1), at(x0 + 1, z0 + 1), fx), fz);
@@ -85,8 +85,8 @@ float HeightField::slope(float gx, float gz, float spacing, float heightRange) c
 // Large plains and uplands, ridged mountain ranges, river valleys cut through both, and a
 // region of stepped mesas with cliffs: features from the whole map down to a few texels.
 float HeightField::_landscape(int gx, int gz) const {
-  const float x = gx / float(Size);
-  const float z = gz / float(Size);
+  const float x = gx / float(kSize);
+  const float z = gz / float(kSize);
   // Warp the coordinates so that ranges and valleys bend instead of following the lattice.
   const float wx = x + 0.12f * _noise.fractal(2.0f * x + 3.1f, 2.0f * z + 7.7f, 3);
   const float wz = z + 0.12f * _noise.fractal(2.0f * x - 5.3f, 2.0f * z + 1.9f, 3);

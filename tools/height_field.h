@@ -13,14 +13,14 @@ class HeightField {
   // Texels along each side. The terrain's 513 vertices per side read u = gx / 512 and the
   // sampler scales u by the map's width, so a 512-wide map puts vertex gx exactly on texel
   // gx; the last vertex reads the last texel again.
-  static constexpr int Size = 512;
+  static constexpr int kSize = 512;
   // Grid column and row of the terrain's centre vertex, where the camera starts.
-  static constexpr int Centre = 256;
+  static constexpr int kCentre = 256;
 
   explicit HeightField(std::uint32_t seed);
 
   // Height of texel (gx, gz): gx along the terrain's columns (x), gz along its rows.
-  float at(int gx, int gz) const { return _values[gz * Size + gx]; }
+  float at(int gx, int gz) const { return _values[gz * kSize + gx]; }
 
   // The height as the 24-bit word the height map stores: 2^24 - 1 is height 1.
   std::uint32_t word(int gx, int gz) const;

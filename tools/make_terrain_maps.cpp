@@ -49,12 +49,12 @@ std::uint8_t ToByte(float v) { return static_cast<std::uint8_t>(std::lround(Clam
 // image is the field's transpose. Red, green and blue are the height word's high, middle and
 // low bytes.
 std::vector<std::uint8_t> HeightImage(const HeightField& field) {
-  constexpr int size = HeightField::Size;
-  std::vector<std::uint8_t> rgb(size * size * 3);
-  for (int row = 0; row < size; ++row)
-    for (int column = 0; column < size; ++column) {
+  constexpr int kSide = HeightField::kSize;
+  std::vector<std::uint8_t> rgb(kSide * kSide * 3);
+  for (int row = 0; row < kSide; ++row)
+    for (int column = 0; column < kSide; ++column) {
       const std::uint32_t word = field.word(row, column);
-      std::uint8_t* p = &rgb[(row * size + column) * 3];
+      std::uint8_t* p = &rgb[(row * kSide + column) * 3];
       p[0] = static_cast<std::uint8_t>(word >> 16);
       p[1] = static_cast<std::uint8_t>(word >> 8);
       p[2] = static_cast<std::uint8_t>(word);
@@ -74,7 +74,7 @@ std::vector<std::uint8_t> ColourImage(const HeightField& field, std::uint32_t se
   const Colour lakeBed{0.92f, 0.86f, 0.72f};
   std::vector<std::uint8_t> rgb(kColourSize * kColourSize * 3);
   // The colour texture spans the terrain once: its texel centres lie half a texel in.
-  const float toGrid = float(HeightField::Size) / float(kColourSize);
+  const float toGrid = float(HeightField::kSize) / float(kColourSize);
   for (int y = 0; y < kColourSize; ++y) {
     for (int x = 0; x < kColourSize; ++x) {
       const float gx = (x + 0.5f) * toGrid;
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
   }
   const HeightField field(seed);
   const bool written =
-      WriteBitmap(out + "/heightMap.bmp", HeightField::Size, HeightField::Size,
+      WriteBitmap(out + "/heightMap.bmp", HeightField::kSize, HeightField::kSize,
                   HeightImage(field)) &&
       WriteBitmap(out + "/textureMap.bmp", kColourSize, kColourSize, ColourImage(field, seed)) &&
       WriteBitmap(out + "/detailMap.bmp", kDetailSize, kDetailSize, DetailImage(seed));

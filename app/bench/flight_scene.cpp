@@ -8,6 +8,7 @@
 
 using vantra::Matrix;
 using vantra::Vector;
+using vantra::terrain::Terrain;
 
 namespace {
 constexpr D3DCOLOR kClearColour = 0xFFC6C0F2;

@@ -27,7 +27,7 @@ class FlightScene {
   // Everything that holds device resources goes while the device's context is current.
   ~FlightScene();
 
-  TerrainQuadtree& tree() { return *terrain->quadtree(); }
+  vantra::terrain::TerrainQuadtree& tree() { return *terrain->quadtree(); }
   IDirect3DDevice9* device() { return _device.get(); }
   // The input source of the device's window, for another window beside it.
   ScriptedInputSource& input() { return _input; }
@@ -42,8 +42,8 @@ class FlightScene {
   // for the rasteriser so that its work is counted.
   void drawQueue();
 
-  std::unique_ptr<Terrain> terrain;
-  AppCamera camera;
+  std::unique_ptr<vantra::terrain::Terrain> terrain;
+  vantra::scene::AppCamera camera;
 
  private:
   const int _poses;
@@ -51,7 +51,7 @@ class FlightScene {
   HeadlessWindow _window;
   ComRef<IDirect3D9> _d3d;
   ComRef<IDirect3DDevice9> _device;
-  const InputDevices _idle;
+  const vantra::engine::InputDevices _idle;
 };
 
 // Times work(pose) for pose 0, 1, ... in each iteration and stores the mean seconds per

@@ -25,6 +25,9 @@
 
 using vantra::Matrix;
 using vantra::Vector;
+using vantra::engine::InputDevices;
+using vantra::shell::TimeDemoFlight;
+using vantra::terrain::TerrainQuadtree;
 
 namespace {
 
@@ -134,7 +137,7 @@ void FlyFlight(benchmark::State& state, Flight& flight, float tolerance, long st
   if (tolerance >= 0.0f)
     flight.terrain->setPixelErrorTolerance(tolerance);
   else
-    flight.tree().setLodRule(TerrainQuadtree::LodRule::DISTANCE);
+    flight.tree().setLodRule(TerrainQuadtree::LodRule::kDistance);
   Record record;
   long number = 0;
   for (auto _ : state) {

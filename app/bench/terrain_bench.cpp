@@ -21,6 +21,15 @@
 #include "terrain/terrain_vertex.h"
 
 using vantra::Matrix;
+using vantra::terrain::BufferLock;
+using vantra::terrain::EdgeFanSet;
+using vantra::terrain::LevelRange;
+using vantra::terrain::LodIndexSet;
+using vantra::terrain::QuadLeaf;
+using vantra::terrain::SampledTexture;
+using vantra::terrain::TerrainPatch;
+using vantra::terrain::TerrainQuadtree;
+using vantra::terrain::TerrainVertex;
 
 namespace {
 

@@ -16,6 +16,14 @@
 #include "terrain/terrain_model.h"
 #include "test_rasters.h"
 
+using vantra::elevation::Geographic;
+using vantra::elevation::Projected;
+using vantra::elevation::TestRaster;
+using vantra::elevation::WriteRaster;
+using vantra::terrain::Terrain;
+using vantra::terrain::TerrainModel;
+using vantra::terrain::TerrainRequest;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -6,6 +6,8 @@
 
 #include "elevation/gdal_raster.h"
 
+namespace vantra::elevation {
+
 namespace {
 
 struct Colour {
@@ -18,13 +20,13 @@ Colour Mix(const Colour& a, const Colour& b, float t) {
 
 // Land from the lowest to the highest height of the model, as t runs from 0 to 1.
 Colour LandTint(float t) {
-  static const Colour stops[] = {{0.28f, 0.50f, 0.25f}, {0.55f, 0.65f, 0.35f},
-                                 {0.75f, 0.68f, 0.45f}, {0.58f, 0.45f, 0.32f},
-                                 {0.60f, 0.58f, 0.56f}, {0.97f, 0.97f, 0.97f}};
-  constexpr int kLast = static_cast<int>(std::size(stops)) - 1;
+  static const Colour kStops[] = {{0.28f, 0.50f, 0.25f}, {0.55f, 0.65f, 0.35f},
+                                  {0.75f, 0.68f, 0.45f}, {0.58f, 0.45f, 0.32f},
+                                  {0.60f, 0.58f, 0.56f}, {0.97f, 0.97f, 0.97f}};
+  constexpr int kLast = static_cast<int>(std::size(kStops)) - 1;
   const float at = std::clamp(t, 0.0f, 1.0f) * kLast;
   const int i = std::min(static_cast<int>(at), kLast - 1);
-  return Mix(stops[i], stops[i + 1], at - static_cast<float>(i));
+  return Mix(kStops[i], kStops[i + 1], at - static_cast<float>(i));
 }
 
 // Shallow water is lighter than deep water; t runs from 0 at the shore to 1 at the deepest.
@@ -103,3 +105,5 @@ ColourImage ColourImage::Relief(const HeightGrid& grid) {
   }
   return image;
 }
+
+}  // namespace vantra::elevation

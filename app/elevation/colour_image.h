@@ -8,6 +8,8 @@
 
 #include "elevation/height_grid.h"
 
+namespace vantra::elevation {
+
 class ColourImage {
  public:
   // Files larger than this a side are averaged down as they are read.
@@ -43,3 +45,5 @@ class ColourImage {
   int _height = 0;
   std::vector<std::uint32_t> _pixels;
 };
+
+}  // namespace vantra::elevation

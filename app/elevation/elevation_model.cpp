@@ -9,6 +9,8 @@
 
 #include "elevation/gdal_raster.h"
 
+namespace vantra::elevation {
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -153,3 +155,5 @@ bool ElevationModel::adopt(const ElevationFacts& facts, HeightGrid samples, int 
   _grid.heightRange(&_lowest, &_highest);
   return true;
 }
+
+}  // namespace vantra::elevation

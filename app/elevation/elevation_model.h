@@ -6,6 +6,8 @@
 
 #include "elevation/height_grid.h"
 
+namespace vantra::elevation {
+
 // What the file says about itself, as the program reports it.
 struct ElevationFacts {
   std::string source;
@@ -58,3 +60,5 @@ class ElevationModel {
   float _lowest = 0.0f;
   float _highest = 0.0f;
 };
+
+}  // namespace vantra::elevation

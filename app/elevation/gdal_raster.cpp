@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+namespace vantra::elevation {
+
 namespace {
 
 // Once per process: the drivers, no side files written next to the user's data, and a
@@ -109,3 +111,5 @@ bool GdalRaster::read(int band, int bufferColumns, int bufferRows, GDALDataType 
   *error = LastError("the samples cannot be read");
   return false;
 }
+
+}  // namespace vantra::elevation

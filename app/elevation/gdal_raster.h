@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace vantra::elevation {
+
 class GdalRaster {
  public:
   // Larger rasters are refused from their header alone.
@@ -46,3 +48,5 @@ class GdalRaster {
 
   GDALDatasetH _dataset;
 };
+
+}  // namespace vantra::elevation

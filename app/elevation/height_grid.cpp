@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vantra::elevation {
+
 HeightGrid::HeightGrid(int columns, int rows, double spacingX, double spacingZ)
     : _columns(columns),
       _rows(rows),
@@ -114,3 +116,5 @@ float HeightGrid::_interpolate(double x, double z) const {
   const float bottom = at(c0, r1) + (at(c1, r1) - at(c0, r1)) * fx;
   return top + (bottom - top) * fz;
 }
+
+}  // namespace vantra::elevation

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace vantra::elevation {
+
 class HeightGrid {
  public:
   HeightGrid() = default;
@@ -56,3 +58,5 @@ class HeightGrid {
   std::vector<float> _heights;
   std::vector<std::uint8_t> _noData;
 };
+
+}  // namespace vantra::elevation

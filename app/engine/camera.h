@@ -5,6 +5,8 @@
 #include "vantra/bounding_box.h"
 #include "vantra/matrix.h"
 
+namespace vantra::engine {
+
 // A scene object the engine can make active. The engine updates and renders every camera
 // before its other objects; the active one sets the device's view.
 class Camera : public Object {
@@ -19,3 +21,5 @@ class Camera : public Object {
   // inside all six, INTERSECTING (0) otherwise.
   virtual int boxVisibility(const vantra::BoundingBox& box) const = 0;
 };
+
+}  // namespace vantra::engine

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <typeinfo>
 
@@ -16,6 +17,8 @@
 #include "engine/screen_capture.h"
 #include "platform/dinput_keys.h"
 #include "platform/render_window.h"
+
+namespace vantra::engine {
 
 using vantra::Matrix;
 using vantra::Vector;
@@ -33,13 +36,17 @@ constexpr int kTimerBlock = 200;
 constexpr int kLineTops[D3D::kStatisticsLines] = {10, 30, 60, 90, 110, 140};
 constexpr char kCaptureFile[] = "screen-capture.bmp";
 
-// The class name of an object, as the program's messages call it.
+// The class name of an object, as the program's messages call it: without the namespaces it
+// is declared in, which say where the code lives, not what the object is.
 std::string ObjectName(const Object& object) {
   const char* mangled = typeid(object).name();
   int status = 0;
   std::unique_ptr<char, void (*)(void*)> name(
       abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
-  return status == 0 && name ? name.get() : mangled;
+  if (status != 0 || !name) return mangled;
+  const std::string qualified = name.get();
+  const std::size_t scope = qualified.rfind("::", qualified.find('<'));
+  return scope == std::string::npos ? qualified : qualified.substr(scope + 2);
 }
 
 DWORD FloatBits(float value) {
@@ -433,3 +440,5 @@ void D3D::publishStatistics() {
   std::lock_guard<std::mutex> lock(_statisticsLock);
   std::memcpy(_lastStatistics, _text, sizeof(_text));
 }
+
+}  // namespace vantra::engine

@@ -21,8 +21,11 @@
 #include "vantra/matrix.h"
 #include "vantra/vector.h"
 
-class InputDevices;
 class RenderWindow;
+
+namespace vantra::engine {
+
+class InputDevices;
 
 // Created and deleted on the GUI thread. The constructor opens the renderer window, has the
 // scene made and starts the render thread, which creates the device, the input devices and
@@ -126,3 +129,5 @@ class D3D : public vantrautils::Thread, public EngineServices {
   std::atomic<long> _framesRendered{0};
   std::atomic<std::int32_t> _runResult{0};
 };
+
+}  // namespace vantra::engine

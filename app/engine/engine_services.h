@@ -5,6 +5,8 @@
 #include "vantra/matrix.h"
 #include "vantra/vector.h"
 
+namespace vantra::engine {
+
 class Camera;
 class Host;
 class InputDevices;
@@ -36,3 +38,5 @@ class EngineServices {
   // Objects use the services; they never delete the engine through them.
   ~EngineServices() = default;
 };
+
+}  // namespace vantra::engine

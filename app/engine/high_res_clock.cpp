@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+namespace vantra::engine {
+
 namespace {
 
 using Counter = std::chrono::steady_clock;
@@ -40,3 +42,5 @@ float HighResClock::elapsedSeconds() const {
 }
 
 float HighResClock::elapsedMilliseconds() const { return elapsedSeconds() * 1000.0f; }
+
+}  // namespace vantra::engine

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace vantra::engine {
+
 class HighResClock {
  public:
   HighResClock();
@@ -20,3 +22,5 @@ class HighResClock {
   std::int64_t _stopCount;
   bool _running;
 };
+
+}  // namespace vantra::engine

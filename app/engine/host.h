@@ -6,6 +6,13 @@
 
 class RenderWindow;
 
+// Message box types and answers, with the values of the interface the program was written for.
+constexpr unsigned MB_OK = 0x00000000;
+constexpr unsigned MB_ICONERROR = 0x00000010;
+constexpr int IDOK = 1;
+
+namespace vantra::engine {
+
 // Durations of one presented frame, in milliseconds.
 struct FrameTimes {
   float frame;  // from the frame's start to the end of its presentation
@@ -13,11 +20,6 @@ struct FrameTimes {
   float render;
   float present;
 };
-
-// Message box types and answers.
-constexpr unsigned MB_OK = 0x00000000;
-constexpr unsigned MB_ICONERROR = 0x00000010;
-constexpr int IDOK = 1;
 
 class Host {
  public:
@@ -48,3 +50,5 @@ class Host {
   // single frames leave this as it is.
   virtual void framePresented(const FrameTimes&) {}
 };
+
+}  // namespace vantra::engine

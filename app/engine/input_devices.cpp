@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace vantra::engine {
+
 InputDevices::InputDevices() = default;
 
 InputDevices::~InputDevices() { release(); }
@@ -41,3 +43,5 @@ void InputDevices::release() {
   _mouse = nullptr;
   _keyboard = nullptr;
 }
+
+}  // namespace vantra::engine

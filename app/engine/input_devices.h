@@ -7,6 +7,8 @@
 #include "platform/d3d9.h"
 #include "platform/input_source.h"
 
+namespace vantra::engine {
+
 // Wraps a polled input source as a keyboard and a mouse that are acquired and unacquired
 // separately. A device that is not acquired reads as idle: every key up, no motion, no
 // button down. Polls and reads belong to the render thread; acquiring and unacquiring may
@@ -52,3 +54,5 @@ class InputDevices {
   std::uint8_t _keyState[256] = {};
   DIMOUSESTATE _mouseState = {};
 };
+
+}  // namespace vantra::engine

@@ -1,5 +1,7 @@
 #include "engine/named_timer.h"
 
+namespace vantra::engine {
+
 NamedTimer::NamedTimer(const std::string& name, std::int32_t blockSize)
     : _name(name),
       _blockSize(blockSize),
@@ -32,3 +34,5 @@ void NamedTimer::stop() {
     _averageRate = static_cast<float>(1000.0 / average);
   }
 }
+
+}  // namespace vantra::engine

@@ -6,6 +6,8 @@
 
 #include "engine/high_res_clock.h"
 
+namespace vantra::engine {
+
 // Accumulates the durations of N start/stop intervals and publishes their average (and the
 // matching rate) once per completed block; between completions the last block's values
 // stay.
@@ -30,3 +32,5 @@ class NamedTimer {
   float _accumulatedTime;
   HighResClock _clock;
 };
+
+}  // namespace vantra::engine

@@ -6,6 +6,14 @@
 
 #include "platform/d3d9.h"
 
+// Compares two class identifiers.
+inline bool IsEqualGUID(const GUID& a, const GUID& b) {
+  return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
+         std::memcmp(a.Data4, b.Data4, sizeof(a.Data4)) == 0;
+}
+
+namespace vantra::engine {
+
 class EngineServices;
 
 // A scene object. The engine owns its objects, calls reset() once after the device exists,
@@ -28,8 +36,4 @@ class Object {
   virtual void reset(EngineServices* engine, IDirect3DDevice9* device) = 0;
 };
 
-// Compares two class identifiers.
-inline bool IsEqualGUID(const GUID& a, const GUID& b) {
-  return a.Data1 == b.Data1 && a.Data2 == b.Data2 && a.Data3 == b.Data3 &&
-         std::memcmp(a.Data4, b.Data4, sizeof(a.Data4)) == 0;
-}
+}  // namespace vantra::engine

@@ -8,6 +8,8 @@
 #include "engine/camera.h"
 #include "engine/object.h"
 
+namespace vantra::engine {
+
 struct SceneObjects {
   // Updated and rendered in this order, cameras first; the first camera starts active.
   std::vector<std::unique_ptr<Camera>> cameras;
@@ -17,3 +19,5 @@ struct SceneObjects {
   Object* cameraFollower = nullptr;
   std::function<void(Camera* camera)> followCamera;
 };
+
+}  // namespace vantra::engine

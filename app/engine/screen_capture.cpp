@@ -6,6 +6,8 @@
 #include "platform/com_ref.h"
 #include "platform/d3dx9.h"
 
+namespace vantra::engine {
+
 HRESULT saveScreenCapture(IDirect3DDevice9* device, const char* fileName, std::string* why) {
   D3DDISPLAYMODE mode = {};
   HRESULT hr = device->GetDisplayMode(0, &mode);
@@ -25,3 +27,5 @@ HRESULT saveScreenCapture(IDirect3DDevice9* device, const char* fileName, std::s
     *why = errno != 0 ? std::strerror(errno) : DXGetErrorDescription9(hr);
   return hr;
 }
+
+}  // namespace vantra::engine

@@ -82,7 +82,7 @@ bool Device::_createTargets() {
 
   const std::uint32_t white = 0xFFFFFFFF;
   _whiteTexture = GlTexture::Generate();
-  _glState.bindTexture(0, _whiteTexture.get());
+  _glState.bindTextureToChange(_whiteTexture.get());
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, &white);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
 

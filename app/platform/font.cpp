@@ -130,7 +130,7 @@ bool Font::_rasterise(const D3DXFONT_DESCA& description) {
   const int atlasHeight = static_cast<int>(atlas.size() / AtlasWidth);
 
   _atlas = GlTexture::Generate();
-  _context->bindings().bindTexture(0, _atlas.get());
+  _context->bindings().bindTextureToChange(_atlas.get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, AtlasWidth, atlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE,
                atlas.data());

@@ -29,13 +29,21 @@ void GlStateCache::bindVertexArray(GLuint vertexArray) {
 }
 
 void GlStateCache::bindTexture(int unit, GLuint texture) {
-  if (unit != _activeUnit) {
-    glActiveTexture(GL_TEXTURE0 + unit);
-    _activeUnit = unit;
-  }
   if (texture != 0 && texture == _textures[unit]) return;
+  _activate(unit);
   glBindTexture(GL_TEXTURE_2D, texture);
   _textures[unit] = texture;
+}
+
+void GlStateCache::bindTextureToChange(GLuint texture) {
+  _activate(0);
+  bindTexture(0, texture);
+}
+
+void GlStateCache::_activate(int unit) {
+  if (unit == _activeUnit) return;
+  glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+  _activeUnit = unit;
 }
 
 void GlStateCache::bindSampler(int unit, GLuint sampler) {

@@ -26,8 +26,11 @@ class GlStateCache {
   // The element buffer and the vertex layout belong to the vertex array: binding another
   // forgets them.
   void bindVertexArray(GLuint vertexArray);
-  // The 2D texture of `unit`, which becomes the active unit.
+  // The 2D texture that `unit` samples. The active unit changes only when a bind is issued.
   void bindTexture(int unit, GLuint texture);
+  // Binds the texture on unit 0 and makes that unit active, for calls that change the
+  // texture bound there (uploads, parameters).
+  void bindTextureToChange(GLuint texture);
   void bindSampler(int unit, GLuint sampler);
   // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER or GL_COPY_WRITE_BUFFER.
   void bindBuffer(GLenum target, GLuint buffer);
@@ -62,6 +65,7 @@ class GlStateCache {
   };
 
   static int BufferSlot(GLenum target);
+  void _activate(int unit);
   void _forgetVertexArrayState();
 
   unsigned long _fixedStateVersion = 0;

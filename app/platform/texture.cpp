@@ -101,7 +101,7 @@ GLuint Texture::glTexture() {
 void Texture::_upload() {
   if (!_name) _name = GlTexture::Generate();
   // The binding cache notes what unit 0 holds now; the draw binds its textures afterwards.
-  _context->bindings().bindTexture(0, _name.get());
+  _context->bindings().bindTextureToChange(_name.get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, _pitch / static_cast<GLint>(BytesPerPixel(_format)));
   const GLsizei w = static_cast<GLsizei>(_width);

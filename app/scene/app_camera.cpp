@@ -8,6 +8,8 @@
 #include "platform/dinput_keys.h"
 #include "vantra/intersection_codes.h"
 
+namespace vantra::scene {
+
 using vantra::Matrix;
 using vantra::Vector;
 
@@ -21,7 +23,7 @@ constexpr std::int32_t kStepsBetweenRepairs = 25;
 
 Vector Row(const Matrix& m, int row) { return Vector(m(row, 0), m(row, 1), m(row, 2)); }
 
-bool EitherKeyDown(const InputDevices& input, int a, int b) {
+bool EitherKeyDown(const engine::InputDevices& input, int a, int b) {
   return input.isKeyDown(a) || input.isKeyDown(b);
 }
 
@@ -33,7 +35,7 @@ void AppCamera::hook(std::uint32_t) {}
 
 const GUID* AppCamera::classId() const { return &kAppCameraClassId; }
 
-void AppCamera::reset(EngineServices* engine, IDirect3DDevice9* device) {
+void AppCamera::reset(engine::EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
   _device.retain(device);
   resetView();
@@ -117,7 +119,7 @@ void AppCamera::setView() {
   _device->SetTransform(D3DTS_VIEW, &view);
 }
 
-void AppCamera::steer(const InputDevices& input) {
+void AppCamera::steer(const engine::InputDevices& input) {
   if (input.isKeyDown(DIK_SPACE)) resetView();
 
   if (input.isKeyDown(DIK_ADD))
@@ -186,7 +188,7 @@ void AppCamera::steer(const InputDevices& input) {
   updateWorldFrustum();
 }
 
-void AppCamera::handleMouse(const InputDevices& input) {
+void AppCamera::handleMouse(const engine::InputDevices& input) {
   const float dx = static_cast<float>(input.mouseDeltaX());
   const float dy = static_cast<float>(input.mouseDeltaY());
   const bool leftButton = input.isMouseButtonDown(0) != 0;
@@ -231,7 +233,7 @@ void AppCamera::orbitStep() {
   }
 }
 
-void AppCamera::flightStep(const InputDevices& input) {
+void AppCamera::flightStep(const engine::InputDevices& input) {
   const float turn = _flightTurnRate * _flightSpeed * 4.0f;
   if (EitherKeyDown(input, DIK_UP, DIK_DOWN)) {
     const float sign = input.isKeyDown(DIK_DOWN) ? -1.0f : 1.0f;
@@ -250,3 +252,5 @@ void AppCamera::flightStep(const InputDevices& input) {
   }
   _camera.moveForward(_moveScale * _flightSpeed);
 }
+
+}  // namespace vantra::scene

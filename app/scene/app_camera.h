@@ -11,7 +11,11 @@
 #include "vantra/plane.h"
 #include "vantra/vector.h"
 
+namespace vantra::engine {
 class InputDevices;
+}
+
+namespace vantra::scene {
 
 constexpr GUID kAppCameraClassId = {
     0xEACB0EE9, 0xF9E1, 0x45FC, {0x91, 0x91, 0x7B, 0xC8, 0xAC, 0xBF, 0x93, 0x94}};
@@ -20,7 +24,7 @@ constexpr GUID kAppCameraClassId = {
 // modes (0 move, 1 turn, 2 orbit, 3 flight; F1 to F4 select, Space resets to the start
 // pose in mode 3). Keeps its view frustum's corners and planes in world space for culling;
 // while active it sets the device's view transform every frame.
-class AppCamera : public Camera {
+class AppCamera : public engine::Camera {
  public:
   AppCamera();
 
@@ -32,10 +36,10 @@ class AppCamera : public Camera {
   // Steers from the engine's input of this frame.
   void update() override;
   void render() override;
-  void reset(EngineServices* engine, IDirect3DDevice9* device) override;
+  void reset(engine::EngineServices* engine, IDirect3DDevice9* device) override;
 
   // One frame of steering from the given input state, then the world frustum is rebuilt.
-  void steer(const InputDevices& input);
+  void steer(const engine::InputDevices& input);
 
   void setActive(bool active) override { _active = active; }
   bool isActive() const override { return _active; }
@@ -59,13 +63,13 @@ class AppCamera : public Camera {
   void resetView();
   void buildCameraFrustum();
   void updateWorldFrustum();
-  void handleMouse(const InputDevices& input);
+  void handleMouse(const engine::InputDevices& input);
   void orbitStep();
-  void flightStep(const InputDevices& input);
+  void flightStep(const engine::InputDevices& input);
 
   vantra::BasicCamera _camera;
   ComRef<IDirect3DDevice9> _device;
-  EngineServices* _engine = nullptr;
+  engine::EngineServices* _engine = nullptr;
   float _fieldOfView;
   float _aspectRatio = 1.0f;
   float _nearDistance = 1.0f;
@@ -90,3 +94,5 @@ class AppCamera : public Camera {
   static std::int32_t _orbitSteps;
   static std::int32_t _controlRotationSteps;
 };
+
+}  // namespace vantra::scene

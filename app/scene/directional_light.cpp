@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace vantra::scene {
+
 DirectionalLight::DirectionalLight(std::int32_t lightIndex, float level)
     : _lightIndex(lightIndex), _level(level) {}
 
@@ -9,7 +11,7 @@ void DirectionalLight::hook(std::uint32_t) {}
 
 void DirectionalLight::render() {}
 
-void DirectionalLight::reset(EngineServices* engine, IDirect3DDevice9* device) {
+void DirectionalLight::reset(engine::EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
   _device.retain(device);
 
@@ -20,3 +22,5 @@ void DirectionalLight::reset(EngineServices* engine, IDirect3DDevice9* device) {
   _device->SetLight(_lightIndex, &_light);
   _device->LightEnable(_lightIndex, 1);
 }
+
+}  // namespace vantra::scene

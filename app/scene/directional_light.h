@@ -7,7 +7,9 @@
 #include "engine/object.h"
 #include "platform/com_ref.h"
 
-class DirectionalLight : public Object {
+namespace vantra::scene {
+
+class DirectionalLight : public engine::Object {
  public:
   DirectionalLight(const DirectionalLight&) = delete;
   DirectionalLight& operator=(const DirectionalLight&) = delete;
@@ -16,7 +18,7 @@ class DirectionalLight : public Object {
   void render() override;
   // Keeps the engine and a reference on the device, then programs the light shining
   // straight down and enables it.
-  void reset(EngineServices* engine, IDirect3DDevice9* device) override;
+  void reset(engine::EngineServices* engine, IDirect3DDevice9* device) override;
 
   std::int32_t lightIndex() const { return _lightIndex; }
 
@@ -24,10 +26,12 @@ class DirectionalLight : public Object {
   DirectionalLight(std::int32_t lightIndex, float level);
 
   ComRef<IDirect3DDevice9> _device;
-  EngineServices* _engine = nullptr;
+  engine::EngineServices* _engine = nullptr;
   D3DLIGHT9 _light;
 
  private:
   const std::int32_t _lightIndex;
   const float _level;
 };
+
+}  // namespace vantra::scene

@@ -5,6 +5,8 @@
 
 #include "scene/directional_light.h"
 
+namespace vantra::scene {
+
 constexpr GUID kTestLightClassId = {
     0xEE02B15D, 0x2F68, 0x448F, {0x84, 0xE0, 0x1D, 0xE1, 0xB3, 0xE8, 0x68, 0x64}};
 
@@ -20,3 +22,5 @@ class TestLight : public DirectionalLight {
   // Each instance takes the next light index; the count never decreases.
   static std::int32_t _instances;
 };
+
+}  // namespace vantra::scene

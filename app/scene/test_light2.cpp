@@ -1,5 +1,7 @@
 #include "scene/test_light2.h"
 
+namespace vantra::scene {
+
 std::int32_t TestLight2::_instances = 0;
 
 // Each test light class numbers its own instances, so the first TestLight2 takes light
@@ -10,3 +12,5 @@ TestLight2::TestLight2() : DirectionalLight(_instances++, 155.0f / 255.0f) {}
 const GUID* TestLight2::classId() const { return &kTestLight2ClassId; }
 
 void TestLight2::update() {}
+
+}  // namespace vantra::scene

@@ -5,6 +5,8 @@
 
 #include "scene/directional_light.h"
 
+namespace vantra::scene {
+
 constexpr GUID kTestLight2ClassId = {
     0xAFDF3491, 0x01B2, 0x4D84, {0xBD, 0xBF, 0x31, 0x9B, 0x09, 0x94, 0x4E, 0x14}};
 
@@ -19,3 +21,5 @@ class TestLight2 : public DirectionalLight {
   // Each instance takes the next light index; the count never decreases.
   static std::int32_t _instances;
 };
+
+}  // namespace vantra::scene

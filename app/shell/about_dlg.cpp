@@ -6,6 +6,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+namespace vantra::shell {
+
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setObjectName("aboutBox");
   setWindowTitle(tr("About VantraTest"));
@@ -30,3 +32,5 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   column->addWidget(buttons);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
+
+}  // namespace vantra::shell

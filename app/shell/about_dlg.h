@@ -3,9 +3,13 @@
 
 #include <QDialog>
 
+namespace vantra::shell {
+
 class CAboutDlg : public QDialog {
   Q_OBJECT
 
  public:
   explicit CAboutDlg(QWidget* parent);
 };
+
+}  // namespace vantra::shell

@@ -8,6 +8,8 @@
 
 #include "elevation/elevation_model.h"
 
+namespace vantra::shell {
+
 namespace {
 
 constexpr int kLargestSide = 16384;
@@ -136,7 +138,7 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
     return false;
   }
   // Model files, like the script, are named relative to where the program was started.
-  TerrainRequest& model = run.terrain;
+  terrain::TerrainRequest& model = run.terrain;
   if (parser.isSet(terrain))
     model.file = std::filesystem::absolute(parser.value(terrain).toStdString()).string();
   if (parser.isSet(terrainTexture))
@@ -145,7 +147,7 @@ bool CommandLine::Parse(const QStringList& arguments, ProgramOptions* options, s
   if (parser.isSet(terrainGrid)) {
     long side = 0;
     if (!ParseCount(parser.value(terrainGrid).toStdString(), &side) ||
-        !ElevationModel::IsGridSide(static_cast<int>(side))) {
+        !elevation::ElevationModel::IsGridSide(static_cast<int>(side))) {
       *error = "--terrain-grid needs 129, 257, 513, 1025, 2049 or 4097, not \"" +
                parser.value(terrainGrid).toStdString() + "\"";
       return false;
@@ -238,3 +240,5 @@ void CommandLine::PrintUsage(std::FILE* out) {
       "current frame, writing nothing).\n",
       out);
 }
+
+}  // namespace vantra::shell

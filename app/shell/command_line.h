@@ -7,6 +7,8 @@
 
 #include "shell/headless_runner.h"
 
+namespace vantra::shell {
+
 struct ProgramOptions {
   bool help = false;
   // --headless or any of the timed flight's options: no windows are opened.
@@ -28,3 +30,5 @@ class CommandLine {
   static QStringList ArgumentsOf(int argc, char** argv);
   static void PrintUsage(std::FILE* out);
 };
+
+}  // namespace vantra::shell

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace vantra::shell {
+
 // Creates the file when nothing of that name exists and holds it open until destroyed;
 // nothing is ever written to it. An existing file is left untouched, and a symbolic link of
 // that name is never followed, so no data of the user's can be emptied.
@@ -16,3 +18,5 @@ class DebugFile {
  private:
   int _fd = -1;
 };
+
+}  // namespace vantra::shell

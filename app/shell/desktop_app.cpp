@@ -8,6 +8,8 @@
 #include "shell/debug_file.h"
 #include "shell/vantra_test_app.h"
 
+namespace vantra::shell {
+
 int RunDesktop(int argc, char** argv) {
   // Mesa 22.3's llvmpipe corrupts fully covered tiles of a window framebuffer from the
   // second frame on unless its linear rasteriser is off. This must be set before the first
@@ -27,3 +29,5 @@ int RunDesktop(int argc, char** argv) {
   if (!app.initInstance()) return app.exitInstance(1);
   return app.exitInstance(app.exec());
 }
+
+}  // namespace vantra::shell

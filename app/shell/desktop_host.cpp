@@ -6,6 +6,8 @@
 #include "shell/main_frame.h"
 #include "shell/renderer_window.h"
 
+namespace vantra::shell {
+
 namespace {
 
 QMessageBox::Icon IconOf(unsigned type) {
@@ -88,7 +90,7 @@ void DesktopHost::reportProgress(int done, int total) {
 }
 
 void DesktopHost::reportStatus(const std::string& text) {
-  Host::reportStatus(text);
+  engine::Host::reportStatus(text);
   QMetaObject::invokeMethod(
       this, [this, text] { _frame.showMessage(QString::fromStdString(text)); },
       Qt::QueuedConnection);
@@ -99,3 +101,5 @@ void DesktopHost::_showProgress() {
   const std::uint64_t progress = _progress.load();
   _frame.showProgress(static_cast<int>(progress & 0xFFFFFFFFu), static_cast<int>(progress >> 32));
 }
+
+}  // namespace vantra::shell

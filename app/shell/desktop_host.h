@@ -11,10 +11,12 @@
 
 #include "engine/host.h"
 
+namespace vantra::shell {
+
 class CMainFrame;
 class RendererWindow;
 
-class DesktopHost : public QObject, public Host {
+class DesktopHost : public QObject, public engine::Host {
   Q_OBJECT
 
  public:
@@ -53,3 +55,5 @@ class DesktopHost : public QObject, public Host {
   std::atomic<std::uint64_t> _progress{0};
   std::atomic<bool> _progressQueued{false};
 };
+
+}  // namespace vantra::shell

@@ -6,6 +6,8 @@
 
 #include "platform/headless_window.h"
 
+namespace vantra::shell {
+
 HeadlessHost::HeadlessHost(int width, int height, InputSource& input,
                            std::function<void(long)> onPresented)
     : _width(width),
@@ -53,3 +55,5 @@ void HeadlessHost::reportProgress(int done, int total) {
     std::fprintf(stderr, "Building the terrain: %d leaves\n", total);
   }
 }
+
+}  // namespace vantra::shell

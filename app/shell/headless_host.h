@@ -12,7 +12,9 @@
 class HeadlessWindow;
 class InputSource;
 
-class HeadlessHost : public Host {
+namespace vantra::shell {
+
+class HeadlessHost : public engine::Host {
  public:
   // The window renders at width x height, reads input from input and calls onPresented on
   // the render thread after each presented frame.
@@ -44,3 +46,5 @@ class HeadlessHost : public Host {
   std::atomic<int> _lastPercent{-1};
   std::atomic<bool> _building{false};
 };
+
+}  // namespace vantra::shell

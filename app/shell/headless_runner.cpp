@@ -21,13 +21,16 @@
 #include "shell/time_demo.h"
 #include "terrain/terrain_quadtree.h"
 
+namespace vantra::shell {
+
 namespace {
 
 // What the terrain takes its shape from (the user's model, or the height map where the
 // terrain will find it) and the rule that picks its levels of detail: both change what a
 // frame draws.
-std::string TerrainDescription(const TerrainModel* model, float lodError) {
-  if (model != nullptr && lodError < 0.0f) lodError = TerrainQuadtree::kDefaultPixelTolerance;
+std::string TerrainDescription(const terrain::TerrainModel* model, float lodError) {
+  if (model != nullptr && lodError < 0.0f)
+    lodError = terrain::TerrainQuadtree::kDefaultPixelTolerance;
   const std::string source = model != nullptr ? model->elevation().facts().source
                                               : DataFileLocator::Program().locate("heightMap.bmp");
   char rule[64] = "levels by distance";
@@ -42,7 +45,7 @@ HeadlessRunner::HeadlessRunner(const HeadlessOptions& options)
     : HeadlessRunner(options,
                      [this] { return MakeStandardScene(nullptr, _options.lodError, _model); }) {}
 
-HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene)
+HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, engine::D3D::SceneFactory makeScene)
     : _options(options), _makeScene(std::move(makeScene)) {}
 
 int HeadlessRunner::run() {
@@ -91,16 +94,16 @@ int HeadlessRunner::run() {
     if (!prepareTimeDemo(*timeDemo)) return 2;
   }
   const InterruptSignals signals;
-  std::unique_ptr<D3D> engine;
+  std::unique_ptr<engine::D3D> engine;
   if (timeDemo) {
-    engine = std::make_unique<D3D>(*timeDemo, [&timeDemo, this] {
-      Terrain* terrain = nullptr;
-      SceneObjects scene = MakeStandardScene(&terrain, _options.lodError, _model);
+    engine = std::make_unique<engine::D3D>(*timeDemo, [&timeDemo, this] {
+      terrain::Terrain* terrain = nullptr;
+      engine::SceneObjects scene = MakeStandardScene(&terrain, _options.lodError, _model);
       timeDemo->addFlight(scene, *terrain);
       return scene;
     });
   } else {
-    engine = std::make_unique<D3D>(host, _makeScene);
+    engine = std::make_unique<engine::D3D>(host, _makeScene);
   }
   std::unique_lock<std::mutex> lock(_lock);
   _engine = engine.get();
@@ -113,7 +116,7 @@ int HeadlessRunner::run() {
 
   engine->requestStop();
   engine->wait();
-  char lines[D3D::kStatisticsLines][D3D::kStatisticsLineSize];
+  char lines[engine::D3D::kStatisticsLines][engine::D3D::kStatisticsLineSize];
   engine->lastFrameStatistics(lines);
   const long rendered = engine->framesRendered();
   const std::int32_t result = engine->runResult();
@@ -173,3 +176,5 @@ void HeadlessRunner::stopAfterThisFrame() {
   }
   _changed.notify_all();
 }
+
+}  // namespace vantra::shell

@@ -8,6 +8,8 @@
 #include "engine/d3d.h"
 #include "terrain/terrain_model.h"
 
+namespace vantra::shell {
+
 class TimeDemo;
 
 struct HeadlessOptions {
@@ -23,7 +25,7 @@ struct HeadlessOptions {
   // The built-in terrain's levels by projected error within this many pixels; negative:
   // by distance.
   float lodError = -1.0f;
-  TerrainRequest terrain;  // the user's elevation model; no file: the built-in terrain
+  terrain::TerrainRequest terrain;  // the user's elevation model; no file: the built-in terrain
 };
 
 // Plays the real engine (construction, render thread, frame loop, destruction) against an
@@ -34,13 +36,13 @@ class HeadlessRunner {
   explicit HeadlessRunner(const HeadlessOptions& options);
   // Renders the scene makeScene gives instead of the program's own (the timed flight still
   // flies over the program's scene, with the options' terrain).
-  HeadlessRunner(const HeadlessOptions& options, D3D::SceneFactory makeScene);
+  HeadlessRunner(const HeadlessOptions& options, engine::D3D::SceneFactory makeScene);
 
   // 0 after a normal stop; 1 when the engine failed (for instance its initialisation), a
   // scene object failed its reset (the timed flight then stops before its first frame and
-  // writes nothing) or the terrain file was refused; 2 when the script or the data directory cannot be used (nothing is
-  // rendered then); 128 + the signal's number after SIGINT or SIGTERM, which end the frame
-  // loop after the current frame.
+  // writes nothing) or the terrain file was refused; 2 when the script or the data directory cannot
+  // be used (nothing is rendered then); 128 + the signal's number after SIGINT or SIGTERM, which
+  // end the frame loop after the current frame.
   int run();
 
  private:
@@ -52,11 +54,13 @@ class HeadlessRunner {
   bool finishTimeDemo(TimeDemo& timeDemo, long rendered);
 
   HeadlessOptions _options;
-  D3D::SceneFactory _makeScene;
+  engine::D3D::SceneFactory _makeScene;
   // The options' elevation model, loaded by run; null for the built-in terrain.
-  std::shared_ptr<const TerrainModel> _model;
+  std::shared_ptr<const terrain::TerrainModel> _model;
   std::mutex _lock;
   std::condition_variable _changed;
-  D3D* _engine = nullptr;
+  engine::D3D* _engine = nullptr;
   bool _stopping = false;
 };
+
+}  // namespace vantra::shell

@@ -1,5 +1,7 @@
 #include "shell/interrupt_signals.h"
 
+namespace vantra::shell {
+
 namespace {
 
 volatile sig_atomic_t gReceived = 0;
@@ -30,3 +32,5 @@ InterruptSignals::~InterruptSignals() {
 }
 
 int InterruptSignals::received() const { return gReceived; }
+
+}  // namespace vantra::shell

@@ -4,6 +4,8 @@
 
 #include <signal.h>
 
+namespace vantra::shell {
+
 // While an object of this class exists, SIGINT and SIGTERM are only noted. Each handler
 // serves once: a second signal of the same kind ends the process as usual, so an impatient
 // user can still stop a run that hangs. The destructor puts the previous handlers back.
@@ -23,3 +25,5 @@ class InterruptSignals {
   struct sigaction _previousInterrupt {};
   struct sigaction _previousTerminate {};
 };
+
+}  // namespace vantra::shell

@@ -4,6 +4,8 @@
 
 #include "platform/dinput_keys.h"
 
+namespace vantra::shell {
+
 namespace {
 
 struct KeyPair {
@@ -157,3 +159,5 @@ int DikFromQtKey(int key, bool keypad) {
   if (key == Qt::Key_Enter) return DIK_NUMPADENTER;
   return Find(kQtKeys, key);
 }
+
+}  // namespace vantra::shell

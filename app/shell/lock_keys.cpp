@@ -6,6 +6,8 @@
 // they come after every Qt header.
 #include <X11/XKBlib.h>
 
+namespace vantra::shell {
+
 namespace {
 
 bool IndicatorOn(Display* display, const char* name) {
@@ -28,3 +30,5 @@ LockKeys ReadLockKeys() {
   keys.scroll = IndicatorOn(display, "Scroll Lock");
   return keys;
 }
+
+}  // namespace vantra::shell

@@ -10,6 +10,13 @@
 #include "shell/headless_runner.h"
 #include "shell/terrain_loading.h"
 
+using vantra::shell::CommandLine;
+using vantra::shell::HeadlessRunner;
+using vantra::shell::LoadTerrain;
+using vantra::shell::ProgramOptions;
+using vantra::shell::RunDesktop;
+using vantra::terrain::TerrainModel;
+
 namespace {
 
 bool HasDisplay() {

@@ -30,6 +30,8 @@
 #include "shell/recent_file_list.h"
 #include "shell/vantra_test_app.h"
 
+namespace vantra::shell {
+
 namespace {
 
 const char kAppTitle[] = "VantraTest";
@@ -102,9 +104,9 @@ bool CMainFrame::openDocument(const QString& path) {
   }
   // One byte past the limit tells a file too large (it may have grown since it was opened)
   // from one that fits.
-  QByteArray data = file.read(MaxDocumentBytes + 1);
-  if (data.size() > MaxDocumentBytes)
-    return refuse(tr("it is larger than %1 MiB").arg(MaxDocumentBytes >> 20));
+  QByteArray data = file.read(kMaxDocumentBytes + 1);
+  if (data.size() > kMaxDocumentBytes)
+    return refuse(tr("it is larger than %1 MiB").arg(kMaxDocumentBytes >> 20));
   if (file.error() != QFileDevice::NoError) return refuse(file.errorString());
   _documentData = std::move(data);
   _documentPath = QFileInfo(path).absoluteFilePath();
@@ -402,3 +404,5 @@ void CMainFrame::_onAppAbout() {
   CAboutDlg about(this);
   about.exec();
 }
+
+}  // namespace vantra::shell

@@ -11,6 +11,9 @@ class QLabel;
 class QMenu;
 class QPrinter;
 class QToolBar;
+
+namespace vantra::shell {
+
 class RecentFileList;
 
 class CMainFrame : public QMainWindow {
@@ -22,7 +25,7 @@ class CMainFrame : public QMainWindow {
 
   // Opening reads at most this many bytes of a regular file; larger files, and anything that
   // is not a regular file, are refused with a message box naming the file and the reason.
-  static constexpr qint64 MaxDocumentBytes = 64 * 1024 * 1024;
+  static constexpr qint64 kMaxDocumentBytes = 64 * 1024 * 1024;
 
   // The document has no content of its own: it keeps the bytes of the file it was opened
   // from, so that saving it never loses them. New empties it and names it "Untitled".
@@ -84,3 +87,5 @@ class CMainFrame : public QMainWindow {
   // Shared by printing, preview and printer set-up, so set-up choices stick.
   std::unique_ptr<QPrinter> _printerSettings;
 };
+
+}  // namespace vantra::shell

@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+namespace vantra::shell {
+
 namespace {
 
 const char kSection[] = "Recent File List";
@@ -45,3 +47,5 @@ void RecentFileList::writeList(QSettings& settings) const {
   }
   settings.endGroup();
 }
+
+}  // namespace vantra::shell

@@ -6,6 +6,8 @@
 
 class QSettings;
 
+namespace vantra::shell {
+
 class RecentFileList {
  public:
   // size: how many entries the list keeps.
@@ -28,3 +30,5 @@ class RecentFileList {
   int _size;
   QStringList _files;
 };
+
+}  // namespace vantra::shell

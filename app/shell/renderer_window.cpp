@@ -12,6 +12,8 @@
 #include "shell/key_mapping.h"
 #include "shell/vantra_test_app.h"
 
+namespace vantra::shell {
+
 namespace {
 
 QSurfaceFormat WindowFormat(int major = 3, int minor = 3) {
@@ -165,7 +167,7 @@ void RendererWindow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void RendererWindow::_setAcquired(bool on) {
-  if (D3D* engine = CVantraTestApp::instance()->engine()) engine->setInputAcquired(on);
+  if (engine::D3D* engine = CVantraTestApp::instance()->engine()) engine->setInputAcquired(on);
 }
 
 void RendererWindow::_storeSize() {
@@ -180,3 +182,5 @@ void RendererWindow::_setButtons(Qt::MouseButtons buttons) {
                                                   Qt::BackButton};
   for (int i = 0; i < 4; ++i) _input.setButton(i, buttons.testFlag(kButtons[i]));
 }
+
+}  // namespace vantra::shell

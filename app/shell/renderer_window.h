@@ -12,6 +12,8 @@
 
 class QOpenGLContext;
 
+namespace vantra::shell {
+
 class RendererWindow : public QWindow, public RenderWindow {
   Q_OBJECT
 
@@ -52,3 +54,5 @@ class RendererWindow : public QWindow, public RenderWindow {
   QPointF _lastPointer;
   bool _hasLastPointer = false;
 };
+
+}  // namespace vantra::shell

@@ -9,6 +9,8 @@
 
 #include "vantra_version.h"
 
+namespace vantra::shell {
+
 namespace {
 
 // Each fact is printed on a line of its own and as a CSV comment line: a control character
@@ -83,3 +85,5 @@ std::vector<RunFacts::Fact> RunFacts::facts() const {
   for (Fact& fact : facts) fact.second = OneLine(fact.second);
   return facts;
 }
+
+}  // namespace vantra::shell

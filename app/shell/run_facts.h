@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+namespace vantra::shell {
+
 class RunFacts {
  public:
   // A labelled fact, such as {"CPU", "Intel(R) Core(TM) i5-8250U CPU @ 1.60GHz"}.
@@ -36,3 +38,5 @@ class RunFacts {
   std::string _terrain;
   std::string _date;
 };
+
+}  // namespace vantra::shell

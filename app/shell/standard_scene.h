@@ -6,8 +6,12 @@
 
 #include "engine/scene_objects.h"
 
+namespace vantra::terrain {
 class Terrain;
 class TerrainModel;
+}  // namespace vantra::terrain
+
+namespace vantra::shell {
 
 // Makes the camera, TestLight, TestLight2 and the terrain, in this order; the terrain follows
 // the camera once it has come through its reset. When terrain is given it receives the
@@ -16,5 +20,8 @@ class TerrainModel;
 // model the terrain is the user's elevation model instead of the built-in one, and picks its
 // levels by projected error (within TerrainQuadtree::kDefaultPixelTolerance unless told
 // otherwise).
-SceneObjects MakeStandardScene(Terrain** terrain = nullptr, float pixelErrorTolerance = -1.0f,
-                               std::shared_ptr<const TerrainModel> model = nullptr);
+engine::SceneObjects MakeStandardScene(
+    terrain::Terrain** terrain = nullptr, float pixelErrorTolerance = -1.0f,
+    std::shared_ptr<const terrain::TerrainModel> model = nullptr);
+
+}  // namespace vantra::shell

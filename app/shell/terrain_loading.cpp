@@ -2,9 +2,11 @@
 
 #include <cstdio>
 
-std::shared_ptr<const TerrainModel> LoadTerrain(const TerrainRequest& request,
-                                                std::string* message) {
-  auto model = std::make_shared<TerrainModel>();
+namespace vantra::shell {
+
+std::shared_ptr<const terrain::TerrainModel> LoadTerrain(const terrain::TerrainRequest& request,
+                                                         std::string* message) {
+  auto model = std::make_shared<terrain::TerrainModel>();
   std::string reason;
   if (!model->load(request, &reason)) {
     *message = "terrain " + request.file + ": " + reason;
@@ -14,3 +16,5 @@ std::shared_ptr<const TerrainModel> LoadTerrain(const TerrainRequest& request,
   std::fprintf(stderr, "VantraTest: terrain %s\n", model->summary().c_str());
   return model;
 }
+
+}  // namespace vantra::shell

@@ -7,7 +7,11 @@
 
 #include "terrain/terrain_model.h"
 
+namespace vantra::shell {
+
 // The loaded model after printing its summary; null after printing why it was refused, which
 // *message then holds ("terrain FILE: reason").
-std::shared_ptr<const TerrainModel> LoadTerrain(const TerrainRequest& request,
-                                                std::string* message);
+std::shared_ptr<const terrain::TerrainModel> LoadTerrain(const terrain::TerrainRequest& request,
+                                                         std::string* message);
+
+}  // namespace vantra::shell

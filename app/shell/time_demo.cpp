@@ -10,6 +10,8 @@
 
 #include "shell/time_demo_flight.h"
 
+namespace vantra::shell {
+
 namespace {
 
 // The smallest value that at least share of all frames do not exceed (nearest rank).
@@ -61,7 +63,7 @@ bool WriteWhole(std::unique_ptr<AtomicFile>& file, const std::string& text) {
 
 }  // namespace
 
-TimeDemo::TimeDemo(Host& host, int width, int height, long frames, std::string terrain)
+TimeDemo::TimeDemo(engine::Host& host, int width, int height, long frames, std::string terrain)
     : _host(host),
       _width(width),
       _height(height),
@@ -78,9 +80,9 @@ bool TimeDemo::openJson(const std::string& path, std::string* error) {
   return OpenForWriting(_json, path, error);
 }
 
-void TimeDemo::addFlight(SceneObjects& scene, Terrain& terrain) {
+void TimeDemo::addFlight(engine::SceneObjects& scene, terrain::Terrain& terrain) {
   auto flight = std::make_unique<TimeDemoFlight>(
-      [this](long frame, const TerrainQuadtree::DrawCounts& drawn) {
+      [this](long frame, const terrain::TerrainQuadtree::DrawCounts& drawn) {
         if (frame >= static_cast<long>(_frames.size())) return;
         _frames[frame].triangles = drawn.triangles;
         _frames[frame].leavesPerLevel = drawn.leavesPerLevel;
@@ -90,7 +92,8 @@ void TimeDemo::addFlight(SceneObjects& scene, Terrain& terrain) {
   TimeDemoFlight* flying = flight.get();
   scene.objects.push_back(std::move(flight));
   // Told only when the terrain's reset succeeded: a failed terrain is deleted at once.
-  scene.followCamera = [follow = std::move(scene.followCamera), flying, &terrain](Camera* camera) {
+  scene.followCamera = [follow = std::move(scene.followCamera), flying,
+                        &terrain](engine::Camera* camera) {
     follow(camera);
     flying->flyOver(&terrain);
   };
@@ -110,7 +113,7 @@ void TimeDemo::reportStatus(const std::string& text) { _host.reportStatus(text);
 
 void TimeDemo::objectRemoved(const std::string& name) { _host.objectRemoved(name); }
 
-void TimeDemo::framePresented(const FrameTimes& times) {
+void TimeDemo::framePresented(const engine::FrameTimes& times) {
   // The device's context is current on the render thread here.
   if (_presented == 0) _facts.readRenderer();
   if (_presented < static_cast<long>(_frames.size())) _frames[_presented].times = times;
@@ -230,3 +233,5 @@ bool TimeDemo::writeJson() {
   }
   return WriteWhole(_json, QJsonDocument(summary).toJson().toStdString());
 }
+
+}  // namespace vantra::shell

@@ -13,14 +13,18 @@
 #include "platform/atomic_file.h"
 #include "shell/run_facts.h"
 
+namespace vantra::terrain {
 class Terrain;
+}
 
-class TimeDemo : public Host {
+namespace vantra::shell {
+
+class TimeDemo : public engine::Host {
  public:
   // Passes everything but the frame times on to host; width x height is the render size
   // the summary names, frames the number of frames the run samples the flight with (the
   // flight's own FrameCount flies every frame of it), terrain what the run flies over.
-  TimeDemo(Host& host, int width, int height, long frames, std::string terrain);
+  TimeDemo(engine::Host& host, int width, int height, long frames, std::string terrain);
 
   // Frames the flight lasts when no other number is asked for.
   static long FrameCount();
@@ -34,14 +38,14 @@ class TimeDemo : public Host {
 
   // Appends to scene the object that flies the camera over terrain (one of scene's objects)
   // and reports what the terrain drew; it flies once the terrain has come through its reset.
-  void addFlight(SceneObjects& scene, Terrain& terrain);
+  void addFlight(engine::SceneObjects& scene, terrain::Terrain& terrain);
 
   RenderWindow* createRendererWindow(const std::string& title) override;
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void reportProgress(int done, int total) override;
   void reportStatus(const std::string& text) override;
   void objectRemoved(const std::string& name) override;
-  void framePresented(const FrameTimes& times) override;
+  void framePresented(const engine::FrameTimes& times) override;
 
   // After the engine has stopped: frame count and size; the facts of the run; mean, median,
   // 95th and 99th percentile, minimum and maximum frame time; triangles per frame; the mean,
@@ -72,14 +76,14 @@ class TimeDemo : public Host {
 
   // One frame of the flight.
   struct Frame {
-    FrameTimes times{};
+    engine::FrameTimes times{};
     long triangles = 0;
     std::array<int, 16> leavesPerLevel{};
     // The largest error of a drawn leaf projected to the screen, in pixels.
     float lodError = 0.0f;
   };
 
-  Host& _host;
+  engine::Host& _host;
   const int _width;
   const int _height;
   // Filled on the render thread, sized for the whole flight up front; _presented counts the
@@ -95,3 +99,5 @@ class TimeDemo : public Host {
   // The summary's figures, one entry per printed line after the first; empty without frames.
   std::vector<SummaryLine> summaryLines() const;
 };
+
+}  // namespace vantra::shell

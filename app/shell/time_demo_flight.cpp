@@ -7,6 +7,8 @@
 #include "terrain/terrain.h"
 #include "vantra/matrix.h"
 
+namespace vantra::shell {
+
 using vantra::Vector;
 
 namespace {
@@ -85,7 +87,7 @@ const GUID* TimeDemoFlight::classId() const { return &kTimeDemoFlightClassId; }
 void TimeDemoFlight::update() {}
 
 void TimeDemoFlight::render() {
-  const Terrain* terrain = _terrain;
+  const terrain::Terrain* terrain = _terrain;
   if (terrain == nullptr) return;
   _onDrawn(_frame, terrain->quadtree()->lastDrawn());
   ++_frame;
@@ -106,7 +108,9 @@ void TimeDemoFlight::render() {
       vantra::Matrix(eye, right, forward ^ right, forward);
 }
 
-void TimeDemoFlight::reset(EngineServices* engine, IDirect3DDevice9*) {
+void TimeDemoFlight::reset(engine::EngineServices* engine, IDirect3DDevice9*) {
   _engine = engine;
   _frame = 0;
 }
+
+}  // namespace vantra::shell

@@ -9,13 +9,18 @@
 #include "terrain/terrain_quadtree.h"
 #include "vantra/vector.h"
 
+namespace vantra::terrain {
 class Terrain;
+}
 
-class TimeDemoFlight : public Object {
+namespace vantra::shell {
+
+class TimeDemoFlight : public engine::Object {
  public:
   // Called on the render thread once per frame with the frame's number (from 0) and what
   // the terrain drew in it.
-  using DrawnCallback = std::function<void(long frame, const TerrainQuadtree::DrawCounts&)>;
+  using DrawnCallback =
+      std::function<void(long frame, const terrain::TerrainQuadtree::DrawCounts&)>;
 
   // Frames from the start pose to the end of the flight.
   static long FrameCount();
@@ -36,16 +41,18 @@ class TimeDemoFlight : public Object {
   // Runs after the terrain has drawn: reports the frame, then poses the camera for the next
   // one, so that its update and the terrain's culling in that frame see the new pose.
   void render() override;
-  void reset(EngineServices* engine, IDirect3DDevice9* device) override;
+  void reset(engine::EngineServices* engine, IDirect3DDevice9* device) override;
 
   // The terrain to fly over and report on; until it is given, the flight does nothing.
-  void flyOver(const Terrain* terrain) { _terrain = terrain; }
+  void flyOver(const terrain::Terrain* terrain) { _terrain = terrain; }
 
  private:
   DrawnCallback _onDrawn;
   // The flight's frames that one frame of this run advances.
   double _step;
-  EngineServices* _engine = nullptr;
-  const Terrain* _terrain = nullptr;
+  engine::EngineServices* _engine = nullptr;
+  const terrain::Terrain* _terrain = nullptr;
   long _frame = 0;
 };
+
+}  // namespace vantra::shell

@@ -11,6 +11,8 @@
 #include "shell/standard_scene.h"
 #include "shell/terrain_loading.h"
 
+namespace vantra::shell {
+
 namespace {
 
 // The number of documents the File menu lists.
@@ -53,7 +55,7 @@ bool CVantraTestApp::initInstance() {
 
   _host = std::make_unique<DesktopHost>(*_mainFrame);
   connect(_mainFrame.get(), &CMainFrame::terrainChosen, this, [this](const QString& path) {
-    TerrainRequest request;
+    terrain::TerrainRequest request;
     request.file = path.toStdString();
     openTerrain(request);
   });
@@ -62,10 +64,10 @@ bool CVantraTestApp::initInstance() {
   return true;
 }
 
-bool CVantraTestApp::openTerrain(const TerrainRequest& request) {
+bool CVantraTestApp::openTerrain(const terrain::TerrainRequest& request) {
   std::string message;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  std::shared_ptr<const TerrainModel> model = LoadTerrain(request, &message);
+  std::shared_ptr<const terrain::TerrainModel> model = LoadTerrain(request, &message);
   QApplication::restoreOverrideCursor();
   if (!model) {
     QMessageBox::warning(_mainFrame.get(), applicationName(), QString::fromStdString(message));
@@ -79,7 +81,7 @@ bool CVantraTestApp::openTerrain(const TerrainRequest& request) {
 void CVantraTestApp::_startEngine() {
   // The render thread of the old engine ends before the new one builds its terrain.
   _engine.reset();
-  _engine = std::make_unique<D3D>(*_host, [this, model = _model] {
+  _engine = std::make_unique<engine::D3D>(*_host, [this, model = _model] {
     return MakeStandardScene(nullptr, _options.run.lodError, model);
   });
 }
@@ -96,3 +98,5 @@ void CVantraTestApp::PostQuit(int exitCode) {
   QMetaObject::invokeMethod(
       qApp, [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
 }
+
+}  // namespace vantra::shell

@@ -8,8 +8,13 @@
 #include "shell/command_line.h"
 #include "shell/recent_file_list.h"
 
-class CMainFrame;
+namespace vantra::engine {
 class D3D;
+}
+
+namespace vantra::shell {
+
+class CMainFrame;
 class DesktopHost;
 
 class CVantraTestApp : public QApplication {
@@ -35,28 +40,30 @@ class CVantraTestApp : public QApplication {
   // Loads the elevation model and restarts the engine over it, the camera at its start pose.
   // A refused file keeps the terrain there was, after a message box and a line on standard
   // error. False when it was refused.
-  bool openTerrain(const TerrainRequest& request);
+  bool openTerrain(const terrain::TerrainRequest& request);
 
   // Ends the event loop with this exit code once control is back in the loop. Window
   // handlers call this instead of quitting inside themselves.
   static void PostQuit(int exitCode);
 
   // Null until the engine is created and after it is deleted.
-  D3D* engine() const { return _engine.get(); }
+  engine::D3D* engine() const { return _engine.get(); }
   CMainFrame* mainFrame() const { return _mainFrame.get(); }
   DesktopHost* host() const { return _host.get(); }
   RecentFileList& recentFileList() { return _recentFiles; }
   // The elevation model the terrain shows; null for the built-in terrain.
-  const TerrainModel* terrainModel() const { return _model.get(); }
+  const terrain::TerrainModel* terrainModel() const { return _model.get(); }
 
  private:
   ProgramOptions _options;
   RecentFileList _recentFiles;
   std::unique_ptr<CMainFrame> _mainFrame;
   std::unique_ptr<DesktopHost> _host;
-  std::unique_ptr<D3D> _engine;
+  std::unique_ptr<engine::D3D> _engine;
   // The elevation model the terrain shows; null for the built-in terrain.
-  std::shared_ptr<const TerrainModel> _model;
+  std::shared_ptr<const terrain::TerrainModel> _model;
 
   void _startEngine();
 };
+
+}  // namespace vantra::shell

@@ -1,5 +1,7 @@
 #include "terrain/buffer_lock.h"
 
+namespace vantra::terrain {
+
 BufferLock::BufferLock(IDirect3DVertexBuffer9* buffer, UINT bytes, DWORD flags) {
   const HRESULT hr = buffer->Lock(0, bytes, &_data, flags);
   if (FAILED(hr)) throw hr;
@@ -16,3 +18,5 @@ BufferLock::~BufferLock() {
   if (_vertexBuffer != nullptr) _vertexBuffer->Unlock();
   if (_indexBuffer != nullptr) _indexBuffer->Unlock();
 }
+
+}  // namespace vantra::terrain

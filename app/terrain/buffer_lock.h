@@ -4,6 +4,8 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::terrain {
+
 class BufferLock {
  public:
   // Throws the device's result code (std::int32_t) when Lock fails.
@@ -21,3 +23,5 @@ class BufferLock {
   IDirect3DIndexBuffer9* _indexBuffer = nullptr;
   void* _data = nullptr;
 };
+
+}  // namespace vantra::terrain

@@ -8,11 +8,13 @@
 #include "terrain/terrain_patch.h"
 #include "terrain/terrain_vertex.h"
 
+namespace vantra::terrain {
+
 EdgeFanSet::EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device)
     : _kind(kind), _device(device), _patch(patch) {
   // Six indices per cell of the edge: the fans take at most two per cell and one more, the
   // same triangles as a list at most three.
-  const int cells = kind == COLUMN_EDGE ? patch->rows() - 2 : patch->columns() - 2;
+  const int cells = kind == kColumnEdge ? patch->rows() - 2 : patch->columns() - 2;
   _bufferBytes = cells * 12;
   const HRESULT hr =
       _device->CreateIndexBuffer(_bufferBytes, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
@@ -21,7 +23,7 @@ EdgeFanSet::EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device)
 }
 
 int EdgeFanSet::_edgeVertex(int p) const {
-  return _kind == COLUMN_EDGE ? _patch->index(p, _patch->columns() - 2)
+  return _kind == kColumnEdge ? _patch->index(p, _patch->columns() - 2)
                               : _patch->index(_patch->rows() - 2, p);
 }
 
@@ -29,7 +31,7 @@ void EdgeFanSet::build(int stepA, int stepB) {
   int coarse = stepA;
   int fine = stepB;
   if (coarse < fine) std::swap(coarse, fine);
-  const int n = _kind == COLUMN_EDGE ? _patch->rows() - 1 : _patch->columns() - 1;
+  const int n = _kind == kColumnEdge ? _patch->rows() - 1 : _patch->columns() - 1;
 
   BufferLock lock(_indexBuffer.get(), _bufferBytes, D3DLOCK_DISCARD);
   auto* out = static_cast<std::uint16_t*>(lock.data());
@@ -91,3 +93,5 @@ void EdgeFanSet::draw() const {
   _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, _patch->vertexCount(), _listStart,
                                 _listTriangles);
 }
+
+}  // namespace vantra::terrain

@@ -10,13 +10,15 @@
 #include "platform/com_ref.h"
 #include "platform/d3d9.h"
 
+namespace vantra::terrain {
+
 class TerrainPatch;
 
 class EdgeFanSet {
  public:
   // The edge a set follows: the patch's last drawn column (toward the neighbour holding the
   // next grid columns) or its last drawn row (toward the next grid rows).
-  enum Kind { COLUMN_EDGE, ROW_EDGE };
+  enum Kind { kColumnEdge, kRowEdge };
 
   // Creates the empty buffer. Throws the device's result code (std::int32_t) on failure.
   EdgeFanSet(Kind kind, TerrainPatch* patch, IDirect3DDevice9* device);
@@ -60,3 +62,5 @@ class EdgeFanSet {
   int _builtCoarse = 0;
   int _builtFine = 0;
 };
+
+}  // namespace vantra::terrain

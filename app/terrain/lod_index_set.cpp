@@ -6,6 +6,8 @@
 #include "terrain/terrain_patch.h"
 #include "terrain/terrain_vertex.h"
 
+namespace vantra::terrain {
+
 LodIndexSet::LodIndexSet(int firstColumn, int lastColumn, int firstRow, int lastRow,
                          TerrainPatch* patch, IDirect3DDevice9* device,
                          const LodIndexSet* sameStrips)
@@ -111,3 +113,5 @@ void LodIndexSet::draw() const {
   _device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, _patch->vertexCount(), range.start,
                                 primitiveCount());
 }
+
+}  // namespace vantra::terrain

@@ -8,6 +8,8 @@
 #include "platform/com_ref.h"
 #include "platform/d3d9.h"
 
+namespace vantra::terrain {
+
 class TerrainPatch;
 
 // The part of the index buffer that draws one level.
@@ -61,3 +63,5 @@ class LodIndexSet {
   int _cellColumns;
   int _rowVertices;
 };
+
+}  // namespace vantra::terrain

@@ -2,6 +2,8 @@
 
 #include "terrain/terrain_quadtree.h"
 
+namespace vantra::terrain {
+
 QuadLeaf::QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int index)
     : QuadNode(x0, x1, z0, z1, tree, index) {}
 
@@ -15,8 +17,8 @@ void QuadLeaf::finishBuild(IDirect3DDevice9* device) {
   _lodSet = std::make_unique<LodIndexSet>(0, _patch->columns() - 2, 0, _patch->rows() - 2,
                                           _patch.get(), device, _tree->_sharedStrips);
   if (_tree->_sharedStrips == nullptr) _tree->_sharedStrips = _lodSet.get();
-  _columnFans = std::make_unique<EdgeFanSet>(EdgeFanSet::COLUMN_EDGE, _patch.get(), device);
-  _rowFans = std::make_unique<EdgeFanSet>(EdgeFanSet::ROW_EDGE, _patch.get(), device);
+  _columnFans = std::make_unique<EdgeFanSet>(EdgeFanSet::kColumnEdge, _patch.get(), device);
+  _rowFans = std::make_unique<EdgeFanSet>(EdgeFanSet::kRowEdge, _patch.get(), device);
 }
 
 QuadLeaf::~QuadLeaf() = default;
@@ -60,3 +62,5 @@ int QuadLeaf::drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
   fans.draw();
   return fans.primitiveCount();
 }
+
+}  // namespace vantra::terrain

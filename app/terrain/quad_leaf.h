@@ -11,6 +11,8 @@
 #include "terrain/terrain_patch.h"
 #include "vantra/vector.h"
 
+namespace vantra::terrain {
+
 class Terrain;
 
 class QuadLeaf : public QuadNode {
@@ -58,3 +60,5 @@ class QuadLeaf : public QuadNode {
   QuadLeaf* _rowNeighbour = nullptr;
   QuadLeaf* _columnNeighbour = nullptr;
 };
+
+}  // namespace vantra::terrain

@@ -7,6 +7,8 @@
 
 #include "vantra/bounding_box.h"
 
+namespace vantra::terrain {
+
 class QuadLeaf;
 class TerrainQuadtree;
 
@@ -48,3 +50,5 @@ class QuadNode {
   int _index;
   vantra::BoundingBox _box;
 };
+
+}  // namespace vantra::terrain

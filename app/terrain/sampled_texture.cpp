@@ -10,6 +10,8 @@
 #include "elevation/height_grid.h"
 #include "platform/d3dx9.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 bool IsReadableFormat(D3DFORMAT format) {
@@ -60,7 +62,7 @@ SampledTexture::SampledTexture(IDirect3DDevice9* device, const char* fileName)
   _copyLevelZero();
 }
 
-SampledTexture::SampledTexture(IDirect3DDevice9* device, const ColourImage& image,
+SampledTexture::SampledTexture(IDirect3DDevice9* device, const elevation::ColourImage& image,
                                const std::string& name)
     : _fileName(name) {
   _device.retain(device);
@@ -80,7 +82,7 @@ SampledTexture::SampledTexture(IDirect3DDevice9* device, const ColourImage& imag
   _maxValue = 16777215.0f;
 }
 
-SampledTexture::SampledTexture(const HeightGrid& grid, float lowest, float range,
+SampledTexture::SampledTexture(const elevation::HeightGrid& grid, float lowest, float range,
                                const std::string& name)
     : _fileName(name), _maxValue(range), _grid(&grid), _lowest(lowest) {
   _description.Width = static_cast<UINT>(grid.columns());
@@ -159,3 +161,5 @@ float SampledTexture::sample(float u, float v) const {
   }
   return value / _maxValue;
 }
+
+}  // namespace vantra::terrain

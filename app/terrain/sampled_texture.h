@@ -9,8 +9,12 @@
 #include "platform/com_ref.h"
 #include "platform/d3d9.h"
 
+namespace vantra::elevation {
 class ColourImage;
 class HeightGrid;
+}  // namespace vantra::elevation
+
+namespace vantra::terrain {
 
 class SampledTexture {
  public:
@@ -18,11 +22,13 @@ class SampledTexture {
   // when level 0 is not one of the 24- or 32-bit RGB formats whose words can be read.
   SampledTexture(IDirect3DDevice9* device, const char* fileName);
   // A texture on the device made from a picture, mipmapped like a loaded file.
-  SampledTexture(IDirect3DDevice9* device, const ColourImage& image, const std::string& name);
+  SampledTexture(IDirect3DDevice9* device, const elevation::ColourImage& image,
+                 const std::string& name);
   // Heights without a device texture: sample gives (height - lowest) / range, bilinearly
   // filtered between the grid's vertices, u along its columns and v along its rows. The grid
   // must outlive this object.
-  SampledTexture(const HeightGrid& grid, float lowest, float range, const std::string& name);
+  SampledTexture(const elevation::HeightGrid& grid, float lowest, float range,
+                 const std::string& name);
 
   SampledTexture(const SampledTexture&) = delete;
   SampledTexture& operator=(const SampledTexture&) = delete;
@@ -62,8 +68,10 @@ class SampledTexture {
   int _addressMode = 0;
   float _maxValue = 0.0f;
   // Set for heights from an elevation model, which are sampled instead of texels.
-  const HeightGrid* _grid = nullptr;
+  const elevation::HeightGrid* _grid = nullptr;
   float _lowest = 0.0f;
   // Level 0's texel words row by row, three-byte texels with a zero top byte.
   std::vector<std::uint32_t> _words;
 };
+
+}  // namespace vantra::terrain

@@ -10,6 +10,8 @@
 #include "terrain/terrain_model.h"
 #include "terrain/terrain_quadtree.h"
 
+namespace vantra::terrain {
+
 int Terrain::_colourCursors[2] = {1, 2};
 
 namespace {
@@ -28,8 +30,8 @@ Terrain::Terrain(std::shared_ptr<const TerrainModel> model)
     : _width(model->elevation().grid().columns()),
       _depth(model->elevation().grid().rows()),
       _model(std::move(model)) {
-  const ElevationModel& elevation = _model->elevation();
-  const HeightGrid& grid = elevation.grid();
+  const elevation::ElevationModel& elevation = _model->elevation();
+  const elevation::HeightGrid& grid = elevation.grid();
   const float exaggeration = _model->exaggeration();
   _scale = vantra::Vector(static_cast<float>(grid.spacingX()),
                           (elevation.highest() - elevation.lowest()) * exaggeration,
@@ -54,14 +56,14 @@ void Terrain::hook(std::uint32_t) {}
 
 const GUID* Terrain::classId() const { return &kTerrainClassId; }
 
-void Terrain::reset(EngineServices* engine, IDirect3DDevice9* device) {
+void Terrain::reset(engine::EngineServices* engine, IDirect3DDevice9* device) {
   _engine = engine;
   _device.retain(device);
 
   // A texture whose reload fails stays empty; the ones after it keep their old instances.
   _heightMap.reset();
   if (_model) {
-    const ElevationModel& elevation = _model->elevation();
+    const elevation::ElevationModel& elevation = _model->elevation();
     _heightMap =
         std::make_unique<SampledTexture>(elevation.grid(), elevation.lowest(),
                                          elevation.highest() - elevation.lowest(), _heightMapFile);
@@ -103,7 +105,7 @@ void Terrain::_setUpTextureStages() {
   _device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
 }
 
-void Terrain::setCamera(Camera* camera) {
+void Terrain::setCamera(engine::Camera* camera) {
   _camera = camera;
   if (_quadtree) _quadtree->setCamera(camera);
 }
@@ -115,14 +117,14 @@ void Terrain::setPixelErrorTolerance(float pixels) {
 
 void Terrain::_applyLodRule() {
   if (_pixelErrorTolerance < 0.0f) return;
-  _quadtree->setLodRule(TerrainQuadtree::LodRule::PIXEL_ERROR);
+  _quadtree->setLodRule(TerrainQuadtree::LodRule::kPixelError);
   _quadtree->setPixelTolerance(_pixelErrorTolerance);
 }
 
 void Terrain::update() {
   // Keys are read as held: a stage advances once per frame while its key is down, and T
   // wins over D.
-  const InputDevices& input = *_engine->input();
+  const engine::InputDevices& input = *_engine->input();
   int stage = -1;
   if (input.isKeyDown(DIK_T))
     stage = 0;
@@ -136,3 +138,5 @@ void Terrain::update() {
 }
 
 void Terrain::render() { _quadtree->flush(); }
+
+}  // namespace vantra::terrain

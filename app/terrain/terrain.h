@@ -11,7 +11,12 @@
 #include "platform/com_ref.h"
 #include "vantra/vector.h"
 
+namespace vantra::engine {
 class Camera;
+}
+
+namespace vantra::terrain {
+
 class SampledTexture;
 class TerrainModel;
 class TerrainQuadtree;
@@ -19,7 +24,7 @@ class TerrainQuadtree;
 constexpr GUID kTerrainClassId = {
     0x2250A59F, 0xEE73, 0x4C04, {0x8C, 0xB6, 0xBB, 0x34, 0x0D, 0x4E, 0xED, 0x45}};
 
-class Terrain : public Object {
+class Terrain : public engine::Object {
  public:
   // width and depth in vertices; sx and sz the spacing of columns and rows, sy the height
   // of a height-map value of 1. The grid is centred on the origin. Throws E_INVALIDARG
@@ -43,10 +48,10 @@ class Terrain : public Object {
   // Loads the three bitmaps from the working directory, rebuilds the quadtree and sets up
   // the texture stages. Throws the device's result code (std::int32_t) on failure, leaving
   // what was replaced before the failure in place.
-  void reset(EngineServices* engine, IDirect3DDevice9* device) override;
+  void reset(engine::EngineServices* engine, IDirect3DDevice9* device) override;
 
   // The camera the quadtree culls against; kept for the quadtrees of later resets.
-  void setCamera(Camera* camera);
+  void setCamera(engine::Camera* camera);
 
   // Picks levels of detail as the coarsest whose geometric error projects to at most pixels
   // on the screen (0 draws full detail everywhere) instead of by distance; kept for the
@@ -74,7 +79,7 @@ class Terrain : public Object {
   void _applyLodRule();
 
   ComRef<IDirect3DDevice9> _device;
-  EngineServices* _engine = nullptr;
+  engine::EngineServices* _engine = nullptr;
   int _width;
   int _depth;
   vantra::Vector _scale;
@@ -87,7 +92,7 @@ class Terrain : public Object {
   std::string _detailMapFile = "detailMap.bmp";
   std::unique_ptr<TerrainQuadtree> _quadtree;
   std::shared_ptr<const TerrainModel> _model;
-  Camera* _camera = nullptr;
+  engine::Camera* _camera = nullptr;
   // Negative: levels by distance.
   float _pixelErrorTolerance = -1.0f;
 
@@ -95,3 +100,5 @@ class Terrain : public Object {
   // stage 1 at MODULATE2X, the operations reset sets.
   static int _colourCursors[2];
 };
+
+}  // namespace vantra::terrain

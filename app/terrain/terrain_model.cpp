@@ -7,6 +7,8 @@
 
 #include "platform/bitmap_file.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 // Text as a JSON string, quotes and control characters escaped.
@@ -58,7 +60,7 @@ bool TerrainModel::load(const TerrainRequest& request, std::string* error) {
       return false;
     }
   } else {
-    _colours = ColourImage::Relief(_elevation.grid());
+    _colours = elevation::ColourImage::Relief(_elevation.grid());
   }
   return true;
 }
@@ -74,7 +76,7 @@ bool TerrainModel::_loadBitmap(const std::string& file, int gridSide, std::strin
     *error = "a height bitmap needs 24 or 32 bits per pixel";
     return false;
   }
-  ElevationFacts facts;
+  elevation::ElevationFacts facts;
   facts.source = file;
   facts.driver = "BMP";
   facts.columns = static_cast<int>(image.width);
@@ -91,9 +93,9 @@ bool TerrainModel::_loadBitmap(const std::string& file, int gridSide, std::strin
   facts.sampleSpacingZ = kBitmapSpacing;
   facts.extentX = kBitmapSpacing * facts.rows;
   facts.extentZ = kBitmapSpacing * facts.columns;
-  if (gridSide == 0) gridSide = ElevationModel::GridSideFor(side[0], side[1]);
+  if (gridSide == 0) gridSide = elevation::ElevationModel::GridSideFor(side[0], side[1]);
 
-  HeightGrid samples(side[0], side[1], kBitmapSpacing, kBitmapSpacing);
+  elevation::HeightGrid samples(side[0], side[1], kBitmapSpacing, kBitmapSpacing);
   const double metresPerStep = kBitmapHeightRange / 16777215.0;
   for (int x = 0; x < side[0]; ++x) {
     const BYTE* row =
@@ -110,8 +112,8 @@ bool TerrainModel::_loadBitmap(const std::string& file, int gridSide, std::strin
 }
 
 std::string TerrainModel::summary() const {
-  const ElevationFacts& facts = _elevation.facts();
-  const HeightGrid& grid = _elevation.grid();
+  const elevation::ElevationFacts& facts = _elevation.facts();
+  const elevation::HeightGrid& grid = _elevation.grid();
   char line[512];
   std::snprintf(line, sizeof line,
                 "%s samples %d x %d, %.0f x %.0f m, grid %d x %d at %.2f x %.2f m, heights "
@@ -125,13 +127,14 @@ std::string TerrainModel::summary() const {
     text += "; 24-bit height words at the built-in terrain's scale";
   else if (!facts.georeferenced)
     text += "; no georeferencing, so samples are taken as " +
-            std::to_string(static_cast<int>(ElevationModel::kDefaultSpacing)) + " m apart";
+            std::to_string(static_cast<int>(elevation::ElevationModel::kDefaultSpacing)) +
+            " m apart";
   return text;
 }
 
 std::string TerrainModel::infoJson() const {
-  const ElevationFacts& facts = _elevation.facts();
-  const HeightGrid& grid = _elevation.grid();
+  const elevation::ElevationFacts& facts = _elevation.facts();
+  const elevation::HeightGrid& grid = _elevation.grid();
   return "{\"source\": " + Quoted(facts.source) + ", \"driver\": " + Quoted(facts.driver) +
          ", \"samples\": [" + std::to_string(facts.columns) + ", " + std::to_string(facts.rows) +
          "], \"geographic\": " + (facts.geographic ? "true" : "false") +
@@ -141,3 +144,5 @@ std::string TerrainModel::infoJson() const {
          ", \"heights_m\": " + Pair(_elevation.lowest(), _elevation.highest()) +
          ", \"nodata_filled\": " + std::to_string(_elevation.noDataFilled()) + "}";
 }
+
+}  // namespace vantra::terrain

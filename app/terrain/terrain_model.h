@@ -8,6 +8,8 @@
 #include "elevation/colour_image.h"
 #include "elevation/elevation_model.h"
 
+namespace vantra::terrain {
+
 struct TerrainRequest {
   std::string file;
   // Vertices a side of the grid; 0 chooses from the model's size.
@@ -28,8 +30,8 @@ class TerrainModel {
   // False with the reason in *error when the model or its texture is refused.
   bool load(const TerrainRequest& request, std::string* error);
 
-  const ElevationModel& elevation() const { return _elevation; }
-  const ColourImage& colours() const { return _colours; }
+  const elevation::ElevationModel& elevation() const { return _elevation; }
+  const elevation::ColourImage& colours() const { return _colours; }
   float exaggeration() const { return _exaggeration; }
   const std::string& textureFile() const { return _textureFile; }
 
@@ -42,8 +44,10 @@ class TerrainModel {
  private:
   bool _loadBitmap(const std::string& file, int gridSide, std::string* error);
 
-  ElevationModel _elevation;
-  ColourImage _colours;
+  elevation::ElevationModel _elevation;
+  elevation::ColourImage _colours;
   float _exaggeration = 1.0f;
   std::string _textureFile;
 };
+
+}  // namespace vantra::terrain

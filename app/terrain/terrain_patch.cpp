@@ -8,6 +8,8 @@
 #include "terrain/terrain.h"
 #include "terrain/terrain_vertex.h"
 
+namespace vantra::terrain {
+
 using vantra::Vector;
 
 namespace {
@@ -165,3 +167,5 @@ D3DCOLOR TerrainPatch::heightColour(float h) {
          ((static_cast<D3DCOLOR>(channel[1]) & 0xFF) << 8) |
          (static_cast<D3DCOLOR>(channel[2]) & 0xFF);
 }
+
+}  // namespace vantra::terrain

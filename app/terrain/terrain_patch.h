@@ -13,6 +13,8 @@
 #include "terrain/terrain_vertex.h"
 #include "vantra/bounding_box.h"
 
+namespace vantra::terrain {
+
 class Terrain;
 
 class TerrainPatch {
@@ -77,3 +79,5 @@ class TerrainPatch {
   // Open from construction to closeBuffer; declared after the buffer so that it closes first.
   std::optional<BufferLock> _lock;
 };
+
+}  // namespace vantra::terrain

@@ -22,8 +22,10 @@
 #include "terrain/terrain.h"
 #include "vantra/intersection_codes.h"
 
-TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, EngineServices* engine,
-                                 int x0, int x1, int z0, int z1)
+namespace vantra::terrain {
+
+TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain,
+                                 engine::EngineServices* engine, int x0, int x1, int z0, int z1)
     : _device(device), _terrain(terrain), _engine(engine) {
   const char* noFans = std::getenv("VANTRA_NO_EDGE_FANS");
   _edgeFans = noFans == nullptr || std::strcmp(noFans, "1") != 0;
@@ -185,7 +187,7 @@ void TerrainQuadtree::_selectLevel(int leaf, const vantra::Vector& eye) {
   const float nearestDistance = std::sqrt((eye - nearest).magnitudeSquare());
   const int maxLevel = set.maxLevel();
   int level;
-  if (_lodRule == LodRule::PIXEL_ERROR) {
+  if (_lodRule == LodRule::kPixelError) {
     level = _pixelErrorLevel(state, nearestDistance);
   } else {
     const float s = _terrain->width() * _terrain->scale().x / (maxLevel + 1);
@@ -219,13 +221,13 @@ void TerrainQuadtree::_readProjection() {
 }
 
 void TerrainQuadtree::_handleKeys() {
-  const InputDevices& input = *_engine->input();
+  const engine::InputDevices& input = *_engine->input();
   // Read as held: the highlight flips in every frame the key is down.
   if (input.isKeyDown(DIK_S)) _highlightFans = !_highlightFans;
   const bool ruleKey = input.isKeyDown(DIK_E);
   const bool tintKey = input.isKeyDown(DIK_C);
   if (ruleKey && !_ruleKeyWasDown)
-    _lodRule = _lodRule == LodRule::DISTANCE ? LodRule::PIXEL_ERROR : LodRule::DISTANCE;
+    _lodRule = _lodRule == LodRule::kDistance ? LodRule::kPixelError : LodRule::kDistance;
   if (tintKey && !_tintKeyWasDown) _tintLevels = !_tintLevels;
   _ruleKeyWasDown = ruleKey;
   _tintKeyWasDown = tintKey;
@@ -260,7 +262,7 @@ void TerrainQuadtree::_drawLegend() const {
   // The rule first, then the colours of the levels the leaves have: a narrow window still
   // shows the rule.
   char rule[64];
-  if (_lodRule == LodRule::PIXEL_ERROR)
+  if (_lodRule == LodRule::kPixelError)
     std::snprintf(rule, sizeof rule, "LOD (E): error %.1f px   tint (C):", _pixelTolerance);
   else
     std::snprintf(rule, sizeof rule, "LOD (E): distance   tint (C):");
@@ -335,3 +337,5 @@ void TerrainQuadtree::flush() {
   }
   _queueCount = 0;
 }
+
+}  // namespace vantra::terrain

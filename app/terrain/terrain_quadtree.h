@@ -16,8 +16,13 @@
 #include "vantra/bounding_box.h"
 #include "vantra/vector.h"
 
+namespace vantra::engine {
 class Camera;
 class EngineServices;
+}  // namespace vantra::engine
+
+namespace vantra::terrain {
+
 class LodIndexSet;
 class QuadLeaf;
 class QuadNode;
@@ -39,10 +44,10 @@ class TerrainQuadtree {
   enum class LodRule {
     // Level from the squared distance to the leaf's centre against a constant relative to
     // the terrain's size.
-    DISTANCE,
+    kDistance,
     // The coarsest level whose error, projected at the leaf box's point nearest the eye, is
     // at most the pixel tolerance.
-    PIXEL_ERROR,
+    kPixelError,
   };
 
   // The tolerance the pixel-error rule starts with when none was chosen.
@@ -52,8 +57,8 @@ class TerrainQuadtree {
   // resources, reporting leaves built through the engine's host. The engine may be null
   // (nothing is reported, the S key is not read). Throws the device's result code
   // (std::int32_t) on failure.
-  TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, EngineServices* engine, int x0,
-                  int x1, int z0, int z1);
+  TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain, engine::EngineServices* engine,
+                  int x0, int x1, int z0, int z1);
   ~TerrainQuadtree();
 
   // Whether a grid of width x depth vertices is drawn without cracks. A grid whose smaller
@@ -68,7 +73,7 @@ class TerrainQuadtree {
   TerrainQuadtree(const TerrainQuadtree&) = delete;
   TerrainQuadtree& operator=(const TerrainQuadtree&) = delete;
 
-  void setCamera(Camera* camera) { _camera = camera; }
+  void setCamera(engine::Camera* camera) { _camera = camera; }
 
   void setLodRule(LodRule rule) { _lodRule = rule; }
   LodRule lodRule() const { return _lodRule; }
@@ -88,7 +93,7 @@ class TerrainQuadtree {
   // Once per frame: draws the queued leaves and their edge fans, then empties the queue.
   void flush();
 
-  Camera* camera() const { return _camera; }
+  engine::Camera* camera() const { return _camera; }
   Terrain* terrain() const { return _terrain; }
   QuadNode* root() const { return _root.get(); }
   int depth() const { return _depth; }
@@ -139,12 +144,12 @@ class TerrainQuadtree {
 
   IDirect3DDevice9* _device;
   Terrain* _terrain;
-  EngineServices* _engine;
-  Camera* _camera = nullptr;
+  engine::EngineServices* _engine;
+  engine::Camera* _camera = nullptr;
   std::unique_ptr<QuadNode> _root;
   int _depth = 0;
   bool _highlightFans = false;
-  LodRule _lodRule = LodRule::DISTANCE;
+  LodRule _lodRule = LodRule::kDistance;
   float _pixelTolerance = kDefaultPixelTolerance;
   bool _tintLevels = false;
   bool _mergeCoarsest = true;
@@ -175,3 +180,5 @@ class TerrainQuadtree {
   DrawCounts _lastDrawn;
   int _leavesBuilt = 0;
 };
+
+}  // namespace vantra::terrain

@@ -153,12 +153,12 @@ VANTRA_AVX512 void TransformAvx512(Vector* out, const Vector* in, int count, con
 
 bool Supported(PointKernel kernel) {
   switch (kernel) {
-    case PointKernel::Plain:
+    case PointKernel::kPlain:
       return true;
 #if defined(VANTRA_X86_KERNELS)
-    case PointKernel::AvxFma:
+    case PointKernel::kAvxFma:
       return cpu::HasAvxFma();
-    case PointKernel::Avx512:
+    case PointKernel::kAvx512:
       return cpu::HasAvx512();
 #endif
     default:
@@ -167,18 +167,18 @@ bool Supported(PointKernel kernel) {
 }
 
 PointKernel Widest() {
-  if (Supported(PointKernel::Avx512)) return PointKernel::Avx512;
-  if (Supported(PointKernel::AvxFma)) return PointKernel::AvxFma;
-  return PointKernel::Plain;
+  if (Supported(PointKernel::kAvx512)) return PointKernel::kAvx512;
+  if (Supported(PointKernel::kAvxFma)) return PointKernel::kAvxFma;
+  return PointKernel::kPlain;
 }
 
 void TransformPoints(PointKernel kernel, Vector* out, const Vector* in, int count,
                      const Matrix& m) {
   switch (kernel) {
 #if defined(VANTRA_X86_KERNELS)
-    case PointKernel::AvxFma:
+    case PointKernel::kAvxFma:
       return TransformAvxFma(out, in, count, m);
-    case PointKernel::Avx512:
+    case PointKernel::kAvx512:
       return TransformAvx512(out, in, count, m);
 #endif
     default:

@@ -10,7 +10,7 @@
 namespace vantra {
 namespace kernels {
 
-enum class PointKernel { Plain, AvxFma, Avx512 };
+enum class PointKernel { kPlain, kAvxFma, kAvx512 };
 
 bool Supported(PointKernel kernel);
 PointKernel Widest();

@@ -11,8 +11,8 @@ namespace vantra {
 namespace kernels {
 
 const char* KernelName(PointKernel kernel) {
-  static const char* const names[] = {"Plain", "AvxFma", "Avx512"};
-  return names[static_cast<int>(kernel)];
+  static const char* const kNames[] = {"Plain", "AvxFma", "Avx512"};
+  return kNames[static_cast<int>(kernel)];
 }
 
 void PrintTo(PointKernel kernel, std::ostream* out) { *out << KernelName(kernel); }
@@ -26,7 +26,7 @@ using kernels::PointKernel;
 // What each kernel computes for one point: the plain one Vector::transform,
 // the wide ones three fused multiply-adds per component.
 Vector Expected(PointKernel kernel, const Vector& p, const Matrix& m) {
-  if (kernel == PointKernel::Plain) {
+  if (kernel == PointKernel::kPlain) {
     Vector q = p;
     return q.transform(m);
   }
@@ -68,8 +68,8 @@ TEST_P(PointKernels, TransformEveryPointExactlyAndNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachKernel, PointKernels,
-                         ::testing::Values(PointKernel::Plain, PointKernel::AvxFma,
-                                           PointKernel::Avx512),
+                         ::testing::Values(PointKernel::kPlain, PointKernel::kAvxFma,
+                                           PointKernel::kAvx512),
                          [](const ::testing::TestParamInfo<PointKernel>& info) {
                            return std::string(kernels::KernelName(info.param));
                          });
@@ -77,7 +77,7 @@ INSTANTIATE_TEST_SUITE_P(EachKernel, PointKernels,
 TEST(PointKernels, TheWidestSupportedKernelIsChosen) {
   const PointKernel widest = kernels::Widest();
   EXPECT_TRUE(kernels::Supported(widest));
-  for (PointKernel wider = widest; wider != PointKernel::Avx512;) {
+  for (PointKernel wider = widest; wider != PointKernel::kAvx512;) {
     wider = static_cast<PointKernel>(static_cast<int>(wider) + 1);
     EXPECT_FALSE(kernels::Supported(wider)) << static_cast<int>(wider);
   }

@@ -15,6 +15,8 @@
 #include "elevation/colour_image.h"
 #include "test_rasters.h"
 
+namespace vantra::elevation {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -270,3 +272,5 @@ TEST_F(ElevationFiles, RefusesHostileAndUnsupportedFiles) {
 }
 
 }  // namespace
+
+}  // namespace vantra::elevation

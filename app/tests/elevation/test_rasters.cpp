@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace vantra::elevation {
+
 TestRaster Projected(int columns, int rows, double spacingX, double spacingZ) {
   TestRaster raster;
   raster.columns = columns;
@@ -72,3 +74,5 @@ bool CreateSparseTiff(const std::string& path, int columns, int rows) {
   GDALClose(file);
   return true;
 }
+
+}  // namespace vantra::elevation

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+namespace vantra::elevation {
+
 struct TestRaster {
   int columns = 0;
   int rows = 0;
@@ -38,3 +40,5 @@ bool WriteRaster(const TestRaster& raster, const std::string& path, const char* 
 // A tiled, compressed GTiff that declares columns x rows samples but stores no tile: a few
 // hundred bytes on disk.
 bool CreateSparseTiff(const std::string& path, int columns, int rows);
+
+}  // namespace vantra::elevation

@@ -1,5 +1,7 @@
 #include "camera_steering.h"
 
+namespace vantra::engine {
+
 Steering::Steering() {
   _input.create(&_source);
   _input.setKeyboardAcquired(true);
@@ -52,3 +54,5 @@ void ExpectRepairEvery26thStep(Steering& s, const std::function<void()>& step,
   }
   EXPECT_GE(repairs, 2);
 }
+
+}  // namespace vantra::engine

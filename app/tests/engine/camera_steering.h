@@ -13,6 +13,8 @@
 #include "platform/event_input_source.h"
 #include "scene/app_camera.h"
 
+namespace vantra::engine {
+
 inline float Length(const vantra::Vector& v) { return std::sqrt(v.magnitudeSquare()); }
 
 inline void ExpectNear(const vantra::Vector& actual, const vantra::Vector& expected,
@@ -36,7 +38,7 @@ class Steering {
   vantra::Vector up() { return _row(1); }
   vantra::Vector forward() { return _row(2); }
 
-  AppCamera camera;
+  scene::AppCamera camera;
 
  private:
   vantra::Vector _row(int row);
@@ -52,3 +54,5 @@ class Steering {
 void ExpectRepairEvery26thStep(Steering& s, const std::function<void()>& step,
                                std::int32_t (*stepCount)(), float repairedTolerance,
                                float leftAloneTolerance);
+
+}  // namespace vantra::engine

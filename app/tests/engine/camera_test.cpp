@@ -7,6 +7,8 @@
 #include "platform/dinput_keys.h"
 #include "vantra/intersection_codes.h"
 
+namespace vantra::engine {
+
 namespace {
 
 using vantra::BoundingBox;
@@ -92,7 +94,7 @@ TEST(AppCamera, OrbitRepairsTheMatrixEvery26thStep) {
   Steering s;
   s.frame({DIK_F3});
   ExpectRepairEvery26thStep(
-      s, [&] { s.frame(); }, AppCamera::orbitStepCount, 1e-4f, 1e-3f);
+      s, [&] { s.frame(); }, scene::AppCamera::orbitStepCount, 1e-4f, 1e-3f);
 }
 
 TEST(AppCamera, MouseSteersInModesZeroToTwoOnly) {
@@ -191,9 +193,11 @@ TEST(AppCamera, ClassifiesBoxesAgainstTheFrustum) {
 }
 
 TEST(AppCamera, IdentifiesItsClass) {
-  AppCamera camera;
-  EXPECT_TRUE(IsEqualGUID(*camera.classId(), kAppCameraClassId));
+  scene::AppCamera camera;
+  EXPECT_TRUE(IsEqualGUID(*camera.classId(), scene::kAppCameraClassId));
   EXPECT_EQ(camera.classId()->Data1, 0xEACB0EE9u);
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

@@ -14,6 +14,8 @@
 #include "engine/object.h"
 #include "test_host.h"
 
+namespace vantra::engine {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -78,3 +80,5 @@ TEST(ScreenCapture, AFailedCaptureKeepsThePreviousOne) {
       << "no temporary file is left behind";
   fs::remove_all(dir);
 }
+
+}  // namespace vantra::engine

@@ -14,6 +14,8 @@
 #include "scene/test_light.h"
 #include "test_host.h"
 
+namespace vantra::engine {
+
 namespace {
 
 using vantra::Matrix;
@@ -240,7 +242,7 @@ TEST(Engine, ObjectWhoseResetThrowsLeavesTheScene) {
 }
 
 TEST(Engine, TestLightFollowsTheCameraFromTheFirstFrame) {
-  const std::int32_t engineLight = TestLight().lightIndex() + 1;
+  const std::int32_t engineLight = scene::TestLight().lightIndex() + 1;
   struct LightProbe : Object {
     std::int32_t index;
     D3DLIGHT9 light = {};
@@ -248,7 +250,7 @@ TEST(Engine, TestLightFollowsTheCameraFromTheFirstFrame) {
     EngineServices* engine = nullptr;
     IDirect3DDevice9* device = nullptr;
     void hook(std::uint32_t) override {}
-    const GUID* classId() const override { return &kAppCameraClassId; }
+    const GUID* classId() const override { return &scene::kAppCameraClassId; }
     void reset(EngineServices* e, IDirect3DDevice9* d) override {
       engine = e;
       device = d;
@@ -326,3 +328,5 @@ TEST(Engine, ReportErrorFormatsTextOfAnyLength) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

@@ -7,7 +7,9 @@
 
 #include "engine/object.h"
 
-enum class Phase { Update, Render };
+namespace vantra::engine {
+
+enum class Phase { kUpdate, kRender };
 
 // What a failing object saw before the engine stopped calling it.
 struct Calls {
@@ -25,11 +27,11 @@ class FailingObject : public Object {
   void reset(EngineServices*, IDirect3DDevice9*) override {}
   void update() override {
     ++_calls.updates;
-    if (_phase == Phase::Update) _failInFrame(_calls.updates - 1);
+    if (_phase == Phase::kUpdate) _failInFrame(_calls.updates - 1);
   }
   void render() override {
     ++_calls.renders;
-    if (_phase == Phase::Render) _failInFrame(_calls.renders - 1);
+    if (_phase == Phase::kRender) _failInFrame(_calls.renders - 1);
   }
 
   static constexpr std::int32_t kCode = static_cast<std::int32_t>(D3DERR_INVALIDCALL);
@@ -47,3 +49,5 @@ class FailingObject : public Object {
   const int _frame;
   const bool _resultCode;
 };
+
+}  // namespace vantra::engine

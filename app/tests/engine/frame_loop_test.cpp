@@ -14,6 +14,8 @@
 #include "scene/test_light.h"
 #include "test_host.h"
 
+namespace vantra::engine {
+
 namespace {
 
 using vantra::Matrix;
@@ -33,10 +35,10 @@ TEST(FrameLoop, ObjectFailureEndsTheLoopInItsFrame) {
     const char* why;
   };
   const Case cases[] = {
-      {Phase::Update, true, FailingObject::kCode, 3, "result code from update"},
-      {Phase::Render, true, FailingObject::kCode, 4, "result code from render"},
-      {Phase::Update, false, -1, 3, "other exception from update"},
-      {Phase::Render, false, -1, 4, "other exception from render"},
+      {Phase::kUpdate, true, FailingObject::kCode, 3, "result code from update"},
+      {Phase::kRender, true, FailingObject::kCode, 4, "result code from render"},
+      {Phase::kUpdate, false, -1, 3, "other exception from update"},
+      {Phase::kRender, false, -1, 4, "other exception from render"},
   };
   for (const Case& c : cases) {
     Calls calls;
@@ -95,7 +97,7 @@ class LightAndCameraProbe : public Object {
 // Cameras are updated before objects: in frames 1 and 2 the camera turns (to pitch 1 and 2
 // degrees), and the light already points along the new forward axis in the same frame.
 TEST(FrameLoop, LightFollowsACameraThatMovesInTheSameFrame) {
-  const std::int32_t engineLight = TestLight().lightIndex() + 1;
+  const std::int32_t engineLight = scene::TestLight().lightIndex() + 1;
   std::vector<LightAndCameraProbe::Sample> samples;
   ScriptedEngine run("1 key F2 down\n1 key UP down\n3 key F2 up\n3 key UP up\n4 quit\n",
                      {new LightAndCameraProbe(engineLight, samples)});
@@ -112,3 +114,5 @@ TEST(FrameLoop, LightFollowsACameraThatMovesInTheSameFrame) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

@@ -10,6 +10,8 @@
 #include "engine/object.h"
 #include "test_host.h"
 
+namespace vantra::engine {
+
 namespace {
 
 using vantra::Vector;
@@ -114,3 +116,5 @@ TEST(FrameStatistics, AveragesAgreeWithEachOtherAfterTwoBlocks) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

@@ -9,6 +9,8 @@
 
 #include "program_run_directory.h"
 
+namespace vantra::engine {
+
 namespace {
 
 TEST(HeadlessFailure, EngineFailureExitsWithOneAndPrintsNoLines) {
@@ -57,3 +59,5 @@ TEST(HeadlessFailure, AnObjectLeftOutOfTheSceneEndsTheRunWithOne) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

@@ -14,6 +14,8 @@
 
 #include "program_run_directory.h"
 
+namespace vantra::engine {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -228,3 +230,5 @@ TEST(HeadlessProgram, RunsHeadlessWithoutADisplay) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

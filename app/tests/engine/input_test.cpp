@@ -9,6 +9,8 @@
 #include "platform/event_input_source.h"
 #include "platform/scripted_input_source.h"
 
+namespace vantra::engine {
+
 namespace {
 
 struct Devices {
@@ -215,3 +217,5 @@ TEST(ScriptedInputSource, MissingFileIsReported) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

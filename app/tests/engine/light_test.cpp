@@ -10,6 +10,8 @@
 #include "test_host.h"
 #include "vantra/matrix.h"
 
+namespace vantra::engine {
+
 namespace {
 
 using vantra::Matrix;
@@ -21,10 +23,10 @@ std::uint32_t Bits(float value) {
 }
 
 TEST(TestLights, EachClassCountsItsOwnInstances) {
-  TestLight first;
-  TestLight2 other;
-  TestLight second;
-  TestLight2 otherSecond;
+  scene::TestLight first;
+  scene::TestLight2 other;
+  scene::TestLight second;
+  scene::TestLight2 otherSecond;
   EXPECT_EQ(second.lightIndex(), first.lightIndex() + 1);
   EXPECT_EQ(otherSecond.lightIndex(), other.lightIndex() + 1);
 }
@@ -37,11 +39,12 @@ TEST(TestLights, ResetProgramsADirectionalLightStraightDown) {
     std::uint32_t levelBits;
     const GUID* id;
   };
-  auto* light = new TestLight();
-  auto* light2 = new TestLight2();
+  auto* light = new scene::TestLight();
+  auto* light2 = new scene::TestLight2();
   Case cases[] = {
-      {std::unique_ptr<Object>(light), light->lightIndex(), 0x3F48C8C9, &kTestLightClassId},
-      {std::unique_ptr<Object>(light2), light2->lightIndex(), 0x3F1B9B9C, &kTestLight2ClassId},
+      {std::unique_ptr<Object>(light), light->lightIndex(), 0x3F48C8C9, &scene::kTestLightClassId},
+      {std::unique_ptr<Object>(light2), light2->lightIndex(), 0x3F1B9B9C,
+       &scene::kTestLight2ClassId},
   };
   for (Case& c : cases) {
     c.light->reset(nullptr, d.device());
@@ -67,8 +70,9 @@ TEST(TestLights, ResetProgramsADirectionalLightStraightDown) {
 TEST(SceneObjects, ResetTwiceKeepsOneDeviceReference) {
   RenderTarget d(64, 48);
   const ULONG before = d.deviceReferences();
-  std::unique_ptr<Object> objects[] = {std::make_unique<AppCamera>(), std::make_unique<TestLight>(),
-                                       std::make_unique<TestLight2>()};
+  std::unique_ptr<Object> objects[] = {std::make_unique<scene::AppCamera>(),
+                                       std::make_unique<scene::TestLight>(),
+                                       std::make_unique<scene::TestLight2>()};
   for (std::unique_ptr<Object>& object : objects) {
     object->reset(nullptr, d.device());
     object->reset(nullptr, d.device());
@@ -82,7 +86,7 @@ TEST(AppCameraOnDevice, OnlyTheActiveCameraSetsTheView) {
   RenderTarget d(64, 48);
   Matrix marker;
   marker.translate(vantra::Vector(5, 6, 7));
-  AppCamera camera;
+  scene::AppCamera camera;
   camera.reset(nullptr, d.device());
   d.device()->SetTransform(D3DTS_VIEW, &marker);
   camera.render();
@@ -103,7 +107,7 @@ TEST(AppCameraOnDevice, OnlyTheActiveCameraSetsTheView) {
 TEST(AppCameraOnDevice, ActiveCameraWithoutADeviceSetsNoTransform) {
   RenderTarget d(64, 48);
   const ULONG before = d.deviceReferences();
-  AppCamera camera;
+  scene::AppCamera camera;
   camera.setActive(true);
   camera.reset(nullptr, d.device());
   camera.reset(nullptr, nullptr);
@@ -125,7 +129,7 @@ TEST(AppCameraOnDevice, ActiveCameraWithoutADeviceSetsNoTransform) {
 
 TEST(AppCameraOnDevice, ProjectionSpansTwentyFiveDegreesFromOneTo800000) {
   RenderTarget d(64, 48);
-  AppCamera camera;
+  scene::AppCamera camera;
   camera.setActive(true);
   camera.reset(nullptr, d.device());
   Matrix projection;
@@ -140,3 +144,5 @@ TEST(AppCameraOnDevice, ProjectionSpansTwentyFiveDegreesFromOneTo800000) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

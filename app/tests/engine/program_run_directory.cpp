@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <system_error>
 
+namespace vantra::engine {
+
 namespace fs = std::filesystem;
 
 std::string ReadFile(const fs::path& path) {
@@ -42,3 +44,5 @@ ProgramResult ProgramRunDirectory::runCommand(const std::string& command) const 
   const int status = std::system(line.c_str());
   return ProgramResult{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
 }
+
+}  // namespace vantra::engine

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <string>
 
+namespace vantra::engine {
+
 struct ProgramResult {
   int exitCode;  // -1 when the command did not exit normally
   std::string out;
@@ -34,3 +36,5 @@ class ProgramRunDirectory {
  private:
   std::filesystem::path _path;
 };
+
+}  // namespace vantra::engine

@@ -6,6 +6,8 @@
 
 #include "platform/scripted_input_source.h"
 
+namespace vantra::engine {
+
 TEST(ScriptedInputLimits, MotionSumsInSixtyFourBitsAndSaturates) {
   struct Case {
     const char* why;
@@ -60,3 +62,5 @@ TEST(ScriptedInputLimits, ErrorsShowTokensEscapedAndCut) {
     EXPECT_EQ(error, c.error) << c.why;
   }
 }
+
+}  // namespace vantra::engine

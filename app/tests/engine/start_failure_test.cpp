@@ -9,6 +9,8 @@
 #include "shell/standard_scene.h"
 #include "test_host.h"
 
+namespace vantra::engine {
+
 namespace {
 
 // The sanitizers' own mappings do not fit under an address-space limit.
@@ -34,7 +36,7 @@ void StartWithoutRoomForAThread() {
   const rlim_t limit = AddressSpaceInUse() + 4 * 1024 * 1024;
   const rlimit bound = {limit, limit};
   setrlimit(RLIMIT_AS, &bound);
-  D3D engine(host, [] { return MakeStandardScene(); });
+  D3D engine(host, [] { return shell::MakeStandardScene(); });
 }
 
 }  // namespace
@@ -45,3 +47,5 @@ TEST(EngineStartFailureDeathTest, ReportsAThreadThatCannotStartAndExits) {
   EXPECT_EXIT(StartWithoutRoomForAThread(), ::testing::ExitedWithCode(1),
               "cannot start the render thread: .+");
 }
+
+}  // namespace vantra::engine

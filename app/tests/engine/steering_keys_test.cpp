@@ -9,6 +9,8 @@
 #include "camera_steering.h"
 #include "platform/dinput_keys.h"
 
+namespace vantra::engine {
+
 namespace {
 
 using vantra::Vector;
@@ -139,8 +141,10 @@ TEST(SteeringKeys, ControlDragRepairsTheMatrixEvery26thStep) {
   Steering s;
   s.frame({DIK_F1});
   ExpectRepairEvery26thStep(
-      s, [&] { s.frame({DIK_LCONTROL}, 0, 0, {0}); }, AppCamera::controlRotationStepCount, 1e-5f,
-      1e-5f);
+      s, [&] { s.frame({DIK_LCONTROL}, 0, 0, {0}); }, scene::AppCamera::controlRotationStepCount,
+      1e-5f, 1e-5f);
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

@@ -7,6 +7,8 @@
 #include "platform/d3dx9.h"
 #include "shell/standard_scene.h"
 
+namespace vantra::engine {
+
 namespace {
 
 // A window whose OpenGL context cannot be made.
@@ -60,7 +62,7 @@ ScriptedEngine::ScriptedEngine(const std::string& script, std::vector<Object*> e
     _engine->requestStop();
   });
   D3D* engine = new D3D(_host, [&extraObjects] {
-    SceneObjects scene = MakeStandardScene();
+    SceneObjects scene = shell::MakeStandardScene();
     for (Object* object : extraObjects) scene.objects.emplace_back(object);
     return scene;
   });
@@ -75,3 +77,5 @@ D3D& ScriptedEngine::finish() {
   _engine->wait();
   return *_engine;
 }
+
+}  // namespace vantra::engine

@@ -16,6 +16,8 @@
 #include "platform/scripted_input_source.h"
 #include "render_target.h"
 
+namespace vantra::engine {
+
 class Object;
 
 class TestHost : public Host {
@@ -59,3 +61,5 @@ class ScriptedEngine {
   std::condition_variable _published;
   D3D* _engine = nullptr;
 };
+
+}  // namespace vantra::engine

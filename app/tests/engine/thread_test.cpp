@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+namespace vantra::engine {
+
 namespace {
 
 using vantrautils::Thread;
@@ -170,3 +172,5 @@ TEST(Thread, DestroyingAWorkerNeverResumedSkipsRun) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

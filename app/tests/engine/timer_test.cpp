@@ -7,6 +7,8 @@
 #include "engine/high_res_clock.h"
 #include "engine/named_timer.h"
 
+namespace vantra::engine {
+
 namespace {
 
 void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(2)); }
@@ -82,3 +84,5 @@ TEST(NamedTimer, StopWithoutStartAddsZero) {
 }
 
 }  // namespace
+
+}  // namespace vantra::engine

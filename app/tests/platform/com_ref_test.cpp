@@ -6,6 +6,8 @@
 
 #include "platform/ref_counted.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // The platform's own reference counting, noting when the last reference goes.
@@ -114,3 +116,5 @@ TEST(ComRef, DetachHandsTheReferenceOn) {
 }
 
 }  // namespace
+
+}  // namespace vantra::platform

@@ -13,6 +13,10 @@
 
 #include "program_run_directory.h"
 
+using vantra::engine::ProgramResult;
+using vantra::engine::ProgramRunDirectory;
+using vantra::engine::ReadFile;
+
 namespace {
 
 namespace fs = std::filesystem;

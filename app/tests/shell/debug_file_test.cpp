@@ -8,6 +8,8 @@
 #include <sstream>
 #include <string>
 
+namespace vantra::shell {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -64,3 +66,5 @@ TEST(DebugFile, CreatesOnlyWhatIsAbsentAndFollowsNoLink) {
 }
 
 }  // namespace
+
+}  // namespace vantra::shell

@@ -30,6 +30,8 @@
 #include "shell/vantra_test_app.h"
 #include "test_rasters.h"
 
+namespace vantra::shell {
+
 namespace {
 
 CVantraTestApp& App() { return *CVantraTestApp::instance(); }
@@ -381,7 +383,7 @@ TEST(OpenTerrain, OffersTheModelKindsAndKeepsTheTerrainOnARefusal) {
 
   const std::filesystem::path dir = std::filesystem::current_path();
   std::ofstream(dir / "broken.tif") << "no raster here\n";
-  TerrainRequest request;
+  terrain::TerrainRequest request;
   request.file = (dir / "broken.tif").string();
   WithModalDialog([&] { EXPECT_FALSE(App().openTerrain(request)); },
                   [](QWidget* modal) {
@@ -391,11 +393,11 @@ TEST(OpenTerrain, OffersTheModelKindsAndKeepsTheTerrainOnARefusal) {
                   });
   EXPECT_EQ(App().terrainModel(), nullptr) << "the terrain there was stays";
 
-  TestRaster raster;
+  elevation::TestRaster raster;
   raster.columns = 129;
   raster.rows = 129;
   raster.value = [](int c, int r) { return (c - 64) * (r - 64) * 0.1; };
-  ASSERT_TRUE(WriteRaster(raster, (dir / "saddle.png").string(), "PNG"));
+  ASSERT_TRUE(elevation::WriteRaster(raster, (dir / "saddle.png").string(), "PNG"));
   request.file = (dir / "saddle.png").string();
   ASSERT_TRUE(App().openTerrain(request));
   ASSERT_NE(App().terrainModel(), nullptr);
@@ -420,6 +422,8 @@ TEST(ExitPath, AnswersWaitingThreadsAndJoinsTheRenderThread) {
   EXPECT_EQ(App().mainFrame(), nullptr);
 }
 
+}  // namespace vantra::shell
+
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   char pattern[] = "/tmp/vantra-desktop-XXXXXX";
@@ -433,7 +437,7 @@ int main(int argc, char** argv) {
 
   int result = 1;
   {
-    CVantraTestApp app(argc, argv);
+    vantra::shell::CVantraTestApp app(argc, argv);
     if (app.initInstance()) result = RUN_ALL_TESTS();
     app.exitInstance(0);
   }

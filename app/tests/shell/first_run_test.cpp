@@ -21,6 +21,8 @@
 #include "program_run_directory.h"
 #include "x11_session.h"
 
+namespace vantra::shell {
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -39,7 +41,7 @@ long Count(const std::string& text, const std::string& part) {
 
 // A 24-bit bottom-up bitmap as the program's screen capture writes it.
 Picture ReadCapture(const fs::path& path) {
-  const std::string bytes = ReadFile(path);
+  const std::string bytes = engine::ReadFile(path);
   Picture picture;
   if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0) return picture;
   std::int32_t offset, width, height;
@@ -102,15 +104,15 @@ Picture ReadPicture(const fs::path& path) {
 }
 
 // A fresh directory that the program runs in.
-class RunDirectory : public ProgramRunDirectory {
+class RunDirectory : public engine::ProgramRunDirectory {
  public:
   void copyMaps() const {
     for (const char* map : kMaps) fs::copy_file(fs::path(VANTRA_BIN_DIR) / map, path() / map);
   }
 
   // The program headless at the default size with the capture script.
-  ProgramResult runHeadless(const std::string& program, const std::string& environment = "",
-                            const std::string& script = kCaptureScript) const {
+  engine::ProgramResult runHeadless(const std::string& program, const std::string& environment = "",
+                                    const std::string& script = kCaptureScript) const {
     std::ofstream(path() / "capture.script") << script;
     return runCommand(environment + " '" + program + "' --headless --script capture.script");
   }
@@ -123,7 +125,7 @@ class RunDirectory : public ProgramRunDirectory {
 TEST(FirstRun, TheHeadlessStartViewShowsTheLandscape) {
   RunDirectory dir;
   dir.copyMaps();
-  const ProgramResult r = dir.runHeadless(VANTRA_PROGRAM);
+  const engine::ProgramResult r = dir.runHeadless(VANTRA_PROGRAM);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const Picture picture = dir.capture();
   ASSERT_EQ(picture.width, 800);
@@ -140,8 +142,8 @@ TEST(FirstRun, TheReadmePicturesAreWhatTheProgramDraws) {
     RunDirectory dir;
     dir.copyMaps();
     const fs::path docs = fs::path(VANTRA_SOURCE_DIR) / "docs";
-    const ProgramResult r =
-        dir.runHeadless(VANTRA_PROGRAM, "", ReadFile(docs / (name + ".script")));
+    const engine::ProgramResult r =
+        dir.runHeadless(VANTRA_PROGRAM, "", engine::ReadFile(docs / (name + ".script")));
     ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
     const Picture capture = dir.capture();
     const Picture reference = ReadPicture(docs / (name + ".png"));
@@ -169,7 +171,7 @@ TEST(FirstRun, TheReadmePicturesAreWhatTheProgramDraws) {
 TEST(FirstRun, OneStepUpTheValleyFloorFillsTheLowerHalf) {
   RunDirectory dir;
   dir.copyMaps();
-  const ProgramResult r =
+  const engine::ProgramResult r =
       dir.runHeadless(VANTRA_PROGRAM, "",
                       std::string("0 key F1 down\n1 key F1 up\n2 key HOME down\n"
                                   "3 key HOME up\n") +
@@ -204,7 +206,7 @@ TEST(FirstRun, TheRendererWindowShowsTheLandscape) {
   }
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
-  ASSERT_NE(renderer, 0u) << ReadFile(dir.path() / "stderr.txt");
+  ASSERT_NE(renderer, 0u) << engine::ReadFile(dir.path() / "stderr.txt");
   ExpectLandscapeInView(picture, "\"3D App\" window");
 }
 
@@ -228,7 +230,7 @@ TEST(FirstRun, StartUpFailuresSayWhatWentWrong) {
   for (const Case& c : cases) {
     RunDirectory dir;
     if (c.withMaps) dir.copyMaps();
-    const ProgramResult r = dir.runHeadless(VANTRA_PROGRAM, c.environment);
+    const engine::ProgramResult r = dir.runHeadless(VANTRA_PROGRAM, c.environment);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.why << "\n" << r.err;
     EXPECT_EQ(Count(r.err, c.line), 1) << c.why << "\n" << r.err;
     EXPECT_NE(r.err.find(c.messageBox), std::string::npos) << c.why << "\n" << r.err;
@@ -244,13 +246,13 @@ TEST(FirstRun, BuildProgressReadsWell) {
   RunDirectory dir;
   dir.copyMaps();
   const std::string program = "'" + std::string(VANTRA_PROGRAM) + "' --headless --frames 2";
-  const ProgramResult logged = dir.runCommand(program);
+  const engine::ProgramResult logged = dir.runCommand(program);
   ASSERT_EQ(logged.exitCode, 0) << logged.err;
   EXPECT_EQ(logged.err,
             "Building the terrain: 64 leaves\nBuilding the terrain: 64 of 64 leaves built\n");
 
   // script gives the program a terminal; its output turns each newline into CR LF.
-  const ProgramResult terminal =
+  const engine::ProgramResult terminal =
       dir.runCommand("script -qec \"" + program + " >/dev/null\" /dev/null");
   ASSERT_EQ(terminal.exitCode, 0) << terminal.err;
   const std::string& shown = terminal.out;
@@ -265,7 +267,7 @@ TEST(FirstRun, BuildProgressReadsWell) {
 // bitmaps and says so once; a bitmap in the working directory still wins.
 TEST(FirstRun, TheInstalledProgramFallsBackToItsData) {
   RunDirectory prefix;
-  const ProgramResult installed =
+  const engine::ProgramResult installed =
       prefix.runCommand("'" + std::string(VANTRA_CMAKE) + "' --install '" + VANTRA_BUILD_DIR +
                         "' --prefix '" + prefix.path().string() + "'");
   ASSERT_EQ(installed.exitCode, 0) << installed.out << installed.err;
@@ -274,7 +276,7 @@ TEST(FirstRun, TheInstalledProgramFallsBackToItsData) {
   for (const char* map : kMaps) EXPECT_TRUE(fs::exists(prefix.path() / "share" / "vantra" / map));
 
   RunDirectory empty;
-  const ProgramResult r = empty.runHeadless(program);
+  const engine::ProgramResult r = empty.runHeadless(program);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::string fallback = "VantraTest: heightMap.bmp is not in " + empty.path().string() +
                                "; using the installed data files in " +
@@ -286,17 +288,19 @@ TEST(FirstRun, TheInstalledProgramFallsBackToItsData) {
   // A broken height map in the working directory is read, not the installed one.
   RunDirectory own;
   std::ofstream(own.path() / "heightMap.bmp") << "not a bitmap";
-  const ProgramResult broken = own.runHeadless(program);
+  const engine::ProgramResult broken = own.runHeadless(program);
   EXPECT_NE(broken.err.find("during obejct reset(): error"), std::string::npos) << broken.err;
   EXPECT_EQ(broken.err.find("heightMap.bmp is not in"), std::string::npos) << broken.err;
   EXPECT_GT(ClearShare(own.capture(), 0, 600), 0.9) << "no terrain from a broken height map";
 
   // A bitmap missing in both places is named once, with the working directory.
   fs::remove(prefix.path() / "share" / "vantra" / "detailMap.bmp");
-  const ProgramResult missing = empty.runHeadless(program);
+  const engine::ProgramResult missing = empty.runHeadless(program);
   EXPECT_EQ(Count(missing.err, "detailMap.bmp"), 1) << missing.err;
   EXPECT_NE(missing.err.find("detailMap.bmp: not found in " + empty.path().string() + "\n"),
             std::string::npos)
       << missing.err;
   EXPECT_NE(missing.err.find("during obejct reset(): error"), std::string::npos) << missing.err;
 }
+
+}  // namespace vantra::shell

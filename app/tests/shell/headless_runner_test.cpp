@@ -11,29 +11,32 @@
 #include "failing_object.h"
 #include "shell/standard_scene.h"
 
+namespace vantra::shell {
+
 namespace {
 
 TEST(HeadlessRunner, AnObjectFailingInAFrameEndsTheRunWithStatusOne) {
   struct Case {
-    Phase phase;
+    engine::Phase phase;
     bool resultCode;
     int renders;
     const char* why;
   };
   const Case cases[] = {
-      {Phase::Update, true, 3, "a result code thrown from update"},
-      {Phase::Render, false, 4, "another exception thrown from render"},
+      {engine::Phase::kUpdate, true, 3, "a result code thrown from update"},
+      {engine::Phase::kRender, false, 4, "another exception thrown from render"},
   };
   for (const Case& c : cases) {
-    Calls calls;
+    engine::Calls calls;
     HeadlessOptions options;
     options.frames = 50;
     options.width = 160;
     options.height = 120;
     options.dataDir = VANTRA_BIN_DIR;
     HeadlessRunner runner(options, [&] {
-      SceneObjects scene = MakeStandardScene();
-      scene.objects.push_back(std::make_unique<FailingObject>(calls, c.phase, 3, c.resultCode));
+      engine::SceneObjects scene = MakeStandardScene();
+      scene.objects.push_back(
+          std::make_unique<engine::FailingObject>(calls, c.phase, 3, c.resultCode));
       return scene;
     });
     ::testing::internal::CaptureStdout();
@@ -54,3 +57,5 @@ TEST(HeadlessRunner, AnObjectFailingInAFrameEndsTheRunWithStatusOne) {
 }
 
 }  // namespace
+
+}  // namespace vantra::shell

@@ -7,6 +7,8 @@
 
 #include "platform/dinput_keys.h"
 
+namespace vantra::shell {
+
 // Linux input codes as the kernel numbers them (linux/input-event-codes.h).
 TEST(KeyMapping, LinuxCodesGiveThePcKeyCodes) {
   struct Case {
@@ -80,3 +82,5 @@ TEST(KeyMapping, QtKeysGiveThePcKeyCodes) {
   };
   for (const Case& c : cases) EXPECT_EQ(DikFromQtKey(c.key, c.keypad), c.dik) << c.why;
 }
+
+}  // namespace vantra::shell

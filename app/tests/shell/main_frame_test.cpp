@@ -20,6 +20,8 @@
 #include "modal_dialog.h"
 #include "shell/recent_file_list.h"
 
+namespace vantra::shell {
+
 namespace {
 
 long PeakResidentKiB() {
@@ -48,7 +50,7 @@ TEST(MainFrameDocuments, RefusesWhatIsLargerThanTheLimit) {
     const char* why;
   };
   const Case cases[] = {
-      {SparseFile(dir, "big.txt", CMainFrame::MaxDocumentBytes + 1), "one byte over the limit"},
+      {SparseFile(dir, "big.txt", CMainFrame::kMaxDocumentBytes + 1), "one byte over the limit"},
   };
   const long peakBefore = PeakResidentKiB();
   for (const Case& c : cases) {
@@ -64,9 +66,9 @@ TEST(MainFrameDocuments, RefusesWhatIsLargerThanTheLimit) {
   }
   EXPECT_TRUE(recent.files().isEmpty());
   // Reading stops one byte past the limit: at most one such buffer and its copy.
-  EXPECT_LT(PeakResidentKiB() - peakBefore, 2 * (CMainFrame::MaxDocumentBytes >> 10) + 16384);
+  EXPECT_LT(PeakResidentKiB() - peakBefore, 2 * (CMainFrame::kMaxDocumentBytes >> 10) + 16384);
 
-  EXPECT_TRUE(frame.openDocument(SparseFile(dir, "fits.txt", CMainFrame::MaxDocumentBytes)))
+  EXPECT_TRUE(frame.openDocument(SparseFile(dir, "fits.txt", CMainFrame::kMaxDocumentBytes)))
       << "a document of exactly the limit opens";
 }
 
@@ -119,6 +121,8 @@ TEST(MainFrameDocuments, ShowsAmpersandsInRecentFileNames) {
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(entry->text(), "&1 " + dir.path() + "/salt && pepper.txt");
 }
+
+}  // namespace vantra::shell
 
 int main(int argc, char** argv) {
   // Recent files are written to the settings: keep them away from the user's.

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QTimer>
 
+namespace vantra::shell {
+
 void WithModalDialog(const std::function<void()>& action,
                      const std::function<void(QWidget*)>& check, int result) {
   bool checked = false;
@@ -23,3 +25,5 @@ void WithModalDialog(const std::function<void()>& action,
   action();
   EXPECT_TRUE(checked) << "no modal dialog appeared";
 }
+
+}  // namespace vantra::shell

@@ -15,6 +15,8 @@
 
 #include "x11_session.h"
 
+namespace vantra::shell {
+
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
@@ -232,3 +234,5 @@ TEST(Program, ClosingTheMainFrameOrFileExitEndsTheProgram) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << c.how << "\n" << program.errors();
   }
 }
+
+}  // namespace vantra::shell

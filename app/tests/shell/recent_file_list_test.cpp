@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+namespace vantra::shell {
+
 namespace {
 
 QStringList Absolute(const QStringList& names) {
@@ -78,3 +80,5 @@ TEST(RecentFileList, SkipsGapsAndRepeatsWhenReading) {
   list.readList(settings);
   EXPECT_EQ(list.files(), QStringList({"/p/one", "/p/two"}));
 }
+
+}  // namespace vantra::shell

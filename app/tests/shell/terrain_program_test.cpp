@@ -10,15 +10,17 @@
 #include "program_run_directory.h"
 #include "test_rasters.h"
 
+namespace vantra::shell {
+
 namespace {
 
 namespace fs = std::filesystem;
 
-class TerrainRun : public ProgramRunDirectory {
+class TerrainRun : public engine::ProgramRunDirectory {
  public:
   TerrainRun() {
     linkMaps(fs::path(VANTRA_TEST_PROGRAM).parent_path());
-    TestRaster raster = Projected(300, 200, 20.0, 20.0);
+    elevation::TestRaster raster = elevation::Projected(300, 200, 20.0, 20.0);
     raster.type = GDT_Float32;
     raster.hasNoData = true;
     raster.noData = -9999.0;
@@ -26,19 +28,20 @@ class TerrainRun : public ProgramRunDirectory {
       if (c == 10 && r == 10) return -9999.0;
       return 500.0 + 300.0 * std::sin(c * 0.05) * std::cos(r * 0.04);
     };
-    WriteRaster(raster, model().string(), "GTiff");
+    elevation::WriteRaster(raster, model().string(), "GTiff");
   }
 
   fs::path model() const { return path() / "valley.tif"; }
 
-  ProgramResult run(const std::string& arguments) const {
+  engine::ProgramResult run(const std::string& arguments) const {
     return runCommand("'" + std::string(VANTRA_TEST_PROGRAM) + "' " + arguments);
   }
 };
 
 TEST(TerrainProgram, InfoPrintsTheModelsFiguresWithoutRendering) {
   TerrainRun dir;
-  const ProgramResult r = dir.run("--terrain '" + dir.model().string() + "' --terrain-info");
+  const engine::ProgramResult r =
+      dir.run("--terrain '" + dir.model().string() + "' --terrain-info");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const std::regex figures(
       "\\{\"source\": \".*valley.tif\", \"driver\": \"GTiff\", \"samples\": \\[300, 200\\], "
@@ -50,8 +53,9 @@ TEST(TerrainProgram, InfoPrintsTheModelsFiguresWithoutRendering) {
 
 TEST(TerrainProgram, FliesHeadlessOverTheModel) {
   TerrainRun dir;
-  const ProgramResult r = dir.run("--headless --frames 3 --size 160x120 --terrain '" +
-                                  dir.model().string() + "' --terrain-grid 257 --exaggeration 2");
+  const engine::ProgramResult r =
+      dir.run("--headless --frames 3 --size 160x120 --terrain '" + dir.model().string() +
+              "' --terrain-grid 257 --exaggeration 2");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("grid 257 x 257"), std::string::npos) << r.err;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6) << r.out;
@@ -76,7 +80,7 @@ TEST(TerrainProgram, RefusesBadModelsAndOptions) {
       {"--terrain-info", 2, "--terrain-info"},
   };
   for (const Case& c : cases) {
-    const ProgramResult r = dir.run(c.arguments);
+    const engine::ProgramResult r = dir.run(c.arguments);
     EXPECT_EQ(r.exitCode, c.exitCode) << c.arguments;
     EXPECT_NE(r.err.find(c.expected), std::string::npos) << c.arguments << ": " << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
@@ -85,3 +89,5 @@ TEST(TerrainProgram, RefusesBadModelsAndOptions) {
 }
 
 }  // namespace
+
+}  // namespace vantra::shell

@@ -17,16 +17,18 @@
 
 #include "program_run_directory.h"
 
+namespace vantra::shell {
+
 namespace {
 
 namespace fs = std::filesystem;
 
 // A run directory with the terrain bitmaps the build put beside the program.
-class RunDirectory : public ProgramRunDirectory {
+class RunDirectory : public engine::ProgramRunDirectory {
  public:
   RunDirectory() { linkMaps(fs::path(VANTRA_PROGRAM).parent_path()); }
 
-  ProgramResult run(const std::string& arguments) const {
+  engine::ProgramResult run(const std::string& arguments) const {
     return runCommand(std::string("'") + VANTRA_PROGRAM + "' " + arguments);
   }
 };
@@ -88,13 +90,13 @@ class TimeDemoTest : public ::testing::Test {
   }
 
   static RunDirectory* runs[2];
-  static ProgramResult results[2];
+  static engine::ProgramResult results[2];
   static std::vector<CsvFrame> csv[2];
   static Facts facts[2];
 };
 
 RunDirectory* TimeDemoTest::runs[2] = {};
-ProgramResult TimeDemoTest::results[2] = {};
+engine::ProgramResult TimeDemoTest::results[2] = {};
 std::vector<CsvFrame> TimeDemoTest::csv[2] = {};
 Facts TimeDemoTest::facts[2] = {};
 
@@ -179,7 +181,7 @@ TEST_F(TimeDemoTest, SummaryMatchesTheFramesAndUsesEveryLevel) {
 // lets it grow far beyond (checked above).
 TEST(TimeDemoLodError, EveryFrameStaysWithinTheTolerance) {
   RunDirectory directory;
-  const ProgramResult run =
+  const engine::ProgramResult run =
       directory.run("--timedemo --timedemo-csv frames.csv --size 160x120 --lod-error 1.5");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   Facts facts;
@@ -223,7 +225,7 @@ TEST_F(TimeDemoTest, FewerFramesSampleTheSameFlight) {
   const long whole = static_cast<long>(csv[0].size());
   ASSERT_EQ((whole - 1) % 24, 0) << "the flight's length changed; pick another sample count";
   const RunDirectory directory;
-  const ProgramResult run =
+  const engine::ProgramResult run =
       directory.run("--timedemo-frames 25 --timedemo-csv short.csv --size 160x120");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("Timedemo: 25 frames at 160x120"), std::string::npos) << run.out;
@@ -251,7 +253,7 @@ int InterruptedFlight(const RunDirectory& dir, int signal) {
   }
   int status = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while (ReadFile(errors).find("leaves built") == std::string::npos &&
+  while (engine::ReadFile(errors).find("leaves built") == std::string::npos &&
          waitpid(child, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   kill(child, signal);
@@ -272,10 +274,10 @@ TEST(TimeDemoSignals, EndTheFlightCleanlyAndKeepThePreviousFile) {
     const int status = InterruptedFlight(dir, c.signal);
     ASSERT_TRUE(WIFEXITED(status)) << c.name << " ended the process instead of the frame loop";
     EXPECT_EQ(WEXITSTATUS(status), c.status) << c.name;
-    EXPECT_NE(ReadFile(dir.path() / "flight.err").find(std::string("stopped by ") + c.name),
+    EXPECT_NE(engine::ReadFile(dir.path() / "flight.err").find(std::string("stopped by ") + c.name),
               std::string::npos)
         << c.name;
-    EXPECT_EQ(ReadFile(dir.path() / "old.csv"), "previous run\n") << c.name;
+    EXPECT_EQ(engine::ReadFile(dir.path() / "old.csv"), "previous run\n") << c.name;
     for (const auto& entry : fs::directory_iterator(dir.path()))
       EXPECT_NE(entry.path().extension(), ".tmp") << c.name << ": " << entry.path();
   }
@@ -298,7 +300,7 @@ TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
       {"--timedemo --lod-error 2px", "--lod-error needs a number of pixels"},
   };
   for (const Case& c : cases) {
-    const ProgramResult run = directory.run(c.arguments);
+    const engine::ProgramResult run = directory.run(c.arguments);
     EXPECT_EQ(run.exitCode, 2) << c.arguments;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << c.arguments << ": " << run.err;
     EXPECT_EQ(run.out.find("Timedemo"), std::string::npos) << c.arguments;
@@ -306,3 +308,5 @@ TEST(TimeDemoArguments, RefusesWhatWouldChangeTheFlightOrLoseItsRecord) {
 }
 
 }  // namespace
+
+}  // namespace vantra::shell

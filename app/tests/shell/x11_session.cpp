@@ -8,6 +8,8 @@
 #include <fstream>
 #include <thread>
 
+namespace vantra::shell {
+
 namespace {
 
 std::string Quote(const std::string& text) {
@@ -108,3 +110,5 @@ bool RequestClose(unsigned long window) {
   XCloseDisplay(display);
   return sent != 0;
 }
+
+}  // namespace vantra::shell

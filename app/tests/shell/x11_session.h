@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace vantra::shell {
+
 struct Picture {
   int width = 0;
   int height = 0;
@@ -33,3 +35,5 @@ bool FocusWindow(unsigned long window);
 void PressKeys(const std::string& keys, std::chrono::milliseconds held);
 // Sends WM_DELETE_WINDOW, what a window manager's close button does.
 bool RequestClose(unsigned long window);
+
+}  // namespace vantra::shell

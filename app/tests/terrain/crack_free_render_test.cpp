@@ -18,6 +18,8 @@
 
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -216,3 +218,5 @@ TEST(TerrainPixelErrorPicture, SmallerTolerancesComeCloserToFullDetail) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

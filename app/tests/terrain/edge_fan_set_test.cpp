@@ -8,6 +8,8 @@
 #include "terrain/terrain_patch.h"
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 class EdgeFanSetTest : public ::testing::Test {
@@ -41,7 +43,7 @@ std::vector<std::vector<int>> Fans(const EdgeFanSet& set, const TerrainPatch& pa
       const int index = indices[next++];
       const int row = index / patch.columns();
       const int column = index % patch.columns();
-      if (set.kind() == EdgeFanSet::COLUMN_EDGE) {
+      if (set.kind() == EdgeFanSet::kColumnEdge) {
         EXPECT_EQ(column, patch.columns() - 2) << "off the last drawn column";
         fan.push_back(row);
       } else {
@@ -55,7 +57,7 @@ std::vector<std::vector<int>> Fans(const EdgeFanSet& set, const TerrainPatch& pa
 }
 
 TEST_F(EdgeFanSetTest, OneCoarseSegmentGivesOneFanOverEveryFineVertex) {
-  for (const EdgeFanSet::Kind kind : {EdgeFanSet::COLUMN_EDGE, EdgeFanSet::ROW_EDGE}) {
+  for (const EdgeFanSet::Kind kind : {EdgeFanSet::kColumnEdge, EdgeFanSet::kRowEdge}) {
     EdgeFanSet set(kind, patch(), device());
     set.build(64, 1);
     std::vector<int> expected{0};
@@ -66,7 +68,7 @@ TEST_F(EdgeFanSetTest, OneCoarseSegmentGivesOneFanOverEveryFineVertex) {
 }
 
 TEST_F(EdgeFanSetTest, StepsTwoAndOneGiveThirtyTwoFans) {
-  EdgeFanSet set(EdgeFanSet::COLUMN_EDGE, patch(), device());
+  EdgeFanSet set(EdgeFanSet::kColumnEdge, patch(), device());
   set.build(2, 1);
   const std::vector<std::vector<int>> fans = Fans(set, *patch());
   ASSERT_EQ(fans.size(), 32u);
@@ -76,7 +78,7 @@ TEST_F(EdgeFanSetTest, StepsTwoAndOneGiveThirtyTwoFans) {
 }
 
 TEST_F(EdgeFanSetTest, StepOrderDoesNotMatter) {
-  for (const EdgeFanSet::Kind kind : {EdgeFanSet::COLUMN_EDGE, EdgeFanSet::ROW_EDGE}) {
+  for (const EdgeFanSet::Kind kind : {EdgeFanSet::kColumnEdge, EdgeFanSet::kRowEdge}) {
     EdgeFanSet a(kind, patch(), device());
     EdgeFanSet b(kind, patch(), device());
     a.build(1, 4);
@@ -91,7 +93,7 @@ TEST_F(EdgeFanSetTest, StepOrderDoesNotMatter) {
 // For every pair of levels: the fans run from the first to the last edge vertex, each fan
 // starting where the last ended, through every fine vertex, and fit the buffer.
 TEST_F(EdgeFanSetTest, FansCoverTheEdgeForEveryPairOfLevels) {
-  EdgeFanSet set(EdgeFanSet::ROW_EDGE, patch(), device());
+  EdgeFanSet set(EdgeFanSet::kRowEdge, patch(), device());
   for (int coarseLevel = 1; coarseLevel <= 6; ++coarseLevel) {
     for (int fineLevel = 0; fineLevel < coarseLevel; ++fineLevel) {
       const int coarse = 1 << coarseLevel;
@@ -118,3 +120,5 @@ TEST_F(EdgeFanSetTest, FansCoverTheEdgeForEveryPairOfLevels) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

@@ -13,6 +13,8 @@
 #include "render_target.h"
 #include "terrain/sampled_texture.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 constexpr int kGridVertices = 513;
@@ -36,8 +38,8 @@ TEST_F(GeneratedHeightMap, EveryVertexReadsTheGeneratedHeight) {
       const float u = gx / float(kGridVertices - 1);
       const float v = gz / float(kGridVertices - 1);
       // The last vertex of a row or column reads the last texel again.
-      const int texelX = std::min(gx, HeightField::Size - 1);
-      const int texelZ = std::min(gz, HeightField::Size - 1);
+      const int texelX = std::min(gx, HeightField::kSize - 1);
+      const int texelZ = std::min(gz, HeightField::kSize - 1);
       const long read = std::lround(map.sample(u, v) * kWordScale);
       const long difference = std::labs(read - long(field.word(texelX, texelZ)));
       worst = std::max(worst, int(difference));
@@ -51,10 +53,10 @@ TEST_F(GeneratedHeightMap, HeightsAreFineGrainedWithoutFlatSteps) {
   long equalNeighbours = 0;
   long pairs = 0;
   // texel(row, column): a bitmap row runs along the image's width.
-  for (int row = 0; row < HeightField::Size; ++row) {
+  for (int row = 0; row < HeightField::kSize; ++row) {
     std::uint32_t previous = map.texel(row, 0);
     distinct.insert(previous);
-    for (int column = 1; column < HeightField::Size; ++column) {
+    for (int column = 1; column < HeightField::kSize; ++column) {
       const std::uint32_t word = map.texel(row, column);
       EXPECT_LE(word, 0xFFFFFFu) << "heights use the 24 colour bits only";
       distinct.insert(word);
@@ -73,7 +75,7 @@ TEST_F(GeneratedHeightMap, HeightsAreFineGrainedWithoutFlatSteps) {
 // The camera starts 0.2 units above the centre vertex: the floor around it is at 0, and
 // the land rises out of it.
 TEST_F(GeneratedHeightMap, TheCentreLiesOnAFlatValleyFloor) {
-  const int centre = HeightField::Centre;
+  const int centre = HeightField::kCentre;
   for (int dx = -4; dx <= 4; ++dx)
     for (int dz = -4; dz <= 4; ++dz)
       EXPECT_EQ(map.texel(centre + dx, centre + dz), 0u) << dx << "," << dz;
@@ -84,7 +86,7 @@ TEST_F(GeneratedHeightMap, TheCentreLiesOnAFlatValleyFloor) {
 // From the start pose the valley's sides rise into hills within a few kilometres: over 1 km
 // (height 0.04) within 10 texels, 8 km, to either side of the first 20 rows ahead.
 TEST_F(GeneratedHeightMap, HillsRiseWithinAFewKilometresOnBothSides) {
-  const int centre = HeightField::Centre;
+  const int centre = HeightField::kCentre;
   for (const int side : {-1, 1}) {
     std::uint32_t highest = 0;
     for (int across = 1; across <= 10; ++across)
@@ -95,3 +97,5 @@ TEST_F(GeneratedHeightMap, HillsRiseWithinAFewKilometresOnBothSides) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

@@ -10,6 +10,8 @@
 #include "terrain/terrain.h"
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 class LodIndexSetTest : public ::testing::Test {
@@ -129,3 +131,5 @@ TEST(LodIndexSetLimits, RejectsPatchesBeyondSixteenBitIndices) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

@@ -18,6 +18,8 @@
 #include "terrain/terrain_vertex.h"
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 using vantra::Matrix;
 using vantra::Vector;
 
@@ -38,13 +40,13 @@ int Bumpy(int row, int column) {
 
 // Puts the camera at eye looking along forward, rebuilds its frustum and sets the device's
 // projection and view from it.
-void Aim(AppCamera& camera, const Vector& eye, Vector forward) {
+void Aim(scene::AppCamera& camera, const Vector& eye, Vector forward) {
   forward.normalize();
   Vector right = Vector(0.0f, 1.0f, 0.0f) ^ forward;
   if (right.isZero()) right = Vector(1.0f, 0.0f, 0.0f);
   right.normalize();
   camera.cameraWorldMatrix() = Matrix(eye, right, forward ^ right, forward);
-  const InputDevices idle;
+  const engine::InputDevices idle;
   camera.steer(idle);
   camera.setProjection();
   camera.render();
@@ -112,7 +114,7 @@ class PixelErrorRuleTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     world = new TerrainWorld(257, 257, 129, Bumpy, 200);
-    camera = new AppCamera();
+    camera = new scene::AppCamera();
     camera->reset(nullptr, world->device.device());
     camera->setActive(true);
     world->terrain->setCamera(camera);
@@ -142,14 +144,14 @@ class PixelErrorRuleTest : public ::testing::Test {
   }
 
   static TerrainWorld* world;
-  static AppCamera* camera;
+  static scene::AppCamera* camera;
 };
 
 TerrainWorld* PixelErrorRuleTest::world = nullptr;
-AppCamera* PixelErrorRuleTest::camera = nullptr;
+scene::AppCamera* PixelErrorRuleTest::camera = nullptr;
 
 TEST_F(PixelErrorRuleTest, PicksTheCoarsestLevelWithinTheTolerance) {
-  tree().setLodRule(TerrainQuadtree::LodRule::PIXEL_ERROR);
+  tree().setLodRule(TerrainQuadtree::LodRule::kPixelError);
   std::mt19937 random(11);
   std::uniform_real_distribution<float> position(-120000.0f, 120000.0f);
   std::uniform_real_distribution<float> height(2000.0f, 400000.0f);
@@ -190,7 +192,7 @@ TEST_F(PixelErrorRuleTest, PicksTheCoarsestLevelWithinTheTolerance) {
   Aim(*camera, inside, Vector(0.3f, -1.0f, 0.2f));
   leaf.selectLevel();
   EXPECT_EQ(leaf.lodSet()->level(), 0);
-  tree().setLodRule(TerrainQuadtree::LodRule::DISTANCE);
+  tree().setLodRule(TerrainQuadtree::LodRule::kDistance);
 }
 
 // Clear-colour pixels between terrain pixels in the same column. Looking down from above,
@@ -212,7 +214,7 @@ int CountGapPixels(const std::vector<std::uint32_t>& picture, int size, std::uin
 // Renders a world from seeded poses high above looking down under the pixel-error rule and
 // returns the gap pixels of all pictures together.
 int GapsUnderThePixelRule(TerrainWorld& world, int* levelSpread) {
-  AppCamera camera;
+  scene::AppCamera camera;
   camera.reset(nullptr, world.device.device());
   camera.setActive(true);
   world.terrain->setCamera(&camera);
@@ -267,7 +269,7 @@ TEST(PixelErrorRuleRendering, LeavesOfAnyLevelsMeetWithoutGaps) {
 // exactly what their own strips paint.
 TEST(PixelErrorRuleRendering, CoarsestLeavesDrawnTogetherPaintTheSamePixels) {
   TerrainWorld world(257, 257, 129, Bumpy, 200);
-  AppCamera camera;
+  scene::AppCamera camera;
   camera.reset(nullptr, world.device.device());
   camera.setActive(true);
   world.terrain->setCamera(&camera);
@@ -295,3 +297,5 @@ TEST(PixelErrorRuleRendering, CoarsestLeavesDrawnTogetherPaintTheSamePixels) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

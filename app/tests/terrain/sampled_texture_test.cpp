@@ -6,6 +6,8 @@
 
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 class SampledTextureTest : public ::testing::Test {
@@ -165,3 +167,5 @@ TEST(SampledTextureDepth, ThirtyTwoBitMapsReadLikeTwentyFourBit) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

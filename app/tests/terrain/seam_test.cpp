@@ -18,6 +18,8 @@
 #include "terrain/terrain_quadtree.h"
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 using EdgeSet = std::set<int>;
@@ -156,3 +158,5 @@ TEST(TerrainSeams, RejectsGridsWithoutCells) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

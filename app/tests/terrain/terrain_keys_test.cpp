@@ -13,6 +13,8 @@
 #include "terrain_test_support.h"
 #include "test_host.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 struct Sample {
@@ -29,7 +31,7 @@ class KeyedTerrain : public Terrain {
  public:
   explicit KeyedTerrain(std::vector<Sample>& samples)
       : Terrain(65, 65, 800.0f, 24240.0f, 800.0f), _samples(samples) {}
-  void reset(EngineServices* engine, IDirect3DDevice9* device) override {
+  void reset(engine::EngineServices* engine, IDirect3DDevice9* device) override {
     WriteTerrainMaps(16, [](int, int) { return 60; });
     _stateDevice = device;
     Terrain::reset(engine, device);
@@ -129,8 +131,8 @@ TEST(TerrainKeys, TAndDStepTheStagesAndSTogglesTheFanHighlight) {
     int cursor0 = Terrain::colourCursor(0), cursor1 = Terrain::colourCursor(1);
     ScratchDirectory directory;
     std::vector<Sample> samples;
-    ScriptedEngine run(Script({{"T", c.t}, {"D", c.d}, {"S", c.s}}, kFrames - 1),
-                       {new KeyedTerrain(samples)});
+    engine::ScriptedEngine run(Script({{"T", c.t}, {"D", c.d}, {"S", c.s}}, kFrames - 1),
+                               {new KeyedTerrain(samples)});
     run.finish();
     ASSERT_EQ(samples.size(), static_cast<std::size_t>(kFrames)) << c.why;
     EXPECT_EQ(run.host().messages().size(), 1u) << "only the engine's own terrain failed";
@@ -168,12 +170,12 @@ TEST(TerrainKeys, EAndCSwitchOncePerPress) {
   const std::string script =
       "1 key E down\n4 key E up\n4 key C down\n5 key C up\n"
       "6 key E down\n6 key C down\n7 key E up\n7 key C up\n8 quit\n";
-  ScriptedEngine run(script, {new KeyedTerrain(samples)});
+  engine::ScriptedEngine run(script, {new KeyedTerrain(samples)});
   run.finish();
   ASSERT_EQ(samples.size(), 9u);
-  const Rule rules[9] = {Rule::DISTANCE,    Rule::PIXEL_ERROR, Rule::PIXEL_ERROR,
-                         Rule::PIXEL_ERROR, Rule::PIXEL_ERROR, Rule::PIXEL_ERROR,
-                         Rule::DISTANCE,    Rule::DISTANCE,    Rule::DISTANCE};
+  const Rule rules[9] = {Rule::kDistance,   Rule::kPixelError, Rule::kPixelError,
+                         Rule::kPixelError, Rule::kPixelError, Rule::kPixelError,
+                         Rule::kDistance,   Rule::kDistance,   Rule::kDistance};
   const bool tinted[9] = {false, false, false, false, true, true, false, false, false};
   for (int frame = 0; frame < 9; ++frame) {
     EXPECT_EQ(samples[frame].rule, rules[frame]) << "frame " << frame;
@@ -182,3 +184,5 @@ TEST(TerrainKeys, EAndCSwitchOncePerPress) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

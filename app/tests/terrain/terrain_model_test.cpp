@@ -16,6 +16,8 @@
 #include "terrain/terrain.h"
 #include "test_rasters.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,11 +36,11 @@ class TerrainFromModel : public ::testing::Test {
 double Height(int column, int row) { return 250.0 + 4.0 * column - 3.0 * row + (column % 7); }
 
 TEST_F(TerrainFromModel, VerticesStandAtTheModelsHeightsWithItsCentreUnderTheStartPose) {
-  TestRaster raster = Projected(129, 129, 10.0, 20.0);
+  elevation::TestRaster raster = elevation::Projected(129, 129, 10.0, 20.0);
   raster.type = GDT_Float32;
   raster.value = Height;
   const std::string file = (_dir / "model.tif").string();
-  ASSERT_TRUE(WriteRaster(raster, file, "GTiff"));
+  ASSERT_TRUE(elevation::WriteRaster(raster, file, "GTiff"));
 
   auto model = std::make_shared<TerrainModel>();
   std::string error;
@@ -64,11 +66,11 @@ TEST_F(TerrainFromModel, VerticesStandAtTheModelsHeightsWithItsCentreUnderTheSta
 }
 
 TEST_F(TerrainFromModel, TextureFileColoursTheModel) {
-  TestRaster heights;
+  elevation::TestRaster heights;
   heights.columns = 129;
   heights.rows = 129;
   heights.value = [](int c, int r) { return c + r; };
-  ASSERT_TRUE(WriteRaster(heights, (_dir / "model.png").string(), "PNG"));
+  ASSERT_TRUE(elevation::WriteRaster(heights, (_dir / "model.png").string(), "PNG"));
   // Three bands written one after the other: red, green and blue planes.
   GDALAllRegister();
   GDALDatasetH image = GDALCreate(GDALGetDriverByName("MEM"), "", 40, 20, 3, GDT_Byte, nullptr);
@@ -120,7 +122,7 @@ TEST_F(TerrainFromModel, BitmapHoldsHeightWordsAtTheBuiltInScale) {
   ASSERT_TRUE(model.load(request, &error)) << error;
   // The built-in terrain's reading: bitmap rows along x, vertex k on texel k, the last
   // vertex on the last texel again.
-  const HeightGrid& grid = model.elevation().grid();
+  const elevation::HeightGrid& grid = model.elevation().grid();
   ASSERT_EQ(grid.columns(), 129);
   EXPECT_DOUBLE_EQ(grid.spacingX(), TerrainModel::kBitmapSpacing);
   EXPECT_EQ(model.elevation().facts().driver, "BMP");
@@ -136,3 +138,5 @@ TEST_F(TerrainFromModel, BitmapHoldsHeightWordsAtTheBuiltInScale) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

@@ -12,6 +12,8 @@
 #include "terrain/terrain_vertex.h"
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 using vantra::Vector;
 
 namespace {
@@ -132,3 +134,5 @@ TEST(TerrainPatchPlacement, FollowsTheTerrainPosition) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

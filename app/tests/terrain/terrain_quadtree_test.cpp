@@ -17,6 +17,8 @@
 #include "terrain_test_support.h"
 #include "vantra/intersection_codes.h"
 
+namespace vantra::terrain {
+
 using vantra::Matrix;
 using vantra::Vector;
 
@@ -26,7 +28,7 @@ class TerrainQuadtreeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     world = new TerrainWorld(513, 513, 65, [](int row, int column) { return 20 + row + column; });
-    camera = new AppCamera();
+    camera = new scene::AppCamera();
     camera->reset(nullptr, world->device.device());
     world->terrain->setCamera(camera);
   }
@@ -46,16 +48,16 @@ class TerrainQuadtreeTest : public ::testing::Test {
     right.normalize();
     const Vector up = forward ^ right;
     camera->cameraWorldMatrix() = Matrix(eye, right, up, forward);
-    const InputDevices idle;
+    const engine::InputDevices idle;
     camera->steer(idle);
   }
 
   static TerrainWorld* world;
-  static AppCamera* camera;
+  static scene::AppCamera* camera;
 };
 
 TerrainWorld* TerrainQuadtreeTest::world = nullptr;
-AppCamera* TerrainQuadtreeTest::camera = nullptr;
+scene::AppCamera* TerrainQuadtreeTest::camera = nullptr;
 
 TEST_F(TerrainQuadtreeTest, GridOf513IsThreeLevelsOf85Nodes) {
   EXPECT_EQ(tree().depth(), 3);
@@ -315,3 +317,5 @@ TEST(TerrainQuadtreeBuild, LeavesFilledOnAllCoresMatchPatchesBuiltAlone) {
     EXPECT_EQ(built.bounds().maxPoint(), alone.bounds().maxPoint()) << "leaf " << i;
   }
 }
+
+}  // namespace vantra::terrain

@@ -9,6 +9,8 @@
 #include "terrain/terrain_quadtree.h"
 #include "terrain_test_support.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 class TerrainTest : public ::testing::Test {
@@ -120,3 +122,5 @@ TEST(TerrainIdentity, ReportsItsClassId) {
 }
 
 }  // namespace
+
+}  // namespace vantra::terrain

@@ -15,6 +15,8 @@
 #include "terrain/terrain.h"
 #include "terrain/terrain_quadtree.h"
 
+namespace vantra::terrain {
+
 namespace {
 
 void Put(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
@@ -119,3 +121,5 @@ QuadLeaf* TerrainWorld::leafAt(int x0, int z0) const {
   }
   return nullptr;
 }
+
+}  // namespace vantra::terrain

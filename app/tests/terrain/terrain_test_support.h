@@ -11,6 +11,8 @@
 #include "platform/d3d9.h"
 #include "render_target.h"
 
+namespace vantra::terrain {
+
 class QuadLeaf;
 class Terrain;
 class TerrainQuadtree;
@@ -61,3 +63,5 @@ struct TerrainWorld {
   RenderTarget device;
   std::unique_ptr<Terrain> terrain;
 };
+
+}  // namespace vantra::terrain
