@@ -60,6 +60,8 @@ int GlStateCache::BufferSlot(GLenum target) {
       return 0;
     case GL_COPY_READ_BUFFER:
       return 1;
+    case GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD:
+      return 3;
     default:
       return 2;
   }

@@ -57,8 +57,9 @@ class GlStateCache {
 
  private:
   static constexpr int kTextureUnits = ShaderKey::kStages;
-  // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER and GL_COPY_WRITE_BUFFER, in that order.
-  static constexpr int kBufferTargets = 3;
+  // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER, GL_COPY_WRITE_BUFFER and the pinned memory target,
+  // in that order.
+  static constexpr int kBufferTargets = 4;
 
   struct VertexLayout {
     GLuint buffer;
