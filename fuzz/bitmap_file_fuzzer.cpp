@@ -8,6 +8,8 @@
 
 #include "platform/bitmap_file.h"
 
+using vantra::platform::BitmapFile;
+
 namespace {
 
 // One in-memory file for the whole run, rewritten for every input. The path is formatted by

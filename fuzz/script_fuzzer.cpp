@@ -4,6 +4,8 @@
 
 #include "platform/scripted_input_source.h"
 
+using vantra::platform::ScriptedInputSource;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   ScriptedInputSource source;
   std::string error;

@@ -8,6 +8,7 @@
 
 using vantra::Matrix;
 using vantra::Vector;
+using vantra::platform::ComRef;
 using vantra::terrain::Terrain;
 
 namespace {

@@ -30,7 +30,7 @@ class FlightScene {
   vantra::terrain::TerrainQuadtree& tree() { return *terrain->quadtree(); }
   IDirect3DDevice9* device() { return _device.get(); }
   // The input source of the device's window, for another window beside it.
-  ScriptedInputSource& input() { return _input; }
+  vantra::platform::ScriptedInputSource& input() { return _input; }
 
   void useDevice() { _window.makeCurrent(); }
 
@@ -47,10 +47,10 @@ class FlightScene {
 
  private:
   const int _poses;
-  ScriptedInputSource _input;
-  HeadlessWindow _window;
-  ComRef<IDirect3D9> _d3d;
-  ComRef<IDirect3DDevice9> _device;
+  vantra::platform::ScriptedInputSource _input;
+  vantra::platform::HeadlessWindow _window;
+  vantra::platform::ComRef<IDirect3D9> _d3d;
+  vantra::platform::ComRef<IDirect3DDevice9> _device;
   const vantra::engine::InputDevices _idle;
 };
 

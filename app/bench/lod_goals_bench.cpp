@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -109,7 +110,14 @@ struct Record {
 };
 
 std::map<std::string, Record> records;
-double builtFor513 = 0.0, builtFor4097 = 0.0, bytesPerVertex = 0.0;
+double builtFor513 = 0.0, builtFor4097 = 0.0, processorFor4097 = 0.0, bytesPerVertex = 0.0;
+
+// Processor time of every thread of this process, in seconds.
+double ProcessorSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+}
 
 Flight& Grid513() {
   static Flight flight(513);
@@ -121,9 +129,11 @@ Flight& Grid4097() {
   if (!flight) {
     // The build is timed whole, maps included, as a user waits for it.
     const double before = ResidentBytes();
+    const double processorBefore = ProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
     flight = std::make_unique<Flight>(4097);
     builtFor4097 = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    processorFor4097 = ProcessorSeconds() - processorBefore;
     bytesPerVertex = (ResidentBytes() - before) / (4097.0 * 4097.0);
   }
   return *flight;
@@ -199,6 +209,14 @@ void BuildTree(benchmark::State& state, Flight& flight, double* seconds) {
 void BM_QuadtreeBuild513(benchmark::State& state) { BuildTree(state, Grid513(), &builtFor513); }
 BENCHMARK(BM_QuadtreeBuild513)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The 4097 terrain's whole build, alone: the flights over it reuse it.
+void BM_TerrainBuild4097(benchmark::State& state) {
+  for (auto _ : state) Grid4097();
+  state.counters["seconds"] = builtFor4097;
+  state.counters["processor_seconds"] = processorFor4097;
+}
+BENCHMARK(BM_TerrainBuild4097)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void PrintGoals() {
   const auto found = [](const char* name) { return records.count(name) > 0; };
   if (found("distance") && found("4px")) {
@@ -229,7 +247,9 @@ void PrintGoals() {
         big.percentileSeconds(0.95) / small.percentileSeconds(0.95));
   }
   if (builtFor513 > 0.0) std::printf("build 513: %.1f ms (goal <= 20)\n", builtFor513 * 1e3);
-  if (builtFor4097 > 0.0) std::printf("build 4097: %.2f s (goal <= 1.0)\n", builtFor4097);
+  if (builtFor4097 > 0.0)
+    std::printf("build 4097: %.2f s (goal <= 1.0), processor time of all threads %.2f s\n",
+                builtFor4097, processorFor4097);
   if (bytesPerVertex > 0.0)
     std::printf("4097 grid resident: %.1f bytes per vertex (goal <= 50)\n", bytesPerVertex);
 }

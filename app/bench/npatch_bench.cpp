@@ -19,6 +19,9 @@
 #include "terrain/lod_index_set.h"
 #include "terrain/quad_leaf.h"
 
+using vantra::platform::ContextLink;
+using vantra::platform::Device;
+using vantra::platform::PatchIndexCache;
 using vantra::terrain::LevelRange;
 using vantra::terrain::LodIndexSet;
 

@@ -21,13 +21,18 @@
 #include "platform/headless_window.h"
 #include "platform/scripted_input_source.h"
 
+using vantra::platform::ComRef;
+using vantra::platform::HeadlessWindow;
+using vantra::platform::LinkProgram;
+using vantra::platform::ScriptedInputSource;
+
 namespace {
 
-constexpr int Size = 256;   // target pixels per side
-constexpr int Cells = 64;   // cells per patch side
-constexpr int Patches = 8;  // patches per grid side
-constexpr int PatchVertices = Cells + 1;
-constexpr float Spacing = 800.0f;
+constexpr int kSize = 256;   // target pixels per side
+constexpr int kCells = 64;   // cells per patch side
+constexpr int kPatches = 8;  // patches per grid side
+constexpr int kPatchVertices = kCells + 1;
+constexpr float kSpacing = 800.0f;
 
 struct Vertex {
   float x, y, z;
@@ -40,16 +45,16 @@ float Height(int gx, int gz) { return 6000.0f * std::sin(gx * 0.05f) * std::cos(
 
 std::vector<Vertex> PatchVertexData(int px, int pz) {
   std::vector<Vertex> vertices;
-  for (int i = 0; i < PatchVertices; ++i)
-    for (int j = 0; j < PatchVertices; ++j) {
-      const int gx = px * Cells + j, gz = pz * Cells + i;
+  for (int i = 0; i < kPatchVertices; ++i)
+    for (int j = 0; j < kPatchVertices; ++j) {
+      const int gx = px * kCells + j, gz = pz * kCells + i;
       const float dx = Height(gx + 1, gz) - Height(gx - 1, gz);
       const float dz = Height(gx, gz + 1) - Height(gx, gz - 1);
-      float n[3] = {-dx, 2 * Spacing, dz};
+      float n[3] = {-dx, 2 * kSpacing, dz};
       const float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-      vertices.push_back({(gx - 256) * Spacing, Height(gx, gz), (256 - gz) * Spacing, n[0] / length,
-                          n[1] / length, n[2] / length, 0xFFC0A080, gx / 512.0f, gz / 512.0f,
-                          gx / 16.0f, gz / 16.0f});
+      vertices.push_back({(gx - 256) * kSpacing, Height(gx, gz), (256 - gz) * kSpacing,
+                          n[0] / length, n[1] / length, n[2] / length, 0xFFC0A080, gx / 512.0f,
+                          gz / 512.0f, gx / 16.0f, gz / 16.0f});
     }
   return vertices;
 }
@@ -58,21 +63,21 @@ std::vector<Vertex> PatchVertexData(int px, int pz) {
 // even number of indices so all triangles keep the same winding.
 std::vector<std::uint16_t> PatchIndices() {
   std::vector<std::uint16_t> indices;
-  for (int band = 0; band < Cells; ++band) {
+  for (int band = 0; band < kCells; ++band) {
     if (band > 0) {
       indices.push_back(indices.back());
-      indices.push_back(static_cast<std::uint16_t>((band + 1) * PatchVertices));
+      indices.push_back(static_cast<std::uint16_t>((band + 1) * kPatchVertices));
     }
-    for (int j = 0; j < PatchVertices; ++j) {
-      indices.push_back(static_cast<std::uint16_t>((band + 1) * PatchVertices + j));
-      indices.push_back(static_cast<std::uint16_t>(band * PatchVertices + j));
+    for (int j = 0; j < kPatchVertices; ++j) {
+      indices.push_back(static_cast<std::uint16_t>((band + 1) * kPatchVertices + j));
+      indices.push_back(static_cast<std::uint16_t>(band * kPatchVertices + j));
     }
   }
   return indices;
 }
 
 // Draws per patch in the small-call run.
-constexpr int SmallDraws = 256;
+constexpr int kSmallDraws = 256;
 
 struct StripRange {
   UINT start, primitives;
@@ -123,7 +128,7 @@ std::map<int, Timing> RawTiming;
 ScriptedInputSource Input;
 
 void BM_DeviceLayer(benchmark::State& state) {
-  HeadlessWindow window(Size, Size, Input);
+  HeadlessWindow window(kSize, kSize, Input);
   const auto direct3d = ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   D3DPRESENT_PARAMETERS parameters{};
   parameters.SwapEffect = D3DSWAPEFFECT_FLIP;
@@ -139,8 +144,8 @@ void BM_DeviceLayer(benchmark::State& state) {
   std::vector<ComRef<IDirect3DVertexBuffer9>> vertexBuffers;
   std::vector<ComRef<IDirect3DIndexBuffer9>> indexBuffers;
   const std::vector<std::uint16_t> indices = PatchIndices();
-  for (int pz = 0; pz < Patches; ++pz)
-    for (int px = 0; px < Patches; ++px) {
+  for (int pz = 0; pz < kPatches; ++pz)
+    for (int px = 0; px < kPatches; ++px) {
       const std::vector<Vertex> vertices = PatchVertexData(px, pz);
       ComRef<IDirect3DVertexBuffer9> vb;
       ComRef<IDirect3DIndexBuffer9> ib;
@@ -199,7 +204,7 @@ void BM_DeviceLayer(benchmark::State& state) {
       device->SetFVF(0x252);
       device->SetIndices(indexBuffers[i].get());
       for (const StripRange& range : ranges)
-        device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, PatchVertices * PatchVertices,
+        device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, kPatchVertices * kPatchVertices,
                                      range.start, range.primitives);
     }
     device->EndScene();
@@ -215,7 +220,7 @@ void BM_DeviceLayer(benchmark::State& state) {
 }
 
 void BM_RawOpenGL(benchmark::State& state) {
-  HeadlessWindow window(Size, Size, Input);
+  HeadlessWindow window(kSize, kSize, Input);
   if (!window.makeCurrent()) {
     state.SkipWithError("no context");
     return;
@@ -225,13 +230,13 @@ void BM_RawOpenGL(benchmark::State& state) {
   glGenRenderbuffers(3, renderbuffers);
   for (int i = 0; i < 2; ++i) {
     glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[i]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, Size, Size);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kSize, kSize);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[i]);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                               renderbuffers[i]);
   }
   glBindRenderbuffer(GL_RENDERBUFFER, renderbuffers[2]);
-  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT32F, Size, Size);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT32F, kSize, kSize);
   glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[0]);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, renderbuffers[2]);
 
@@ -295,16 +300,16 @@ void BM_RawOpenGL(benchmark::State& state) {
   glGenVertexArrays(1, &vertexArray);
   glBindVertexArray(vertexArray);
   const std::vector<std::uint16_t> indices = PatchIndices();
-  std::vector<GLuint> vertexBuffers(Patches * Patches), indexBuffers(Patches * Patches);
-  glGenBuffers(Patches * Patches, vertexBuffers.data());
-  glGenBuffers(Patches * Patches, indexBuffers.data());
-  for (int pz = 0; pz < Patches; ++pz)
-    for (int px = 0; px < Patches; ++px) {
+  std::vector<GLuint> vertexBuffers(kPatches * kPatches), indexBuffers(kPatches * kPatches);
+  glGenBuffers(kPatches * kPatches, vertexBuffers.data());
+  glGenBuffers(kPatches * kPatches, indexBuffers.data());
+  for (int pz = 0; pz < kPatches; ++pz)
+    for (int px = 0; px < kPatches; ++px) {
       const std::vector<Vertex> vertices = PatchVertexData(px, pz);
-      glBindBuffer(GL_ARRAY_BUFFER, vertexBuffers[pz * Patches + px]);
+      glBindBuffer(GL_ARRAY_BUFFER, vertexBuffers[pz * kPatches + px]);
       glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(Vertex)),
                    vertices.data(), GL_STATIC_DRAW);
-      glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffers[pz * Patches + px]);
+      glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffers[pz * kPatches + px]);
       glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * 2),
                    indices.data(), GL_STATIC_DRAW);
     }
@@ -313,7 +318,7 @@ void BM_RawOpenGL(benchmark::State& state) {
   glDepthFunc(GL_GEQUAL);
   glFrontFace(GL_CW);
   glEnable(GL_CULL_FACE);
-  glViewport(0, 0, Size, Size);
+  glViewport(0, 0, kSize, kSize);
   for (int i = 0; i < 4; ++i) glEnableVertexAttribArray(i);
 
   const int draws = static_cast<int>(state.range(0));
@@ -343,14 +348,14 @@ void BM_RawOpenGL(benchmark::State& state) {
     // The same copy into a front buffer that presenting makes.
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffers[0]);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffers[1]);
-    glBlitFramebuffer(0, 0, Size, Size, 0, 0, Size, Size, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBlitFramebuffer(0, 0, kSize, kSize, 0, 0, kSize, kSize, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     glFinish();
     timing.seconds +=
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ++timing.frames;
   }
-  glDeleteBuffers(Patches * Patches, vertexBuffers.data());
-  glDeleteBuffers(Patches * Patches, indexBuffers.data());
+  glDeleteBuffers(kPatches * kPatches, vertexBuffers.data());
+  glDeleteBuffers(kPatches * kPatches, indexBuffers.data());
   glDeleteVertexArrays(1, &vertexArray);
   glDeleteTextures(1, &texture);
   glDeleteProgram(program);
@@ -363,20 +368,20 @@ void BM_RawOpenGL(benchmark::State& state) {
 
 BENCHMARK(BM_RawOpenGL)
     ->Arg(1)
-    ->Arg(SmallDraws)
+    ->Arg(kSmallDraws)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(2.0);
 BENCHMARK(BM_DeviceLayer)
     ->Arg(1)
-    ->Arg(SmallDraws)
+    ->Arg(kSmallDraws)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(2.0);
 
 // The small-call run's frame time per call, in microseconds.
 double PerDrawMicroseconds(std::map<int, Timing>& timing) {
-  return timing[SmallDraws].perFrame() / (Patches * Patches * SmallDraws) * 1e6;
+  return timing[kSmallDraws].perFrame() / (kPatches * kPatches * kSmallDraws) * 1e6;
 }
 
 int main(int argc, char** argv) {
@@ -385,7 +390,7 @@ int main(int argc, char** argv) {
   if (RawTiming[1].frames > 0 && LayerTiming[1].frames > 0)
     std::printf("device layer / raw OpenGL frame time: %.3f (goal <= 1.10)\n",
                 LayerTiming[1].perFrame() / RawTiming[1].perFrame());
-  if (RawTiming[SmallDraws].frames > 0 && LayerTiming[SmallDraws].frames > 0) {
+  if (RawTiming[kSmallDraws].frames > 0 && LayerTiming[kSmallDraws].frames > 0) {
     const double layer = PerDrawMicroseconds(LayerTiming), raw = PerDrawMicroseconds(RawTiming);
     std::printf("per draw: device layer %.2f us, raw OpenGL %.2f us, ratio %.2f\n", layer, raw,
                 layer / raw);

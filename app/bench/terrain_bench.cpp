@@ -21,6 +21,8 @@
 #include "terrain/terrain_vertex.h"
 
 using vantra::Matrix;
+using vantra::platform::HeadlessWindow;
+using vantra::platform::LinkProgram;
 using vantra::terrain::BufferLock;
 using vantra::terrain::EdgeFanSet;
 using vantra::terrain::LevelRange;

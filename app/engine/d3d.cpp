@@ -299,7 +299,7 @@ void D3D::initialise() {
 }
 
 HRESULT D3D::createDevice() {
-  _d3d = ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
+  _d3d = platform::ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
   if (!_d3d) {
     reportError("Fatal", "Device creation Error");
     throw static_cast<std::int32_t>(E_FAIL);

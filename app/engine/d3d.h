@@ -21,7 +21,9 @@
 #include "vantra/matrix.h"
 #include "vantra/vector.h"
 
+namespace vantra::platform {
 class RenderWindow;
+}
 
 namespace vantra::engine {
 
@@ -94,13 +96,13 @@ class D3D : public vantrautils::Thread, public EngineServices {
   void publishStatistics();
 
   Host& _host;
-  ComRef<IDirect3D9> _d3d;
-  ComRef<IDirect3DDevice9> _device;
+  platform::ComRef<IDirect3D9> _d3d;
+  platform::ComRef<IDirect3DDevice9> _device;
   std::vector<vantra::Matrix> _worldStack;
   std::vector<D3DMATERIAL9> _materialStack;
   std::unique_ptr<InputDevices> _input;
   float _frameTime = 0.0f;
-  RenderWindow* _window = nullptr;
+  platform::RenderWindow* _window = nullptr;
   std::vector<std::unique_ptr<Object>> _objects;
   std::vector<std::unique_ptr<Camera>> _cameras;
   // The object handed the first camera after the resets (the terrain), one of _objects;
@@ -108,7 +110,7 @@ class D3D : public vantrautils::Thread, public EngineServices {
   Object* _cameraFollower = nullptr;
   std::function<void(Camera*)> _followCamera;
   std::int32_t _activeCamera = 0;
-  ComRef<ID3DXFont> _font;
+  platform::ComRef<ID3DXFont> _font;
 
   // State of the key handling and the material service.
   float _nPatchSegments = 0.0f;

@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <string>
 
-class RenderWindow;
-
 // Message box types and answers, with the values of the interface the program was written for.
 constexpr unsigned MB_OK = 0x00000000;
 constexpr unsigned MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
+
+namespace vantra::platform {
+class RenderWindow;
+}
 
 namespace vantra::engine {
 
@@ -27,7 +29,7 @@ class Host {
 
   // GUI thread: creates and shows the renderer window with this title. The host owns the
   // window and keeps it until the engine has been deleted.
-  virtual RenderWindow* createRendererWindow(const std::string& title) = 0;
+  virtual platform::RenderWindow* createRendererWindow(const std::string& title) = 0;
 
   // Any thread: shows a modal message box with no owner window and waits for the answer.
   // Headless hosts print "caption: text" to standard error and answer IDOK.

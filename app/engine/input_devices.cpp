@@ -8,7 +8,7 @@ InputDevices::InputDevices() = default;
 
 InputDevices::~InputDevices() { release(); }
 
-HRESULT InputDevices::create(InputSource* source) {
+HRESULT InputDevices::create(platform::InputSource* source) {
   if (source == nullptr) return E_INVALIDARG;
   _keyboard = source;
   _mouse = source;

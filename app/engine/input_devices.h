@@ -22,7 +22,7 @@ class InputDevices {
   InputDevices& operator=(const InputDevices&) = delete;
 
   // Attaches both devices to the source (a window's keyboard and mouse).
-  HRESULT create(InputSource* source);
+  HRESULT create(platform::InputSource* source);
   // Acquires (true) or unacquires the device; a request for the state it already has does
   // nothing.
   HRESULT setKeyboardAcquired(bool on);
@@ -47,8 +47,8 @@ class InputDevices {
   void release();
 
  private:
-  InputSource* _keyboard = nullptr;
-  InputSource* _mouse = nullptr;
+  platform::InputSource* _keyboard = nullptr;
+  platform::InputSource* _mouse = nullptr;
   std::atomic<bool> _keyboardAcquired{false};
   std::atomic<bool> _mouseAcquired{false};
   std::uint8_t _keyState[256] = {};

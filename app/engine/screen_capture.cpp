@@ -11,7 +11,7 @@ namespace vantra::engine {
 HRESULT saveScreenCapture(IDirect3DDevice9* device, const char* fileName, std::string* why) {
   D3DDISPLAYMODE mode = {};
   HRESULT hr = device->GetDisplayMode(0, &mode);
-  ComRef<IDirect3DSurface9> surface;
+  platform::ComRef<IDirect3DSurface9> surface;
   if (SUCCEEDED(hr))
     hr = device->CreateOffscreenPlainSurface(mode.Width, mode.Height, D3DFMT_A8R8G8B8,
                                              D3DPOOL_SYSTEMMEM, surface.out(), nullptr);

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace vantra::platform {
+
 AtomicFile::AtomicFile(std::string path) : _path(std::move(path)) {}
 
 AtomicFile::~AtomicFile() { discard(); }
@@ -69,3 +71,5 @@ void AtomicFile::discard() {
   _temporary.clear();
   errno = failure;
 }
+
+}  // namespace vantra::platform

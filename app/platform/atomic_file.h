@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string>
 
+namespace vantra::platform {
+
 // Writes go to a temporary file beside the target ("<path>.<pid>-<n>.tmp"); commit() puts it
 // on disk and renames it over the target. Until then any previous file at the target stays
 // as it was, and a temporary that was not committed is removed when the object goes away.
@@ -30,3 +32,5 @@ class AtomicFile {
   std::string _temporary;
   int _fd = -1;
 };
+
+}  // namespace vantra::platform

@@ -16,16 +16,18 @@
 #include "platform/d3dx9.h"
 #include "platform/regular_file.h"
 
+namespace vantra::platform {
+
 namespace {
 
 constexpr std::uint32_t BI_RGB = 0;
 constexpr std::uint32_t BI_BITFIELDS = 3;
 constexpr std::uint32_t BI_ALPHABITFIELDS = 6;
-constexpr std::uint32_t FileHeaderSize = 14;
-constexpr std::uint32_t LargestInfoHeader = 124;
+constexpr std::uint32_t kFileHeaderSize = 14;
+constexpr std::uint32_t kLargestInfoHeader = 124;
 // A plain 40-byte info header keeps its colour masks right after it; later headers hold them
 // at the same place inside.
-constexpr std::uint32_t MasksAt = FileHeaderSize + 40;
+constexpr std::uint32_t kMasksAt = kFileHeaderSize + 40;
 
 std::uint32_t Read16(const BYTE* at) { return at[0] | (at[1] << 8); }
 
@@ -115,12 +117,12 @@ struct Channel {
   }
 
   std::uint32_t extract(std::uint32_t pixel) const {
-    static const std::uint32_t multiplier[9] = {0, 0xFF, 0x55, 0x49, 0x11, 0x21, 0x41, 0x81, 0x01};
-    static const int fractionShift[9] = {0, 0, 0, 1, 0, 2, 4, 6, 0};
+    static const std::uint32_t kMultiplier[9] = {0, 0xFF, 0x55, 0x49, 0x11, 0x21, 0x41, 0x81, 0x01};
+    static const int kFractionShift[9] = {0, 0, 0, 1, 0, 2, 4, 6, 0};
     std::uint32_t v = pixel & mask;
     v = shift < 0 ? v << -shift : v >> shift;
     v >>= 8 - bits;
-    return (v * multiplier[bits]) >> fractionShift[bits];
+    return (v * kMultiplier[bits]) >> kFractionShift[bits];
   }
 };
 
@@ -168,15 +170,15 @@ std::string CheckMasks(Layout* layout) {
 
 // Reads and checks everything up to the pixel data; allocates nothing.
 std::string ReadHeaders(Input& in, UINT maxSide, Layout* layout) {
-  BYTE h[FileHeaderSize + LargestInfoHeader + 16] = {};
-  if (!in.read(h, FileHeaderSize + 4)) return in.truncated(FileHeaderSize + 4);
+  BYTE h[kFileHeaderSize + kLargestInfoHeader + 16] = {};
+  if (!in.read(h, kFileHeaderSize + 4)) return in.truncated(kFileHeaderSize + 4);
   if (h[0] != 'B' || h[1] != 'M') return "not a bitmap (no \"BM\" signature)";
   const std::uint32_t infoSize = Read32(h + 14);
   if (infoSize != 12 && infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 &&
       infoSize != 124)
     return Reason("unknown info header size %u", infoSize);
-  if (!in.read(h + FileHeaderSize + 4, infoSize - 4))
-    return in.truncated(FileHeaderSize + infoSize);
+  if (!in.read(h + kFileHeaderSize + 4, infoSize - 4))
+    return in.truncated(kFileHeaderSize + infoSize);
 
   std::int64_t width = 0;
   std::int64_t height = 0;
@@ -207,17 +209,17 @@ std::string ReadHeaders(Input& in, UINT maxSide, Layout* layout) {
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
       bitCount != 32)
     return Reason("unsupported depth of %u bits per pixel", bitCount);
-  const std::uint32_t sideLimit = std::min(maxSide, BitmapFile::MaxSide);
+  const std::uint32_t sideLimit = std::min(maxSide, BitmapFile::kMaxSide);
   if (width > sideLimit || height > sideLimit)
     return Reason("%lld x %lld pixels exceeds the %u limit", static_cast<long long>(width),
                   static_cast<long long>(height), sideLimit);
   const std::uint64_t decodedBytes = static_cast<std::uint64_t>(width) *
                                      static_cast<std::uint64_t>(height) * (bitCount == 16 ? 2 : 4);
-  if (decodedBytes > BitmapFile::MaxPixelBytes)
+  if (decodedBytes > BitmapFile::kMaxPixelBytes)
     return Reason("%lld x %lld pixels need %llu MiB, more than the %llu MiB limit",
                   static_cast<long long>(width), static_cast<long long>(height),
                   static_cast<unsigned long long>((decodedBytes + (1 << 20) - 1) >> 20),
-                  static_cast<unsigned long long>(BitmapFile::MaxPixelBytes >> 20));
+                  static_cast<unsigned long long>(BitmapFile::kMaxPixelBytes >> 20));
   layout->width = static_cast<std::uint32_t>(width);
   layout->height = static_cast<std::uint32_t>(height);
 
@@ -229,9 +231,9 @@ std::string ReadHeaders(Input& in, UINT maxSide, Layout* layout) {
     // A 52-byte header has room for three masks only.
     const std::uint32_t maskCount =
         infoSize == 40 ? (compression == BI_ALPHABITFIELDS ? 4 : 3) : (infoSize >= 56 ? 4 : 3);
-    if (infoSize == 40 && !in.read(h + MasksAt, 4 * maskCount))
-      return in.truncated(MasksAt + 4 * maskCount);
-    for (std::uint32_t i = 0; i < maskCount; ++i) masks[i] = Read32(h + MasksAt + 4 * i);
+    if (infoSize == 40 && !in.read(h + kMasksAt, 4 * maskCount))
+      return in.truncated(kMasksAt + 4 * maskCount);
+    for (std::uint32_t i = 0; i < maskCount; ++i) masks[i] = Read32(h + kMasksAt + 4 * i);
   } else if (compression == BI_RGB) {
     if (bitCount == 16) {
       masks[0] = 0x7C00;
@@ -242,7 +244,7 @@ std::string ReadHeaders(Input& in, UINT maxSide, Layout* layout) {
       masks[1] = 0x0000FF00;
       masks[2] = 0x000000FF;
       // Later headers may declare an alpha channel in the fourth byte.
-      if (infoSize >= 56 && Read32(h + MasksAt + 12) != 0) masks[3] = 0xFF000000;
+      if (infoSize >= 56 && Read32(h + kMasksAt + 12) != 0) masks[3] = 0xFF000000;
     }
   } else {
     return Reason("unsupported compression %u (run-length, JPEG and PNG are not read)",
@@ -260,7 +262,7 @@ std::string ReadHeaders(Input& in, UINT maxSide, Layout* layout) {
     BYTE entries[256 * 4];
     const std::uint32_t paletteBytes = layout->colours * paletteEntryBytes;
     if (!in.read(entries, paletteBytes))
-      return in.truncated(FileHeaderSize + infoSize + paletteBytes);
+      return in.truncated(kFileHeaderSize + infoSize + paletteBytes);
     for (std::uint32_t i = 0; i < layout->colours; ++i) {
       const BYTE* e = entries + i * paletteEntryBytes;
       layout->palette[i] = (e[2] << 16) | (e[1] << 8) | e[0];
@@ -386,8 +388,8 @@ HRESULT BitmapFile::Read(const char* path, Image* image, UINT maxSide) {
 
 HRESULT BitmapFile::Write(const char* path, UINT width, UINT height, const BYTE* pixels,
                           INT pitch) {
-  if (path == nullptr || pixels == nullptr || width == 0 || height == 0 || width > MaxSide ||
-      height > MaxSide || pitch < static_cast<INT>(width * 4))
+  if (path == nullptr || pixels == nullptr || width == 0 || height == 0 || width > kMaxSide ||
+      height > kMaxSide || pitch < static_cast<INT>(width * 4))
     return D3DERR_INVALIDCALL;
   const std::uint32_t rowBytes = (width * 3 + 3) & ~3u;
   const std::uint32_t headersSize = 14 + 40;
@@ -418,3 +420,5 @@ HRESULT BitmapFile::Write(const char* path, UINT width, UINT height, const BYTE*
   if (!out.open() || !out.write(file.data(), file.size()) || !out.commit()) return E_FAIL;
   return D3D_OK;
 }
+
+}  // namespace vantra::platform

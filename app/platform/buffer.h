@@ -2,7 +2,10 @@
 // Unlock uploads it to an OpenGL buffer, or the next draw does when the unlock happened on a
 // thread without the context. A static buffer then lets its host copy go, so that its data
 // is held once, by OpenGL; locking it again reads the data back first. A dynamic buffer,
-// rewritten often, keeps its copy.
+// rewritten often, keeps its copy. Where the driver draws from the program's own memory
+// (GL_AMD_pinned_memory), the first writing lock of a static buffer on the render thread
+// hands out memory that OpenGL then takes as the buffer's storage: no copy, and no second
+// clearing of memory that any thread may fill before the unlock.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -15,6 +18,8 @@
 #include "platform/d3d9.h"
 #include "platform/gl_name.h"
 #include "platform/ref_counted.h"
+
+namespace vantra::platform {
 
 template <class Interface>
 class Buffer : public RefCounted<Interface> {
@@ -38,10 +43,22 @@ class Buffer : public RefCounted<Interface> {
  private:
   ~Buffer() override;
   bool _readBack();
+  // Render thread, unlocked: makes OpenGL's buffer hold the latest writes.
+  void _finishWrites();
+  void _allocatePinned();
+  void _pin();
   void _upload();
+
+  struct FreeMemory {
+    void operator()(BYTE* memory) const;
+  };
 
   const UINT _length;
   std::vector<BYTE> _data;
+  // Storage OpenGL draws from in place; freed after the OpenGL buffer, which the destructor
+  // deletes. Pending between the first lock and the pin at the unlock.
+  std::unique_ptr<BYTE, FreeMemory> _pinned;
+  bool _pinPending = false;
   const DWORD _usage;
   const DWORD _format;
   const std::shared_ptr<ContextLink> _context;
@@ -49,3 +66,5 @@ class Buffer : public RefCounted<Interface> {
   int _lockDepth = 0;
   bool _dirty = true;
 };
+
+}  // namespace vantra::platform

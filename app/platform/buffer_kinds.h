@@ -3,8 +3,12 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::platform {
+
 template <class Interface>
 class Buffer;
 
 using VertexBuffer = Buffer<IDirect3DVertexBuffer9>;
 using IndexBuffer = Buffer<IDirect3DIndexBuffer9>;
+
+}  // namespace vantra::platform

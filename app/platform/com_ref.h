@@ -8,6 +8,8 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::platform {
+
 template <class Interface>
 class ComRef {
  public:
@@ -81,3 +83,5 @@ class ComRef {
  private:
   Interface* _held = nullptr;
 };
+
+}  // namespace vantra::platform

@@ -5,10 +5,14 @@
 // deletion; destroying the context frees those objects.
 #pragma once
 
+#include <epoxy/gl.h>
+
 #include <atomic>
 #include <thread>
 
 #include "platform/gl_state_cache.h"
+
+namespace vantra::platform {
 
 class ContextLink {
  public:
@@ -20,8 +24,17 @@ class ContextLink {
   // Render thread only.
   GlStateCache& bindings() { return _bindings; }
 
+  // Render thread: whether the driver draws from buffers in the program's own memory.
+  bool pinsMemory() {
+    if (_pinsMemory < 0) _pinsMemory = epoxy_has_gl_extension("GL_AMD_pinned_memory") ? 1 : 0;
+    return _pinsMemory == 1;
+  }
+
  private:
   const std::thread::id _renderThread;
   std::atomic<bool> _alive{true};
   GlStateCache _bindings;
+  int _pinsMemory = -1;
 };
+
+}  // namespace vantra::platform

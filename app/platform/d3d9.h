@@ -8,7 +8,9 @@
 
 #include "vantra/matrix.h"
 
+namespace vantra::platform {
 class RenderWindow;
+}
 
 using HRESULT = std::int32_t;
 using DWORD = std::uint32_t;
@@ -20,7 +22,7 @@ using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using LONG = std::int32_t;
 using HANDLE = void*;
-using HWND = RenderWindow*;
+using HWND = vantra::platform::RenderWindow*;
 using D3DCOLOR = DWORD;
 
 // Transforms are library matrices: sixteen floats, row-major, row vectors.

@@ -8,6 +8,12 @@
 #include "platform/surface.h"
 #include "platform/texture.h"
 
+using vantra::platform::BitmapFile;
+using vantra::platform::Device;
+using vantra::platform::Font;
+using vantra::platform::Surface;
+using vantra::platform::Texture;
+
 HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* pDevice, const char* pSrcFile,
                                    IDirect3DTexture9** ppTexture) {
   if (ppTexture == nullptr) return D3DERR_INVALIDCALL;

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace vantra::platform {
+
 namespace fs = std::filesystem;
 
 DataFileLocator::DataFileLocator(std::string installedDirectory)
@@ -30,3 +32,5 @@ std::string DataFileLocator::locate(const std::string& name) {
                  _installedDirectory.c_str());
   return copy.string();
 }
+
+}  // namespace vantra::platform

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <string>
 
+namespace vantra::platform {
+
 class DataFileLocator {
  public:
   // installedDirectory holds the installed copies; it need not exist.
@@ -24,3 +26,5 @@ class DataFileLocator {
   const std::string _installedDirectory;
   std::atomic<bool> _fallbackAnnounced{false};
 };
+
+}  // namespace vantra::platform

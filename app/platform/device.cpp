@@ -13,10 +13,12 @@
 #include "platform/surface.h"
 #include "platform/texture.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // The widest and highest back buffer the device makes.
-constexpr UINT MaxBackBufferSide = 16384;
+constexpr UINT kMaxBackBufferSide = 16384;
 
 }  // namespace
 
@@ -49,8 +51,8 @@ HRESULT Device::Create(RenderWindow* window, D3DPRESENT_PARAMETERS* parameters,
     parameters->BackBufferWidth = static_cast<UINT>(std::max<LONG>(client.right - client.left, 1));
   if (parameters->BackBufferHeight == 0)
     parameters->BackBufferHeight = static_cast<UINT>(std::max<LONG>(client.bottom - client.top, 1));
-  if (parameters->BackBufferWidth > MaxBackBufferSide ||
-      parameters->BackBufferHeight > MaxBackBufferSide)
+  if (parameters->BackBufferWidth > kMaxBackBufferSide ||
+      parameters->BackBufferHeight > kMaxBackBufferSide)
     return D3DERR_INVALIDCALL;
   if (parameters->BackBufferFormat == D3DFMT_UNKNOWN)
     parameters->BackBufferFormat = D3DFMT_X8R8G8B8;
@@ -86,7 +88,7 @@ bool Device::_createTargets() {
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, &white);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
 
-  for (DWORD s = 0; s < ShaderKey::Stages; ++s) {
+  for (DWORD s = 0; s < ShaderKey::kStages; ++s) {
     _samplers[s] = GlSampler::Generate();
     _glState.bindSampler(static_cast<int>(s), _samplers[s].get());
     _applySamplerState(s);
@@ -155,18 +157,18 @@ HRESULT Device::GetDeviceCaps(D3DCAPS9* pCaps) {
   if (pCaps == nullptr) return D3DERR_INVALIDCALL;
   GLfloat pointSizes[2] = {1.0f, 1.0f};
   glGetFloatv(GL_POINT_SIZE_RANGE, pointSizes);
-  GLint maxTextureSide = BitmapFile::MaxSide;
+  GLint maxTextureSide = BitmapFile::kMaxSide;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSide);
   *pCaps = D3DCAPS9{};
   pCaps->DeviceType = D3DDEVTYPE_HAL;
   pCaps->AdapterOrdinal = D3DADAPTER_DEFAULT;
   pCaps->RasterCaps = D3DPRASTERCAPS_ZTEST | D3DPRASTERCAPS_WBUFFER;
   pCaps->ZCmpCaps = 0xFF;
-  pCaps->MaxTextureWidth = std::min<DWORD>(maxTextureSide, BitmapFile::MaxSide);
+  pCaps->MaxTextureWidth = std::min<DWORD>(maxTextureSide, BitmapFile::kMaxSide);
   pCaps->MaxTextureHeight = pCaps->MaxTextureWidth;
-  pCaps->MaxTextureBlendStages = ShaderKey::Stages;
-  pCaps->MaxSimultaneousTextures = ShaderKey::Stages;
-  pCaps->MaxActiveLights = ShaderKey::MaxLights;
+  pCaps->MaxTextureBlendStages = ShaderKey::kStages;
+  pCaps->MaxSimultaneousTextures = ShaderKey::kStages;
+  pCaps->MaxActiveLights = ShaderKey::kMaxLights;
   pCaps->MaxPointSize = pointSizes[1];
   pCaps->MaxPrimitiveCount = 0xFFFFFF;
   pCaps->MaxVertexIndex = 0xFFFFFF;
@@ -254,7 +256,7 @@ HRESULT Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
 
 HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
   const HRESULT set = _state.setSamplerState(Sampler, Type, Value);
-  if (SUCCEEDED(set) && Sampler < ShaderKey::Stages) _applySamplerState(Sampler);
+  if (SUCCEEDED(set) && Sampler < ShaderKey::kStages) _applySamplerState(Sampler);
   return set;
 }
 
@@ -348,12 +350,13 @@ void Device::_applyFixedState() {
 
 void Device::_bindTextures() {
   // All names first: a texture's upload binds it on a unit of its own choosing.
-  GLuint names[ShaderKey::Stages];
-  for (int stage = 0; stage < ShaderKey::Stages; ++stage) {
+  GLuint names[ShaderKey::kStages];
+  for (int stage = 0; stage < ShaderKey::kStages; ++stage) {
     Texture* texture = _state.texture(stage);
     names[stage] = texture != nullptr ? texture->glTexture() : _whiteTexture.get();
   }
-  for (int stage = 0; stage < ShaderKey::Stages; ++stage) _glState.bindTexture(stage, names[stage]);
+  for (int stage = 0; stage < ShaderKey::kStages; ++stage)
+    _glState.bindTexture(stage, names[stage]);
 }
 
 HRESULT Device::_prepareDraw(GLuint vertexBuffer, UINT offset, UINT stride, bool patches) {
@@ -486,3 +489,5 @@ HRESULT Device::GetFrontBufferData(UINT iSwapChain, IDirect3DSurface9* pDestSurf
   if (iSwapChain != 0) return D3DERR_INVALIDCALL;
   return _swapChain.readFront(dynamic_cast<Surface*>(pDestSurface));
 }
+
+}  // namespace vantra::platform

@@ -20,6 +20,8 @@
 #include "platform/ref_counted.h"
 #include "platform/swap_chain.h"
 
+namespace vantra::platform {
+
 class Device : public RefCounted<IDirect3DDevice9> {
  public:
   // Render thread: makes the window's context current and builds the targets.
@@ -109,7 +111,7 @@ class Device : public RefCounted<IDirect3DDevice9> {
   GlVertexArray _vertexArray;
   GlBuffer _streamBuffer;
   GlTexture _whiteTexture;
-  GlSampler _samplers[ShaderKey::Stages];
+  GlSampler _samplers[ShaderKey::kStages];
   GLfloat _maxPointSize = 1.0f;
   // The program for the state block's key as of a version, and whether it tessellates.
   ProgramCache::Program* _program = nullptr;
@@ -123,3 +125,5 @@ class Device : public RefCounted<IDirect3DDevice9> {
   bool _inScene = false;
   ProgramCache _programs;
 };
+
+}  // namespace vantra::platform

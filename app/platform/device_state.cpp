@@ -8,13 +8,15 @@
 #include "platform/buffer.h"
 #include "platform/texture.h"
 
+namespace vantra::platform {
+
 namespace {
 
-constexpr DWORD TexCoordCountShift = 8;
-constexpr DWORD TexCoordCountMask = 0xF;
-constexpr DWORD SupportedFvfBits =
-    D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | (TexCoordCountMask << TexCoordCountShift);
-constexpr DWORD AllClearFlags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
+constexpr DWORD kTexCoordCountShift = 8;
+constexpr DWORD kTexCoordCountMask = 0xF;
+constexpr DWORD kSupportedFvfBits =
+    D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | (kTexCoordCountMask << kTexCoordCountShift);
+constexpr DWORD kAllClearFlags = D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL;
 
 DWORD FloatBits(float value) {
   DWORD bits;
@@ -49,7 +51,7 @@ void DeviceState::_setDefaults() {
   rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
   rs[D3DRS_POINTSIZE] = FloatBits(1.0f);
   rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-  for (DWORD stage = 0; stage < TextureStageCount; ++stage) {
+  for (DWORD stage = 0; stage < kTextureStageCount; ++stage) {
     DWORD* ts = _stageStates[stage];
     ts[D3DTSS_COLOROP] = stage == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
     ts[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
@@ -69,7 +71,7 @@ void DeviceState::_setDefaults() {
 }
 
 HRESULT DeviceState::setRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-  if (state >= RenderStateCount) return D3DERR_INVALIDCALL;
+  if (state >= kRenderStateCount) return D3DERR_INVALIDCALL;
   if (state == D3DRS_ZENABLE && value > D3DZB_USEW) return D3DERR_INVALIDCALL;
   if (state == D3DRS_FILLMODE && (value < D3DFILL_POINT || value > D3DFILL_SOLID))
     return D3DERR_INVALIDCALL;
@@ -84,7 +86,7 @@ HRESULT DeviceState::setRenderState(D3DRENDERSTATETYPE state, DWORD value) {
 }
 
 HRESULT DeviceState::getRenderState(D3DRENDERSTATETYPE state, DWORD* value) const {
-  if (state >= RenderStateCount || value == nullptr) return D3DERR_INVALIDCALL;
+  if (state >= kRenderStateCount || value == nullptr) return D3DERR_INVALIDCALL;
   *value = _renderStates[state];
   return D3D_OK;
 }
@@ -182,7 +184,7 @@ HRESULT DeviceState::lightEnable(DWORD index, BOOL enable) {
   if (enable && !found->second.enabled) {
     const auto active = std::count_if(_lights.begin(), _lights.end(),
                                       [](const auto& slot) { return slot.second.enabled; });
-    if (active >= MaxActiveLights) return D3DERR_INVALIDCALL;
+    if (active >= kMaxActiveLights) return D3DERR_INVALIDCALL;
   }
   found->second.enabled = enable != 0;
   ++_shaderKeyVersion;
@@ -198,7 +200,7 @@ HRESULT DeviceState::getLightEnable(DWORD index, BOOL* enable) const {
 }
 
 HRESULT DeviceState::setTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
-  if (stage >= TextureStageCount) return D3DERR_INVALIDCALL;
+  if (stage >= kTextureStageCount) return D3DERR_INVALIDCALL;
   Texture* ours = dynamic_cast<Texture*>(texture);
   if (texture != nullptr && ours == nullptr) return D3DERR_INVALIDCALL;
   _textures[stage].retain(ours);
@@ -206,21 +208,21 @@ HRESULT DeviceState::setTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
 }
 
 HRESULT DeviceState::getTexture(DWORD stage, IDirect3DBaseTexture9** texture) const {
-  if (stage >= TextureStageCount || texture == nullptr) return D3DERR_INVALIDCALL;
+  if (stage >= kTextureStageCount || texture == nullptr) return D3DERR_INVALIDCALL;
   // The caller receives a reference of its own: a copy, handed on.
   *texture = ComRef<Texture>(_textures[stage]).detach();
   return D3D_OK;
 }
 
 HRESULT DeviceState::setTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-  if (stage >= TextureStageCount || type >= StageStateCount) return D3DERR_INVALIDCALL;
+  if (stage >= kTextureStageCount || type >= kStageStateCount) return D3DERR_INVALIDCALL;
   const bool op = type == D3DTSS_COLOROP || type == D3DTSS_ALPHAOP;
   const bool argument = type == D3DTSS_COLORARG1 || type == D3DTSS_COLORARG2 ||
                         type == D3DTSS_ALPHAARG1 || type == D3DTSS_ALPHAARG2;
   // Operations and arguments beyond these have no shading code.
   if (op && (value < D3DTOP_DISABLE || value > D3DTOP_ADDSMOOTH)) return D3DERR_INVALIDCALL;
   if (argument && value > D3DTA_SPECULAR) return D3DERR_INVALIDCALL;
-  if (type == D3DTSS_TEXCOORDINDEX && value >= TexCoordSetCount) return D3DERR_INVALIDCALL;
+  if (type == D3DTSS_TEXCOORDINDEX && value >= kTexCoordSetCount) return D3DERR_INVALIDCALL;
   _stageStates[stage][type] = value;
   ++_shaderKeyVersion;
   return D3D_OK;
@@ -228,20 +230,20 @@ HRESULT DeviceState::setTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE 
 
 HRESULT DeviceState::getTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
                                           DWORD* value) const {
-  if (stage >= TextureStageCount || type >= StageStateCount || value == nullptr)
+  if (stage >= kTextureStageCount || type >= kStageStateCount || value == nullptr)
     return D3DERR_INVALIDCALL;
   *value = _stageStates[stage][type];
   return D3D_OK;
 }
 
 HRESULT DeviceState::setSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
-  if (sampler >= TextureStageCount || type >= SamplerStateCount) return D3DERR_INVALIDCALL;
+  if (sampler >= kTextureStageCount || type >= kSamplerStateCount) return D3DERR_INVALIDCALL;
   _samplerStates[sampler][type] = value;
   return D3D_OK;
 }
 
 HRESULT DeviceState::getSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) const {
-  if (sampler >= TextureStageCount || type >= SamplerStateCount || value == nullptr)
+  if (sampler >= kTextureStageCount || type >= kSamplerStateCount || value == nullptr)
     return D3DERR_INVALIDCALL;
   *value = _samplerStates[sampler][type];
   return D3D_OK;
@@ -328,8 +330,8 @@ HRESULT DeviceState::checkDrawFromMemory(D3DPRIMITIVETYPE type, UINT primitives,
 }
 
 HRESULT DeviceState::checkClear(DWORD count, const D3DRECT* rects, DWORD flags, float z) const {
-  if ((count > 0 && rects == nullptr) || (flags & AllClearFlags) == 0 ||
-      (flags & ~AllClearFlags) != 0)
+  if ((count > 0 && rects == nullptr) || (flags & kAllClearFlags) == 0 ||
+      (flags & ~kAllClearFlags) != 0)
     return D3DERR_INVALIDCALL;
   if ((flags & D3DCLEAR_ZBUFFER) != 0 && !hasDepth()) return D3DERR_INVALIDCALL;
   if ((flags & D3DCLEAR_STENCIL) != 0 && !HasStencil(_depthFormat)) return D3DERR_INVALIDCALL;
@@ -373,10 +375,10 @@ ShaderKey DeviceState::shaderKey(bool patches) const {
     key.specularSource = source(D3DRS_SPECULARMATERIALSOURCE);
     key.emissiveSource = source(D3DRS_EMISSIVEMATERIALSOURCE);
     for (const auto& slot : _lights)
-      if (slot.second.enabled && key.lightCount < MaxActiveLights)
+      if (slot.second.enabled && key.lightCount < kMaxActiveLights)
         key.lightTypes[key.lightCount++] = static_cast<std::uint8_t>(slot.second.light.Type);
   }
-  for (int stage = 0; stage < ShaderKey::Stages; ++stage) {
+  for (int stage = 0; stage < ShaderKey::kStages; ++stage) {
     const DWORD* ts = _stageStates[stage];
     ShaderKey::Stage& k = key.stages[stage];
     k.colorOp = static_cast<std::uint8_t>(ts[D3DTSS_COLOROP]);
@@ -397,18 +399,18 @@ ShaderKey DeviceState::shaderKey(bool patches) const {
 }
 
 UINT DeviceState::TexCoordCount(DWORD fvf) {
-  return (fvf >> TexCoordCountShift) & TexCoordCountMask;
+  return (fvf >> kTexCoordCountShift) & kTexCoordCountMask;
 }
 
 UINT DeviceState::VertexSize(DWORD fvf) {
-  constexpr UINT Position = 12, Normal = 12, Colour = 4, TexCoord = 8;
-  return Position + ((fvf & D3DFVF_NORMAL) ? Normal : 0) + ((fvf & D3DFVF_DIFFUSE) ? Colour : 0) +
-         TexCoord * TexCoordCount(fvf);
+  constexpr UINT kPosition = 12, kNormal = 12, kColour = 4, kTexCoord = 8;
+  return kPosition + ((fvf & D3DFVF_NORMAL) ? kNormal : 0) +
+         ((fvf & D3DFVF_DIFFUSE) ? kColour : 0) + kTexCoord * TexCoordCount(fvf);
 }
 
 bool DeviceState::IsValidFvf(DWORD fvf) {
-  return (fvf & ~SupportedFvfBits) == 0 && (fvf & D3DFVF_XYZ) != 0 &&
-         TexCoordCount(fvf) <= TexCoordSetCount;
+  return (fvf & ~kSupportedFvfBits) == 0 && (fvf & D3DFVF_XYZ) != 0 &&
+         TexCoordCount(fvf) <= kTexCoordSetCount;
 }
 
 bool DeviceState::HasStencil(D3DFORMAT format) {
@@ -440,3 +442,5 @@ bool DeviceState::VertexCount(D3DPRIMITIVETYPE type, UINT primitives, UINT* vert
   }
   return false;
 }
+
+}  // namespace vantra::platform

@@ -13,22 +13,24 @@
 #include "platform/d3d9.h"
 #include "platform/shader_key.h"
 
+namespace vantra::platform {
+
 class Texture;
 
 class DeviceState {
  public:
   // Render states are numbered below this.
-  static constexpr DWORD RenderStateCount = 256;
+  static constexpr DWORD kRenderStateCount = 256;
   // Texture stages and samplers a caller may address; the shading uses the first
-  // ShaderKey::Stages of them.
-  static constexpr DWORD TextureStageCount = 8;
+  // ShaderKey::kStages of them.
+  static constexpr DWORD kTextureStageCount = 8;
   // Stage and sampler state types are numbered below these (the last are 32 and 13); a
   // caller may set any of them, though only some have an effect here.
-  static constexpr DWORD StageStateCount = 33;
-  static constexpr DWORD SamplerStateCount = 14;
+  static constexpr DWORD kStageStateCount = 33;
+  static constexpr DWORD kSamplerStateCount = 14;
   // Texture coordinate sets in a vertex format, and the sets a stage may read.
-  static constexpr UINT TexCoordSetCount = ShaderKey::MaxTexCoords;
-  static constexpr int MaxActiveLights = ShaderKey::MaxLights;
+  static constexpr UINT kTexCoordSetCount = ShaderKey::kMaxTexCoords;
+  static constexpr int kMaxActiveLights = ShaderKey::kMaxLights;
 
   struct LightSlot {
     D3DLIGHT9 light;
@@ -122,15 +124,15 @@ class DeviceState {
   void _setDefaults();
 
   const D3DFORMAT _depthFormat;
-  DWORD _renderStates[RenderStateCount] = {};
-  DWORD _stageStates[TextureStageCount][StageStateCount] = {};
-  DWORD _samplerStates[TextureStageCount][SamplerStateCount] = {};
+  DWORD _renderStates[kRenderStateCount] = {};
+  DWORD _stageStates[kTextureStageCount][kStageStateCount] = {};
+  DWORD _samplerStates[kTextureStageCount][kSamplerStateCount] = {};
   D3DMATRIX _world;
   D3DMATRIX _view;
   D3DMATRIX _projection;
   D3DMATERIAL9 _material = {};
   std::map<DWORD, LightSlot> _lights;
-  ComRef<Texture> _textures[TextureStageCount];
+  ComRef<Texture> _textures[kTextureStageCount];
   ComRef<VertexBuffer> _stream;
   UINT _streamOffset = 0;
   UINT _streamStride = 0;
@@ -141,3 +143,5 @@ class DeviceState {
   unsigned long _shaderKeyVersion = 1;
   unsigned long _fixedStateVersion = 1;
 };
+
+}  // namespace vantra::platform

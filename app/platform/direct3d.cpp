@@ -4,6 +4,8 @@
 #include "platform/render_window.h"
 #include "platform/texture.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // The display is the most recent target a device was made for; before any, a common
@@ -16,10 +18,6 @@ bool IsDisplayFormat(D3DFORMAT format) {
 }
 
 }  // namespace
-
-IDirect3D9* Direct3DCreate9(UINT SDKVersion) {
-  return SDKVersion == D3D_SDK_VERSION ? new Direct3D() : nullptr;
-}
 
 HRESULT Direct3D::GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) {
   if (Adapter != D3DADAPTER_DEFAULT || pMode == nullptr) return D3DERR_INVALIDCALL;
@@ -71,4 +69,10 @@ HRESULT Direct3D::CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusW
     LastTargetHeight = static_cast<UINT>(client.bottom - client.top);
   }
   return result;
+}
+
+}  // namespace vantra::platform
+
+IDirect3D9* Direct3DCreate9(UINT SDKVersion) {
+  return SDKVersion == D3D_SDK_VERSION ? new vantra::platform::Direct3D() : nullptr;
 }

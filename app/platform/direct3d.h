@@ -5,6 +5,8 @@
 #include "platform/d3d9.h"
 #include "platform/ref_counted.h"
 
+namespace vantra::platform {
+
 class Direct3D : public RefCounted<IDirect3D9> {
  public:
   Direct3D() = default;
@@ -22,3 +24,5 @@ class Direct3D : public RefCounted<IDirect3D9> {
  private:
   ~Direct3D() override = default;
 };
+
+}  // namespace vantra::platform

@@ -1,5 +1,7 @@
 #include "platform/event_input_source.h"
 
+namespace vantra::platform {
+
 namespace {
 
 constexpr std::uint8_t kDown = 0x80;
@@ -40,3 +42,5 @@ void EventInputSource::readMouse(DIMOUSESTATE* state) {
   state->lZ = 0;
   for (int i = 0; i < 4; ++i) state->rgbButtons[i] = _buttons[i].load(std::memory_order_relaxed);
 }
+
+}  // namespace vantra::platform

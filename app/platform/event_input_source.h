@@ -6,6 +6,8 @@
 
 #include "platform/input_source.h"
 
+namespace vantra::platform {
+
 // The GUI thread writes key, button and motion events as they arrive; the render thread
 // reads them at each poll. Every field is atomic, so the two threads need no lock. Motion
 // accumulates between reads and each read consumes it.
@@ -30,3 +32,5 @@ class EventInputSource : public InputSource {
   std::atomic<std::int32_t> _dx;
   std::atomic<std::int32_t> _dy;
 };
+
+}  // namespace vantra::platform

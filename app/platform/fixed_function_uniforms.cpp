@@ -7,6 +7,8 @@
 #include "platform/device_state.h"
 #include "platform/gl_translation.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // Double-precision 4x4 helpers for the few products made per state change.
@@ -116,13 +118,13 @@ void FixedFunctionUniforms::Upload(const ProgramCache::Program& program, const D
   GlTranslation::Colour(state.renderState(D3DRS_AMBIENT), colour);
   glUniform3fv(program.globalAmbient, 1, colour);
 
-  float diffuse[ShaderKey::MaxLights][3], specular[ShaderKey::MaxLights][3],
-      ambient[ShaderKey::MaxLights][3], direction[ShaderKey::MaxLights][3],
-      position[ShaderKey::MaxLights][3], attenuation[ShaderKey::MaxLights][3],
-      spot[ShaderKey::MaxLights][3], range[ShaderKey::MaxLights];
+  float diffuse[ShaderKey::kMaxLights][3], specular[ShaderKey::kMaxLights][3],
+      ambient[ShaderKey::kMaxLights][3], direction[ShaderKey::kMaxLights][3],
+      position[ShaderKey::kMaxLights][3], attenuation[ShaderKey::kMaxLights][3],
+      spot[ShaderKey::kMaxLights][3], range[ShaderKey::kMaxLights];
   int count = 0;
   for (const auto& slot : state.lights()) {
-    if (!slot.second.enabled || count == ShaderKey::MaxLights) continue;
+    if (!slot.second.enabled || count == ShaderKey::kMaxLights) continue;
     const D3DLIGHT9& l = slot.second.light;
     std::memcpy(diffuse[count], &l.Diffuse.r, sizeof diffuse[count]);
     std::memcpy(specular[count], &l.Specular.r, sizeof specular[count]);
@@ -151,3 +153,5 @@ void FixedFunctionUniforms::Upload(const ProgramCache::Program& program, const D
   glUniform3fv(program.lightSpot, count, spot[0]);
   glUniform1fv(program.lightRange, count, range);
 }
+
+}  // namespace vantra::platform

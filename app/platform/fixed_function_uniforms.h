@@ -5,6 +5,8 @@
 
 #include "platform/program_cache.h"
 
+namespace vantra::platform {
+
 class DeviceState;
 
 class FixedFunctionUniforms {
@@ -13,3 +15,5 @@ class FixedFunctionUniforms {
   static void Upload(const ProgramCache::Program& program, const DeviceState& state,
                      float maxTessellationLevel);
 };
+
+}  // namespace vantra::platform

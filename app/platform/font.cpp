@@ -14,9 +14,11 @@
 #include "platform/device.h"
 #include "platform/gl_program.h"
 
+namespace vantra::platform {
+
 namespace {
 
-constexpr int AtlasWidth = 512;
+constexpr int kAtlasWidth = 512;
 
 bool IsDrawable(unsigned c) { return (c >= 32 && c < 127) || c >= 160; }
 
@@ -96,7 +98,7 @@ bool Font::_rasterise(const D3DXFONT_DESCA& description) {
   _ascent = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
   _lineHeight = _ascent + static_cast<int>((-face->size->metrics.descender + 63) >> 6);
 
-  std::vector<BYTE> atlas(AtlasWidth * 16, 0);
+  std::vector<BYTE> atlas(kAtlasWidth * 16, 0);
   int x = 1, y = 1, rowHeight = 0;
   for (unsigned c = 0; c < 256; ++c) {
     if (!IsDrawable(c) || FT_Load_Char(face, c, FT_LOAD_DEFAULT) != 0) continue;
@@ -105,16 +107,16 @@ bool Font::_rasterise(const D3DXFONT_DESCA& description) {
     const FT_Bitmap& bitmap = face->glyph->bitmap;
     const int w = static_cast<int>(bitmap.width);
     const int h = static_cast<int>(bitmap.rows);
-    if (w + 2 > AtlasWidth) continue;
-    if (x + w + 1 > AtlasWidth) {
+    if (w + 2 > kAtlasWidth) continue;
+    if (x + w + 1 > kAtlasWidth) {
       x = 1;
       y += rowHeight + 1;
       rowHeight = 0;
     }
-    if (static_cast<std::size_t>((y + h + 1) * AtlasWidth) > atlas.size())
-      atlas.resize(static_cast<std::size_t>(y + h + 1) * AtlasWidth * 2, 0);
+    if (static_cast<std::size_t>((y + h + 1) * kAtlasWidth) > atlas.size())
+      atlas.resize(static_cast<std::size_t>(y + h + 1) * kAtlasWidth * 2, 0);
     for (int row = 0; row < h; ++row)
-      std::memcpy(&atlas[static_cast<std::size_t>(y + row) * AtlasWidth + x],
+      std::memcpy(&atlas[static_cast<std::size_t>(y + row) * kAtlasWidth + x],
                   bitmap.buffer + row * bitmap.pitch, static_cast<std::size_t>(w));
     _glyphs[c] = Glyph{x,
                        y,
@@ -127,12 +129,12 @@ bool Font::_rasterise(const D3DXFONT_DESCA& description) {
     rowHeight = std::max(rowHeight, h);
   }
   FT_Done_Face(face);
-  const int atlasHeight = static_cast<int>(atlas.size() / AtlasWidth);
+  const int atlasHeight = static_cast<int>(atlas.size() / kAtlasWidth);
 
   _atlas = GlTexture::Generate();
   _context->bindings().bindTextureToChange(_atlas.get());
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, AtlasWidth, atlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE,
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, kAtlasWidth, atlasHeight, 0, GL_RED, GL_UNSIGNED_BYTE,
                atlas.data());
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
   return true;
@@ -246,3 +248,5 @@ INT Font::DrawText(ID3DXSprite*, const char* pString, INT Count, RECT* pRect, DW
   glDisable(GL_SCISSOR_TEST);
   return height;
 }
+
+}  // namespace vantra::platform

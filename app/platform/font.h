@@ -12,6 +12,8 @@
 #include "platform/gl_name.h"
 #include "platform/ref_counted.h"
 
+namespace vantra::platform {
+
 class Device;
 
 class Font : public RefCounted<ID3DXFont> {
@@ -45,3 +47,5 @@ class Font : public RefCounted<ID3DXFont> {
   GLint _viewportLocation = -1;
   GLint _colourLocation = -1;
 };
+
+}  // namespace vantra::platform

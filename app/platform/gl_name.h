@@ -10,6 +10,8 @@
 
 #include "platform/context_link.h"
 
+namespace vantra::platform {
+
 template <class Kind>
 class GlName {
  public:
@@ -132,3 +134,5 @@ using GlRenderbuffer = GlName<GlRenderbufferKind>;
 using GlVertexArray = GlName<GlVertexArrayKind>;
 using GlProgram = GlName<GlProgramKind>;
 using GlShader = GlName<GlShaderKind>;
+
+}  // namespace vantra::platform

@@ -5,6 +5,8 @@
 
 #include "platform/gl_name.h"
 
+namespace vantra::platform {
+
 namespace {
 
 GlShader Compile(GLenum type, const char* source) {
@@ -56,3 +58,5 @@ GLuint LinkProgram(const char* vertexSource, const char* tessControlSource,
   }
   return program.release();
 }
+
+}  // namespace vantra::platform

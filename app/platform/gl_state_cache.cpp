@@ -4,6 +4,8 @@
 
 #include "platform/device_state.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // Zero where `slot` holds `name`.
@@ -58,6 +60,8 @@ int GlStateCache::BufferSlot(GLenum target) {
       return 0;
     case GL_COPY_READ_BUFFER:
       return 1;
+    case GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD:
+      return 3;
     default:
       return 2;
   }
@@ -119,7 +123,7 @@ void GlStateCache::bindVertexLayout(GLuint vertexBuffer, UINT offset, UINT strid
     glDisableVertexAttribArray(2);
   }
   const UINT sets = DeviceState::TexCoordCount(fvf);
-  for (UINT set = 0; set < DeviceState::TexCoordSetCount; ++set) {
+  for (UINT set = 0; set < DeviceState::kTexCoordSetCount; ++set) {
     if (set < sets) {
       attribute(3 + set, 2, GL_FLOAT, GL_FALSE, at);
       at += 8;
@@ -163,3 +167,5 @@ void GlStateCache::_forgetVertexArrayState() {
   _indexBuffer = 0;
   _layout.buffer = 0;
 }
+
+}  // namespace vantra::platform

@@ -11,6 +11,8 @@
 #include "platform/d3d9.h"
 #include "platform/shader_key.h"
 
+namespace vantra::platform {
+
 class GlStateCache {
  public:
   // Forgets every binding and the fixed-function state.
@@ -54,9 +56,10 @@ class GlStateCache {
   void forgetRenderbuffer(GLuint renderbuffer);
 
  private:
-  static constexpr int TextureUnits = ShaderKey::Stages;
-  // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER and GL_COPY_WRITE_BUFFER, in that order.
-  static constexpr int BufferTargets = 3;
+  static constexpr int kTextureUnits = ShaderKey::kStages;
+  // GL_ARRAY_BUFFER, GL_COPY_READ_BUFFER, GL_COPY_WRITE_BUFFER and the pinned memory target,
+  // in that order.
+  static constexpr int kBufferTargets = 4;
 
   struct VertexLayout {
     GLuint buffer;
@@ -72,12 +75,14 @@ class GlStateCache {
   GLuint _program = 0;
   GLuint _vertexArray = 0;
   int _activeUnit = -1;
-  GLuint _textures[TextureUnits] = {};
-  GLuint _samplers[TextureUnits] = {};
-  GLuint _buffers[BufferTargets] = {};
+  GLuint _textures[kTextureUnits] = {};
+  GLuint _samplers[kTextureUnits] = {};
+  GLuint _buffers[kBufferTargets] = {};
   GLuint _indexBuffer = 0;
   GLuint _readFramebuffer = 0;
   GLuint _drawFramebuffer = 0;
   GLuint _renderbuffer = 0;
   VertexLayout _layout = {};
 };
+
+}  // namespace vantra::platform

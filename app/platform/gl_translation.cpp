@@ -1,5 +1,7 @@
 #include "platform/gl_translation.h"
 
+namespace vantra::platform {
+
 bool GlTranslation::PrimitiveMode(D3DPRIMITIVETYPE type, GLenum* mode) {
   switch (type) {
     case D3DPT_POINTLIST:
@@ -145,3 +147,5 @@ void GlTranslation::Colour(D3DCOLOR colour, float out[4]) {
   out[2] = (colour & 0xFF) / 255.0f;
   out[3] = ((colour >> 24) & 0xFF) / 255.0f;
 }
+
+}  // namespace vantra::platform

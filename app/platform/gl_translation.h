@@ -6,6 +6,8 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::platform {
+
 class GlTranslation {
  public:
   // False for a primitive type the device does not know.
@@ -23,3 +25,5 @@ class GlTranslation {
   // 0xAARRGGBB as red, green, blue and alpha from 0 to 1.
   static void Colour(D3DCOLOR colour, float out[4]);
 };
+
+}  // namespace vantra::platform

@@ -4,13 +4,15 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // Names of the vertex inputs and their fixed attribute locations.
-constexpr int PositionLocation = 0;
-constexpr int NormalLocation = 1;
-constexpr int DiffuseLocation = 2;
-constexpr int TexCoordLocation = 3;
+constexpr int kPositionLocation = 0;
+constexpr int kNormalLocation = 1;
+constexpr int kDiffuseLocation = 2;
+constexpr int kTexCoordLocation = 3;
 
 bool StageEnabled(const ShaderKey& key, int stage) {
   for (int s = 0; s <= stage; ++s)
@@ -114,7 +116,7 @@ std::string ShadingDeclarations(const ShaderKey& key) {
   s << "uniform mat4 u_projection;\n"
     << interpolation << "out vec4 v_diffuse;\n"
     << interpolation << "out vec4 v_specular;\n";
-  for (int stage = 0; stage < ShaderKey::Stages; ++stage)
+  for (int stage = 0; stage < ShaderKey::kStages; ++stage)
     s << "out vec2 v_texCoord" << stage << ";\n";
   if (key.lighting) {
     s << "uniform vec4 u_materialDiffuse, u_materialAmbient, u_materialSpecular, "
@@ -195,11 +197,11 @@ std::string StageTexCoord(const ShaderKey& key, int stage) {
 std::string GlslGenerator::VertexSource(const ShaderKey& key) {
   std::ostringstream s;
   s << "#version 330 core\n"
-    << "layout(location = " << PositionLocation << ") in vec3 a_position;\n";
-  if (key.hasNormal) s << "layout(location = " << NormalLocation << ") in vec3 a_normal;\n";
-  if (key.hasDiffuse) s << "layout(location = " << DiffuseLocation << ") in vec4 a_diffuse;\n";
+    << "layout(location = " << kPositionLocation << ") in vec3 a_position;\n";
+  if (key.hasNormal) s << "layout(location = " << kNormalLocation << ") in vec3 a_normal;\n";
+  if (key.hasDiffuse) s << "layout(location = " << kDiffuseLocation << ") in vec4 a_diffuse;\n";
   for (int set = 0; set < key.texCoordCount; ++set)
-    s << "layout(location = " << TexCoordLocation + set << ") in vec2 a_texCoord" << set << ";\n";
+    s << "layout(location = " << kTexCoordLocation + set << ") in vec2 a_texCoord" << set << ";\n";
   s << "uniform mat4 u_worldView;\nuniform mat3 u_normalMatrix;\n";
   if (key.nPatch) {
     // The corners go to the tessellator in view space; shading happens at every generated
@@ -210,7 +212,7 @@ std::string GlslGenerator::VertexSource(const ShaderKey& key) {
          "  t_position = (u_worldView * vec4(a_position, 1.0)).xyz;\n"
          "  t_normal = u_normalMatrix * a_normal;\n"
       << "  t_diffuse = " << (key.hasDiffuse ? "a_diffuse" : "vec4(1.0)") << ";\n";
-    for (int stage = 0; stage < ShaderKey::Stages; ++stage)
+    for (int stage = 0; stage < ShaderKey::kStages; ++stage)
       s << "  t_texCoord" << stage << " = " << StageTexCoord(key, stage) << ";\n";
     s << "}\n";
     return s.str();
@@ -222,7 +224,7 @@ std::string GlslGenerator::VertexSource(const ShaderKey& key) {
     s << "  vec3 normal = " << (key.hasNormal ? "u_normalMatrix * a_normal" : "vec3(0.0)") << ";\n";
   if (key.hasDiffuse) s << "  vec4 vertexDiffuse = a_diffuse;\n";
   s << ShadeVertex(key);
-  for (int stage = 0; stage < ShaderKey::Stages; ++stage)
+  for (int stage = 0; stage < ShaderKey::kStages; ++stage)
     s << "  v_texCoord" << stage << " = " << StageTexCoord(key, stage) << ";\n";
   s << "}\n";
   return s.str();
@@ -322,7 +324,7 @@ std::string GlslGenerator::TessEvaluationSource(const ShaderKey& key) {
   if (key.hasDiffuse)
     s << "  vec4 vertexDiffuse = c_diffuse[0] * a + c_diffuse[1] * b + c_diffuse[2] * c;\n";
   s << ShadeVertex(key);
-  for (int stage = 0; stage < ShaderKey::Stages; ++stage)
+  for (int stage = 0; stage < ShaderKey::kStages; ++stage)
     s << "  v_texCoord" << stage << " = c_texCoord" << stage << "[0] * a + c_texCoord" << stage
       << "[1] * b + c_texCoord" << stage << "[2] * c;\n";
   s << "}\n";
@@ -335,12 +337,12 @@ std::string GlslGenerator::FragmentSource(const ShaderKey& key) {
   s << "#version 330 core\n"
     << interpolation << "in vec4 v_diffuse;\n"
     << interpolation << "in vec4 v_specular;\n";
-  for (int stage = 0; stage < ShaderKey::Stages; ++stage)
+  for (int stage = 0; stage < ShaderKey::kStages; ++stage)
     s << "in vec2 v_texCoord" << stage << ";\nuniform sampler2D u_texture" << stage << ";\n";
   s << "uniform vec4 u_textureFactor;\nuniform float u_alphaRef;\n"
        "uniform vec2 u_depthRange;\nout vec4 fragColor;\n"
        "void main() {\n  vec4 current = v_diffuse;\n";
-  for (int stage = 0; stage < ShaderKey::Stages && StageEnabled(key, stage); ++stage) {
+  for (int stage = 0; stage < ShaderKey::kStages && StageEnabled(key, stage); ++stage) {
     const ShaderKey::Stage& k = key.stages[stage];
     const std::string n = std::to_string(stage);
     if (UsesTexture(k))
@@ -365,3 +367,5 @@ std::string GlslGenerator::FragmentSource(const ShaderKey& key) {
   s << "}\n";
   return s.str();
 }
+
+}  // namespace vantra::platform

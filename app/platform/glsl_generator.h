@@ -7,6 +7,8 @@
 
 #include "platform/shader_key.h"
 
+namespace vantra::platform {
+
 class GlslGenerator {
  public:
   static std::string VertexSource(const ShaderKey& key);
@@ -15,3 +17,5 @@ class GlslGenerator {
   static std::string TessControlSource(const ShaderKey& key);
   static std::string TessEvaluationSource(const ShaderKey& key);
 };
+
+}  // namespace vantra::platform

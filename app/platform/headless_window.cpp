@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace vantra::platform {
+
 namespace {
 
 bool HasExtension(const char* extensions, const char* name) {
@@ -116,3 +118,5 @@ void HeadlessWindow::clientRect(RECT* rect) const {
 void HeadlessWindow::setPresentCallback(std::function<void(long)> callback) {
   _presentCallback = std::move(callback);
 }
+
+}  // namespace vantra::platform

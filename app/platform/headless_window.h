@@ -8,6 +8,8 @@
 
 #include "platform/render_window.h"
 
+namespace vantra::platform {
+
 class HeadlessWindow : public RenderWindow {
  public:
   HeadlessWindow(int width, int height, InputSource& input);
@@ -41,3 +43,5 @@ class HeadlessWindow : public RenderWindow {
   std::atomic<long> _presentedFrames{0};
   std::function<void(long)> _presentCallback;
 };
+
+}  // namespace vantra::platform

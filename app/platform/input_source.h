@@ -12,6 +12,8 @@ struct DIMOUSESTATE {
 };
 static_assert(sizeof(DIMOUSESTATE) == 16, "the mouse state is 16 bytes");
 
+namespace vantra::platform {
+
 class InputSource {
  public:
   virtual ~InputSource() = default;
@@ -21,3 +23,5 @@ class InputSource {
   // Render thread: motion since the previous readMouse and the button bytes.
   virtual void readMouse(DIMOUSESTATE* state) = 0;
 };
+
+}  // namespace vantra::platform

@@ -5,6 +5,8 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::platform {
+
 // The byte offset of rect's top-left pixel in an image of width x height pixels with the
 // given pitch and pixel size; 0 for a null rect (the whole image). False when rect is empty
 // or reaches outside the image.
@@ -19,3 +21,5 @@ inline bool LockOffset(const RECT* rect, UINT width, UINT height, INT pitch, UIN
             static_cast<std::size_t>(rect->left) * bytesPerPixel;
   return true;
 }
+
+}  // namespace vantra::platform

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace vantra::platform {
+
 namespace {
 
 std::uint32_t IndexAt(const void* indices, UINT indexSize, UINT at) {
@@ -54,7 +56,7 @@ PatchIndexCache::Range PatchIndexCache::convert(const void* owner, UINT start,
       (sourceBytes == 0 || std::memcmp(found->second.source.data(), indices, sourceBytes) == 0))
     return found->second.range;
   if (found == _ranges.end()) {
-    if (_ranges.size() >= MaxRanges) clear();
+    if (_ranges.size() >= kMaxRanges) clear();
     found = _ranges.emplace(key, Entry{}).first;
   }
   Entry& entry = found->second;
@@ -77,3 +79,5 @@ void PatchIndexCache::clear() {
   for (auto& entry : _ranges) entry.second.buffer.dispose(*_context);
   _ranges.clear();
 }
+
+}  // namespace vantra::platform

@@ -16,6 +16,8 @@
 #include "platform/d3d9.h"
 #include "platform/gl_name.h"
 
+namespace vantra::platform {
+
 class PatchIndexCache {
  public:
   // 32-bit triangle-list indices from offset 0 of an element buffer the cache owns.
@@ -45,7 +47,7 @@ class PatchIndexCache {
 
  private:
   // Enough for every range of a large terrain; beyond it the cache starts again.
-  static constexpr std::size_t MaxRanges = 16384;
+  static constexpr std::size_t kMaxRanges = 16384;
 
   using RangeKey = std::tuple<const void*, UINT, D3DPRIMITIVETYPE, UINT, UINT>;
   struct Entry {
@@ -57,3 +59,5 @@ class PatchIndexCache {
   const std::shared_ptr<ContextLink> _context;
   std::map<RangeKey, Entry> _ranges;
 };
+
+}  // namespace vantra::platform

@@ -4,6 +4,8 @@
 #include "platform/gl_state_cache.h"
 #include "platform/glsl_generator.h"
 
+namespace vantra::platform {
+
 namespace {
 
 GLuint Link(const ShaderKey& key) {
@@ -68,3 +70,5 @@ void ProgramCache::clear(bool deleteObjects) {
   _last = nullptr;
   _lastBytes.clear();
 }
+
+}  // namespace vantra::platform

@@ -9,6 +9,8 @@
 #include "platform/gl_name.h"
 #include "platform/shader_key.h"
 
+namespace vantra::platform {
+
 class GlStateCache;
 
 class ProgramCache {
@@ -40,3 +42,5 @@ class ProgramCache {
   std::string _lastBytes;
   Program* _last = nullptr;
 };
+
+}  // namespace vantra::platform

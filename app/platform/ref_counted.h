@@ -7,6 +7,8 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::platform {
+
 template <class Interface>
 class RefCounted : public Interface {
  public:
@@ -21,3 +23,5 @@ class RefCounted : public Interface {
  private:
   std::atomic<ULONG> _references{1};
 };
+
+}  // namespace vantra::platform

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace vantra::platform {
+
 int OpenRegularFile(const char* path, std::string* why) {
   const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -34,3 +36,5 @@ int OpenRegularFile(const char* path, std::string* why) {
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
+
+}  // namespace vantra::platform

@@ -4,6 +4,8 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::platform {
+
 class InputSource;
 
 class RenderWindow {
@@ -27,3 +29,5 @@ class RenderWindow {
   // Any thread: the keyboard and mouse source of this window.
   virtual InputSource& inputSource() = 0;
 };
+
+}  // namespace vantra::platform

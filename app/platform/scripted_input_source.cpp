@@ -15,6 +15,8 @@
 
 #include "platform/dinput_keys.h"
 
+namespace vantra::platform {
+
 namespace {
 
 constexpr std::uint8_t kDown = 0x80;
@@ -87,11 +89,11 @@ bool ScriptedInputSource::ParseLine(const std::string& text, Event* event, bool*
     *why = "expected a frame number (0 or more), found " + Quoted(tokens[0]);
     return false;
   }
-  *event = Event{frame, Kind::Quit, 0, false, 0, 0};
+  *event = Event{frame, Kind::kQuit, 0, false, 0, 0};
   const std::string verb = tokens.size() > 1 ? tokens[1] : std::string();
   if (verb == "quit" && tokens.size() == 2) return true;
   if (verb == "key" && tokens.size() == 4) {
-    event->kind = Kind::Key;
+    event->kind = Kind::kKey;
     std::string name = tokens[2];
     long code = -1;
     if (name.size() > 2 && name[0] == '0' && (name[1] == 'x' || name[1] == 'X')) {
@@ -115,7 +117,7 @@ bool ScriptedInputSource::ParseLine(const std::string& text, Event* event, bool*
     return true;
   }
   if (verb == "mouse" && tokens.size() == 4) {
-    event->kind = Kind::Mouse;
+    event->kind = Kind::kMouse;
     long dx = 0;
     long dy = 0;
     if (!ParseInteger(tokens[2], 10, &dx) || !ParseInteger(tokens[3], 10, &dy) || dx < INT_MIN ||
@@ -128,7 +130,7 @@ bool ScriptedInputSource::ParseLine(const std::string& text, Event* event, bool*
     return true;
   }
   if (verb == "button" && tokens.size() == 4) {
-    event->kind = Kind::Button;
+    event->kind = Kind::kButton;
     long index = -1;
     if (!ParseInteger(tokens[2], 10, &index) || index < 0 || index > 3) {
       *why = "button " + Quoted(tokens[2]) + " is not between 0 and 3";
@@ -186,7 +188,7 @@ bool ScriptedInputSource::load(const std::string& path, std::string* error) {
     return false;
   }
   // One byte past the limit tells a script too large, or an endless stream, from one that fits.
-  std::string text(MaxScriptBytes + 1, '\0');
+  std::string text(kMaxScriptBytes + 1, '\0');
   std::size_t size = 0;
   while (size < text.size()) {
     const ssize_t n = read(fd, &text[size], text.size() - size);
@@ -201,8 +203,8 @@ bool ScriptedInputSource::load(const std::string& path, std::string* error) {
   }
   close(fd);
   text.resize(size);
-  if (text.size() > MaxScriptBytes) {
-    *error = Quoted(path) + " is larger than " + std::to_string(MaxScriptBytes >> 20) + " MiB";
+  if (text.size() > kMaxScriptBytes) {
+    *error = Quoted(path) + " is larger than " + std::to_string(kMaxScriptBytes >> 20) + " MiB";
     return false;
   }
   return parse(text, error);
@@ -220,17 +222,17 @@ void ScriptedInputSource::readKeyboard(std::uint8_t keys[256]) {
   for (; _next < _events.size() && _events[_next].frame == _frame; ++_next) {
     const Event& event = _events[_next];
     switch (event.kind) {
-      case Kind::Key:
+      case Kind::kKey:
         _keys[event.code] = event.down ? kDown : 0;
         break;
-      case Kind::Mouse:
+      case Kind::kMouse:
         _dx += event.dx;
         _dy += event.dy;
         break;
-      case Kind::Button:
+      case Kind::kButton:
         _buttons[event.code] = event.down ? kDown : 0;
         break;
-      case Kind::Quit:
+      case Kind::kQuit:
         quit = true;
         break;
     }
@@ -247,3 +249,5 @@ void ScriptedInputSource::readMouse(DIMOUSESTATE* state) {
   _dx = 0;
   _dy = 0;
 }
+
+}  // namespace vantra::platform

@@ -9,6 +9,8 @@
 
 #include "platform/input_source.h"
 
+namespace vantra::platform {
+
 // A script holds one event per line; '#' starts a comment. Frames count from 0 and a
 // frame's events are what that frame's poll sees:
 //   F key NAME down|up     NAME is a key-code name without "DIK_" (F12, SPACE...) or a
@@ -27,7 +29,7 @@ class ScriptedInputSource : public InputSource {
   // *error and returns false.
   bool parse(const std::string& text, std::string* error);
   // A script file holds at most this many bytes.
-  static constexpr std::size_t MaxScriptBytes = 16 * 1024 * 1024;
+  static constexpr std::size_t kMaxScriptBytes = 16 * 1024 * 1024;
   // parse() on the contents of the file at path; larger files and endless streams are
   // refused.
   bool load(const std::string& path, std::string* error);
@@ -41,7 +43,7 @@ class ScriptedInputSource : public InputSource {
   void readMouse(DIMOUSESTATE* state) override;
 
  private:
-  enum class Kind { Key, Mouse, Button, Quit };
+  enum class Kind { kKey, kMouse, kButton, kQuit };
   struct Event {
     long frame;
     Kind kind;
@@ -64,3 +66,5 @@ class ScriptedInputSource : public InputSource {
   std::function<void()> _onQuit;
   std::atomic<bool> _quitRequested{false};
 };
+
+}  // namespace vantra::platform

@@ -3,11 +3,13 @@
 #include "platform/bitmap_file.h"
 #include "platform/lock_offset.h"
 
+namespace vantra::platform {
+
 HRESULT Surface::Create(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                         IDirect3DSurface9** surface) {
   if (surface == nullptr) return D3DERR_INVALIDCALL;
   *surface = nullptr;
-  if (width == 0 || height == 0 || width > BitmapFile::MaxSide || height > BitmapFile::MaxSide)
+  if (width == 0 || height == 0 || width > BitmapFile::kMaxSide || height > BitmapFile::kMaxSide)
     return D3DERR_INVALIDCALL;
   if (format != D3DFMT_A8R8G8B8 && format != D3DFMT_X8R8G8B8) return D3DERR_INVALIDCALL;
   if (pool != D3DPOOL_SYSTEMMEM && pool != D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
@@ -48,3 +50,5 @@ HRESULT Surface::UnlockRect() {
   _locked = false;
   return D3D_OK;
 }
+
+}  // namespace vantra::platform

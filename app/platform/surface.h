@@ -7,6 +7,8 @@
 #include "platform/d3d9.h"
 #include "platform/ref_counted.h"
 
+namespace vantra::platform {
+
 class Surface : public RefCounted<IDirect3DSurface9> {
  public:
   static HRESULT Create(UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
@@ -34,3 +36,5 @@ class Surface : public RefCounted<IDirect3DSurface9> {
   std::vector<BYTE> _pixels;
   bool _locked = false;
 };
+
+}  // namespace vantra::platform

@@ -10,6 +10,8 @@
 #include "platform/render_window.h"
 #include "platform/surface.h"
 
+namespace vantra::platform {
+
 SwapChain::SwapChain(UINT width, UINT height, D3DFORMAT depthFormat, D3DSWAPEFFECT swapEffect,
                      GlStateCache& glState)
     : _width(width),
@@ -196,3 +198,5 @@ void SwapChain::_flip() {
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                             _backColour.get());
 }
+
+}  // namespace vantra::platform

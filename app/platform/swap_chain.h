@@ -8,6 +8,8 @@
 #include "platform/d3d9.h"
 #include "platform/gl_name.h"
 
+namespace vantra::platform {
+
 class GlStateCache;
 class RenderWindow;
 class Surface;
@@ -61,3 +63,5 @@ class SwapChain {
   int _frontWidth = 0;
   int _frontHeight = 0;
 };
+
+}  // namespace vantra::platform

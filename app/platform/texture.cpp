@@ -2,6 +2,8 @@
 
 #include "platform/lock_offset.h"
 
+namespace vantra::platform {
+
 namespace {
 
 UINT BytesPerPixel(D3DFORMAT format) {
@@ -26,7 +28,7 @@ HRESULT Texture::Create(UINT width, UINT height, UINT levels, DWORD usage, D3DFO
                         IDirect3DTexture9** texture) {
   if (texture == nullptr) return D3DERR_INVALIDCALL;
   *texture = nullptr;
-  if (width == 0 || height == 0 || width > BitmapFile::MaxSide || height > BitmapFile::MaxSide)
+  if (width == 0 || height == 0 || width > BitmapFile::kMaxSide || height > BitmapFile::kMaxSide)
     return D3DERR_INVALIDCALL;
   if (!IsSupportedFormat(format)) return D3DERR_INVALIDCALL;
   if ((usage & (D3DUSAGE_RENDERTARGET | D3DUSAGE_DEPTHSTENCIL)) != 0) return D3DERR_NOTAVAILABLE;
@@ -131,3 +133,5 @@ void Texture::_upload() {
   if (_levels > 1) glGenerateMipmap(GL_TEXTURE_2D);
   _dirty = false;
 }
+
+}  // namespace vantra::platform

@@ -13,6 +13,8 @@
 #include "platform/gl_name.h"
 #include "platform/ref_counted.h"
 
+namespace vantra::platform {
+
 class Texture : public RefCounted<IDirect3DTexture9> {
  public:
   // Checks the request and makes an empty texture (levels 0 means the whole chain).
@@ -53,3 +55,5 @@ class Texture : public RefCounted<IDirect3DTexture9> {
   bool _locked = false;
   bool _dirty = true;
 };
+
+}  // namespace vantra::platform

@@ -68,7 +68,7 @@ class AppCamera : public engine::Camera {
   void flightStep(const engine::InputDevices& input);
 
   vantra::BasicCamera _camera;
-  ComRef<IDirect3DDevice9> _device;
+  platform::ComRef<IDirect3DDevice9> _device;
   engine::EngineServices* _engine = nullptr;
   float _fieldOfView;
   float _aspectRatio = 1.0f;

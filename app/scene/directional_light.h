@@ -25,7 +25,7 @@ class DirectionalLight : public engine::Object {
  protected:
   DirectionalLight(std::int32_t lightIndex, float level);
 
-  ComRef<IDirect3DDevice9> _device;
+  platform::ComRef<IDirect3DDevice9> _device;
   engine::EngineServices* _engine = nullptr;
   D3DLIGHT9 _light;
 

@@ -38,7 +38,7 @@ DesktopHost::DesktopHost(CMainFrame& frame) : _frame(frame) {}
 
 DesktopHost::~DesktopHost() { cancelMessageBoxes(); }
 
-RenderWindow* DesktopHost::createRendererWindow(const std::string& title) {
+platform::RenderWindow* DesktopHost::createRendererWindow(const std::string& title) {
   _window = std::make_unique<RendererWindow>(QString::fromStdString(title));
   // Cascade from the main frame, as a new top-level window would by default.
   _window->setPosition(_frame.geometry().topLeft() + QPoint(48, 96));

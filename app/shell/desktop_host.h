@@ -23,7 +23,7 @@ class DesktopHost : public QObject, public engine::Host {
   explicit DesktopHost(CMainFrame& frame);
   ~DesktopHost() override;
 
-  RenderWindow* createRendererWindow(const std::string& title) override;
+  platform::RenderWindow* createRendererWindow(const std::string& title) override;
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void reportProgress(int done, int total) override;
   // On standard error, and in the main frame's status bar.

@@ -8,7 +8,7 @@
 
 namespace vantra::shell {
 
-HeadlessHost::HeadlessHost(int width, int height, InputSource& input,
+HeadlessHost::HeadlessHost(int width, int height, platform::InputSource& input,
                            std::function<void(long)> onPresented)
     : _width(width),
       _height(height),
@@ -18,8 +18,8 @@ HeadlessHost::HeadlessHost(int width, int height, InputSource& input,
 
 HeadlessHost::~HeadlessHost() = default;
 
-RenderWindow* HeadlessHost::createRendererWindow(const std::string&) {
-  _window = std::make_unique<HeadlessWindow>(_width, _height, _input);
+platform::RenderWindow* HeadlessHost::createRendererWindow(const std::string&) {
+  _window = std::make_unique<platform::HeadlessWindow>(_width, _height, _input);
   _window->setPresentCallback(_onPresented);
   return _window.get();
 }

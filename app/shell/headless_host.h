@@ -9,8 +9,10 @@
 
 #include "engine/host.h"
 
+namespace vantra::platform {
 class HeadlessWindow;
 class InputSource;
+}  // namespace vantra::platform
 
 namespace vantra::shell {
 
@@ -18,11 +20,11 @@ class HeadlessHost : public engine::Host {
  public:
   // The window renders at width x height, reads input from input and calls onPresented on
   // the render thread after each presented frame.
-  HeadlessHost(int width, int height, InputSource& input,
+  HeadlessHost(int width, int height, platform::InputSource& input,
                std::function<void(long presentedFrames)> onPresented);
   ~HeadlessHost() override;
 
-  RenderWindow* createRendererWindow(const std::string& title) override;
+  platform::RenderWindow* createRendererWindow(const std::string& title) override;
   // Prints "caption: text" to standard error and answers IDOK.
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   // On a terminal, redraws one line on standard error whenever the percentage done changes
@@ -38,10 +40,10 @@ class HeadlessHost : public engine::Host {
  private:
   const int _width;
   const int _height;
-  InputSource& _input;
+  platform::InputSource& _input;
   std::function<void(long)> _onPresented;
   std::function<void(const std::string&)> _onObjectRemoved;
-  std::unique_ptr<HeadlessWindow> _window;
+  std::unique_ptr<platform::HeadlessWindow> _window;
   const bool _terminal;
   std::atomic<int> _lastPercent{-1};
   std::atomic<bool> _building{false};

@@ -31,8 +31,9 @@ namespace {
 std::string TerrainDescription(const terrain::TerrainModel* model, float lodError) {
   if (model != nullptr && lodError < 0.0f)
     lodError = terrain::TerrainQuadtree::kDefaultPixelTolerance;
-  const std::string source = model != nullptr ? model->elevation().facts().source
-                                              : DataFileLocator::Program().locate("heightMap.bmp");
+  const std::string source = model != nullptr
+                                 ? model->elevation().facts().source
+                                 : platform::DataFileLocator::Program().locate("heightMap.bmp");
   char rule[64] = "levels by distance";
   if (lodError >= 0.0f)
     std::snprintf(rule, sizeof rule, "levels by projected error within %g px", lodError);
@@ -50,7 +51,7 @@ HeadlessRunner::HeadlessRunner(const HeadlessOptions& options, engine::D3D::Scen
 
 int HeadlessRunner::run() {
   // The script is read relative to where the program was started, before --data-dir.
-  ScriptedInputSource input;
+  platform::ScriptedInputSource input;
   if (!_options.script.empty()) {
     std::string error;
     if (!input.load(_options.script, &error)) {

@@ -95,7 +95,7 @@ bool CMainFrame::openDocument(const QString& path) {
     return false;
   };
   std::string why;
-  const int fd = OpenRegularFile(QFile::encodeName(path).constData(), &why);
+  const int fd = platform::OpenRegularFile(QFile::encodeName(path).constData(), &why);
   if (fd < 0) return refuse(QString::fromStdString(why));
   QFile file;
   if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {

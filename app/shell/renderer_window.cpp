@@ -107,7 +107,7 @@ void RendererWindow::clientRect(RECT* rect) const {
   rect->bottom = _height.load(std::memory_order_relaxed);
 }
 
-InputSource& RendererWindow::inputSource() { return _input; }
+platform::InputSource& RendererWindow::inputSource() { return _input; }
 
 void RendererWindow::focusInEvent(QFocusEvent* event) {
   QWindow::focusInEvent(event);

@@ -14,7 +14,7 @@ class QOpenGLContext;
 
 namespace vantra::shell {
 
-class RendererWindow : public QWindow, public RenderWindow {
+class RendererWindow : public QWindow, public platform::RenderWindow {
   Q_OBJECT
 
  public:
@@ -26,7 +26,7 @@ class RendererWindow : public QWindow, public RenderWindow {
   long screenFramebuffer() const override;
   void swapBuffers() override;
   void clientRect(RECT* rect) const override;
-  InputSource& inputSource() override;
+  platform::InputSource& inputSource() override;
 
  protected:
   void focusInEvent(QFocusEvent* event) override;
@@ -46,7 +46,7 @@ class RendererWindow : public QWindow, public RenderWindow {
 
   // Created by the render thread on its first makeCurrent and used by it only.
   std::unique_ptr<QOpenGLContext> _context;
-  EventInputSource _input;
+  platform::EventInputSource _input;
   // Client size in device pixels, written on resize and read by the render thread.
   std::atomic<int> _width{0};
   std::atomic<int> _height{0};

@@ -46,16 +46,16 @@ QString JsonKey(const std::string& text) {
   return QString::fromStdString(key);
 }
 
-bool OpenForWriting(std::unique_ptr<AtomicFile>& file, const std::string& path,
+bool OpenForWriting(std::unique_ptr<platform::AtomicFile>& file, const std::string& path,
                     std::string* error) {
-  file = std::make_unique<AtomicFile>(path);
+  file = std::make_unique<platform::AtomicFile>(path);
   if (file->open()) return true;
   *error = "cannot write " + path + ": " + std::strerror(errno);
   return false;
 }
 
 // Puts text in place of the file, or leaves any earlier file as it was (errno says why).
-bool WriteWhole(std::unique_ptr<AtomicFile>& file, const std::string& text) {
+bool WriteWhole(std::unique_ptr<platform::AtomicFile>& file, const std::string& text) {
   const bool written = file->write(text.data(), text.size()) && file->commit();
   file.reset();
   return written;
@@ -99,7 +99,7 @@ void TimeDemo::addFlight(engine::SceneObjects& scene, terrain::Terrain& terrain)
   };
 }
 
-RenderWindow* TimeDemo::createRendererWindow(const std::string& title) {
+platform::RenderWindow* TimeDemo::createRendererWindow(const std::string& title) {
   return _host.createRendererWindow(title);
 }
 

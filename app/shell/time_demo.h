@@ -40,7 +40,7 @@ class TimeDemo : public engine::Host {
   // and reports what the terrain drew; it flies once the terrain has come through its reset.
   void addFlight(engine::SceneObjects& scene, terrain::Terrain& terrain);
 
-  RenderWindow* createRendererWindow(const std::string& title) override;
+  platform::RenderWindow* createRendererWindow(const std::string& title) override;
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void reportProgress(int done, int total) override;
   void reportStatus(const std::string& text) override;
@@ -91,8 +91,8 @@ class TimeDemo : public engine::Host {
   std::vector<Frame> _frames;
   long _presented = 0;
   RunFacts _facts;
-  std::unique_ptr<AtomicFile> _csv;
-  std::unique_ptr<AtomicFile> _json;
+  std::unique_ptr<platform::AtomicFile> _csv;
+  std::unique_ptr<platform::AtomicFile> _json;
 
   // The frames whose times have arrived, at most as many as the run samples.
   std::size_t recordedFrames() const;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <utility>
 
 #include "terrain/buffer_lock.h"
 #include "terrain/terrain_patch.h"
@@ -27,58 +26,62 @@ int EdgeFanSet::_edgeVertex(int p) const {
                               : _patch->index(_patch->rows() - 2, p);
 }
 
-void EdgeFanSet::build(int stepA, int stepB) {
-  int coarse = stepA;
-  int fine = stepB;
-  if (coarse < fine) std::swap(coarse, fine);
-  const int n = _kind == kColumnEdge ? _patch->rows() - 1 : _patch->columns() - 1;
-
-  BufferLock lock(_indexBuffer.get(), _bufferBytes, D3DLOCK_DISCARD);
-  auto* out = static_cast<std::uint16_t*>(lock.data());
-  _fanSizes.clear();
-  _primitiveCount = 0;
-  // Walk the two lists of edge positions p = 0, step, 2 step, ... (p < n) in step. Vertex
-  // numbers grow with p along the edge, so comparing them compares positions.
+void EdgeFanSet::WalkFans(int n, int stepA, int stepB, std::vector<int>& fanPositions,
+                          std::vector<int>& fanSizes) {
+  const int coarse = std::max(stepA, stepB);
+  const int fine = std::min(stepA, stepB);
+  fanPositions.clear();
+  fanSizes.clear();
+  // Walk the two lists of edge positions p = 0, step, 2 step, ... (p < n) in step.
   int nextCoarse = 0;
   int nextFine = 0;
   for (;;) {
     const int head = nextCoarse;
     nextCoarse += coarse;
     if (nextCoarse >= n) break;
-    const auto m = static_cast<std::uint16_t>(_edgeVertex(nextCoarse));
-    *out++ = static_cast<std::uint16_t>(_edgeVertex(head));
+    fanPositions.push_back(head);
     int size = 1;
     while (nextFine < n) {
-      const auto f = static_cast<std::uint16_t>(_edgeVertex(nextFine));
+      const int f = nextFine;
       nextFine += fine;
-      *out++ = f;
+      fanPositions.push_back(f);
       ++size;
-      if (f >= m) break;
+      if (f >= nextCoarse) break;
     }
-    *out++ = m;
-    ++size;
-    _fanSizes.push_back(size);
-    _primitiveCount += size - 2;
+    fanPositions.push_back(nextCoarse);
+    fanSizes.push_back(size + 1);
   }
-  _appendTriangleList(static_cast<std::uint16_t*>(lock.data()), out);
-  _builtCoarse = coarse;
-  _builtFine = fine;
 }
 
-void EdgeFanSet::_appendTriangleList(const std::uint16_t* fans, std::uint16_t* out) {
-  // The fans' triangles without the degenerate ones, so that one draw covers them all.
-  _listStart = static_cast<UINT>(out - fans);
-  const std::uint16_t* fan = fans;
-  for (const int size : _fanSizes) {
+void EdgeFanSet::AppendTriangleList(const std::vector<int>& fanPositions,
+                                    const std::vector<int>& fanSizes, std::vector<int>& triangles) {
+  const int* fan = fanPositions.data();
+  for (const int size : fanSizes) {
     for (int k = 1; k + 1 < size; ++k) {
       if (fan[k] == fan[0] || fan[k] == fan[k + 1] || fan[k + 1] == fan[0]) continue;
-      *out++ = fan[0];
-      *out++ = fan[k];
-      *out++ = fan[k + 1];
+      triangles.insert(triangles.end(), {fan[0], fan[k], fan[k + 1]});
     }
     fan += size;
   }
-  _listTriangles = static_cast<UINT>(out - fans - _listStart) / 3;
+}
+
+void EdgeFanSet::build(int stepA, int stepB) {
+  const int n = _kind == kColumnEdge ? _patch->rows() - 1 : _patch->columns() - 1;
+  WalkFans(n, stepA, stepB, _fanPositions, _fanSizes);
+  _listPositions.clear();
+  // The fans' triangles without the degenerate ones, so that one draw covers them all.
+  AppendTriangleList(_fanPositions, _fanSizes, _listPositions);
+
+  BufferLock lock(_indexBuffer.get(), _bufferBytes, D3DLOCK_DISCARD);
+  auto* out = static_cast<std::uint16_t*>(lock.data());
+  for (const int p : _fanPositions) *out++ = static_cast<std::uint16_t>(_edgeVertex(p));
+  for (const int p : _listPositions) *out++ = static_cast<std::uint16_t>(_edgeVertex(p));
+  _primitiveCount = 0;
+  for (const int size : _fanSizes) _primitiveCount += size - 2;
+  _listStart = static_cast<UINT>(_fanPositions.size());
+  _listTriangles = static_cast<UINT>(_listPositions.size() / 3);
+  _builtCoarse = std::max(stepA, stepB);
+  _builtFine = std::min(stepA, stepB);
 }
 
 bool EdgeFanSet::builtFor(int stepA, int stepB) const {

@@ -26,6 +26,16 @@ class EdgeFanSet {
   EdgeFanSet(const EdgeFanSet&) = delete;
   EdgeFanSet& operator=(const EdgeFanSet&) = delete;
 
+  // The fans between vertex steps stepA and stepB (either order) along an edge of positions
+  // 0..n-1: each fan's positions one after another in fanPositions (its head on the coarse
+  // side, the fine positions it spans, the end of its coarse segment), its length in
+  // fanSizes.
+  static void WalkFans(int n, int stepA, int stepB, std::vector<int>& fanPositions,
+                       std::vector<int>& fanSizes);
+  // Appends the triangles of those fans, three positions each, leaving out degenerate ones.
+  static void AppendTriangleList(const std::vector<int>& fanPositions,
+                                 const std::vector<int>& fanSizes, std::vector<int>& triangles);
+
   // Rewrites the fans for the vertex steps (2^level) of the two leaves, in either order.
   void build(int stepA, int stepB);
   // Draws every fan in one draw.
@@ -46,14 +56,16 @@ class EdgeFanSet {
 
  private:
   int _edgeVertex(int p) const;
-  void _appendTriangleList(const std::uint16_t* fans, std::uint16_t* out);
 
   Kind _kind;
-  ComRef<IDirect3DIndexBuffer9> _indexBuffer;
+  platform::ComRef<IDirect3DIndexBuffer9> _indexBuffer;
   IDirect3DDevice9* _device;
   TerrainPatch* _patch;
   int _bufferBytes;
   std::vector<int> _fanSizes;
+  // The last build's fans and triangle list as edge positions, kept to spare allocations.
+  std::vector<int> _fanPositions;
+  std::vector<int> _listPositions;
   int _primitiveCount = 0;
   // Where the triangle list starts in the buffer, in indices, and its triangles.
   UINT _listStart = 0;

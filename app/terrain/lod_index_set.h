@@ -50,7 +50,7 @@ class LodIndexSet {
  private:
   void _build();
 
-  ComRef<IDirect3DIndexBuffer9> _indexBuffer;
+  platform::ComRef<IDirect3DIndexBuffer9> _indexBuffer;
   IDirect3DDevice9* _device;
   TerrainPatch* _patch;
   std::vector<LevelRange> _levels;

@@ -48,17 +48,22 @@ float QuadLeaf::projectedError() const {
   return _tree->_leafLevels[_index - _tree->firstLeaf()].projectedError;
 }
 
-int QuadLeaf::drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
-  if (neighbour == nullptr) return 0;
+bool QuadLeaf::prepareEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
+  if (neighbour == nullptr) return false;
   const int level = _lodSet->level();
   const int neighbourLevel = neighbour->_lodSet->level();
-  if (level == neighbourLevel) return 0;
+  if (level == neighbourLevel) return false;
   const int step = 1 << level;
   const int neighbourStep = 1 << neighbourLevel;
   // Besides a level change at the last selection, the fans may hold the levels of an older
   // frame: a neighbour can change while this leaf is out of view, and the other way round.
   if (changed() || neighbour->changed() || !fans.builtFor(step, neighbourStep))
     fans.build(step, neighbourStep);
+  return true;
+}
+
+int QuadLeaf::drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour) {
+  if (!prepareEdgeFans(fans, neighbour)) return 0;
   fans.draw();
   return fans.primitiveCount();
 }

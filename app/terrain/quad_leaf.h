@@ -34,6 +34,9 @@ class QuadLeaf : public QuadNode {
   void findNeighbours();
   // Picks the level of detail by the tree's rule from where the camera stands.
   void selectLevel();
+  // Whether fans are needed toward a neighbour (the two levels differ); rebuilds them when
+  // they were made for other levels.
+  bool prepareEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour);
   // Draws the fans toward a neighbour when the two levels differ, rebuilding them first
   // when they were made for other levels. Returns the triangles drawn.
   int drawEdgeFans(EdgeFanSet& fans, const QuadLeaf* neighbour);

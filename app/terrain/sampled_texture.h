@@ -58,8 +58,8 @@ class SampledTexture {
 
   // Declared in this order so that the texture is released before the device, also when
   // the constructor throws.
-  ComRef<IDirect3DDevice9> _device;
-  ComRef<IDirect3DTexture9> _texture;
+  platform::ComRef<IDirect3DDevice9> _device;
+  platform::ComRef<IDirect3DTexture9> _texture;
   D3DSURFACE_DESC _description{};
   std::string _fileName;
   // 1: bilinear sampling, 0: nearest texel.

@@ -17,7 +17,9 @@ int Terrain::_colourCursors[2] = {1, 2};
 namespace {
 
 // The working directory's file, or the installed copy when the working directory lacks it.
-std::string Locate(const std::string& name) { return DataFileLocator::Program().locate(name); }
+std::string Locate(const std::string& name) {
+  return platform::DataFileLocator::Program().locate(name);
+}
 
 }  // namespace
 

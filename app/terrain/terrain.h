@@ -78,7 +78,7 @@ class Terrain : public engine::Object {
   void _setUpTextureStages();
   void _applyLodRule();
 
-  ComRef<IDirect3DDevice9> _device;
+  platform::ComRef<IDirect3DDevice9> _device;
   engine::EngineServices* _engine = nullptr;
   int _width;
   int _depth;

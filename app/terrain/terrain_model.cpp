@@ -66,9 +66,9 @@ bool TerrainModel::load(const TerrainRequest& request, std::string* error) {
 }
 
 bool TerrainModel::_loadBitmap(const std::string& file, int gridSide, std::string* error) {
-  BitmapFile::Image image;
+  platform::BitmapFile::Image image;
   // The reader says on standard error what is wrong with a file it refuses.
-  if (FAILED(BitmapFile::Read(file.c_str(), &image))) {
+  if (FAILED(platform::BitmapFile::Read(file.c_str(), &image))) {
     *error = "the bitmap reader refused it";
     return false;
   }

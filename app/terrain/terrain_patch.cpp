@@ -89,13 +89,13 @@ void TerrainPatch::fillVertices() {
   }
   _bounds = vantra::BoundingBox(lowest, highest);
   _computeLevelErrors(vertices);
-  // A one-band strip over the corners a, b (first row), c, d (last row) draws a b c, then
-  // c b d: the second triangle of a strip turns its first two vertices round.
-  const TerrainVertex& a = vertices[index(0, 0)];
-  const TerrainVertex& b = vertices[index(0, _columns - 2)];
-  const TerrainVertex& c = vertices[index(_rows - 2, 0)];
-  const TerrainVertex& d = vertices[index(_rows - 2, _columns - 2)];
-  _cornerTriangles = {a, b, c, c, b, d};
+}
+
+void TerrainPatch::copyCoarseGrid(int side, TerrainVertex* out) const {
+  const auto* vertices = static_cast<const TerrainVertex*>(_lock->data());
+  const int step = (_columns - 2) / (side - 1);
+  for (int i = 0; i < side; ++i)
+    for (int j = 0; j < side; ++j) *out++ = vertices[index(i * step, j * step)];
 }
 
 void TerrainPatch::_computeNormals(TerrainVertex* vertices) const {

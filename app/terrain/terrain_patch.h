@@ -3,7 +3,6 @@
 // of the leaf indexes into it.
 #pragma once
 
-#include <array>
 #include <optional>
 #include <vector>
 
@@ -51,9 +50,11 @@ class TerrainPatch {
   // world units between that level's triangles and the full-detail heights. Level 0 is 0;
   // the values never decrease with the level.
   const std::vector<float>& levelErrors() const { return _levelErrors; }
-  // The drawn grid's four corners as two triangles, the coarsest level's strip as a list,
-  // kept on the processor so that far leaves can be drawn together.
-  const std::array<TerrainVertex, 6>& cornerTriangles() const { return _cornerTriangles; }
+  // Copies every (columns - 2) / (side - 1)-th vertex of the drawn grid, side x side of
+  // them row by row, to out, for the far leaves drawn together; after fillVertices and
+  // before closeBuffer, on the same thread. The drawn grid must be square, its cells a
+  // multiple of side - 1.
+  void copyCoarseGrid(int side, TerrainVertex* out) const;
 
   // Vertex colour of a normalised height: light grey at 0, brown at 1.
   static D3DCOLOR heightColour(float h);
@@ -62,7 +63,7 @@ class TerrainPatch {
   void _computeNormals(TerrainVertex* vertices) const;
   void _computeLevelErrors(const TerrainVertex* vertices);
 
-  ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
+  platform::ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
   int _columns;
   int _rows;
   int _firstColumn;
@@ -75,7 +76,6 @@ class TerrainPatch {
   IDirect3DDevice9* _device;
   vantra::BoundingBox _bounds;
   std::vector<float> _levelErrors;
-  std::array<TerrainVertex, 6> _cornerTriangles{};
   // Open from construction to closeBuffer; declared after the buffer so that it closes first.
   std::optional<BufferLock> _lock;
 };

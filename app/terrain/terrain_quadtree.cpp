@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "engine/host.h"
 #include "engine/input_devices.h"
 #include "platform/dinput_keys.h"
+#include "terrain/coarse_leaf_batch.h"
 #include "terrain/quad_leaf.h"
 #include "terrain/quad_node.h"
 #include "terrain/terrain.h"
@@ -43,9 +45,14 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain,
     _root = std::make_unique<QuadNode>(x0, x1, z0, z1, this, 0);
     _split(_root.get(), _depth, leaves);
   }
+  // A split square grid of 2^k cells a side has leaves of 64 x 64 cells, whose coarsest
+  // levels go together; other shapes draw every leaf on its own.
+  const int cells = x1 - x0;
+  if (_depth > 0 && cells == z1 - z0 && (cells & (cells - 1)) == 0)
+    _batch = std::make_unique<CoarseLeafBatch>(_device, leafCount,
+                                               leaves.front()->_x1 - leaves.front()->_x0);
   _buildLeaves(leaves);
   _renderQueue.assign(leafCount, nullptr);
-  _coarsestBatch.reserve(static_cast<std::size_t>(leafCount) * 6);
 
   std::deque<QuadNode*> pending{_root.get()};
   while (!pending.empty()) {
@@ -114,8 +121,15 @@ void TerrainQuadtree::_buildLeaves(const std::vector<QuadLeaf*>& leaves) {
     const std::size_t end = std::min(leaves.size(), start + kLeavesPerBatch);
     for (std::size_t i = start; i < end; ++i) leaves[i]->createPatch(_terrain, _device);
     std::atomic<std::size_t> next{start};
+    // Leaves number from the first leaf in breadth-first order.
+    const int firstLeaf = ((1 << (2 * _depth)) - 1) / 3;
     const auto fill = [&] {
-      for (std::size_t i = next++; i < end; i = next++) leaves[i]->buildVertices();
+      for (std::size_t i = next++; i < end; i = next++) {
+        leaves[i]->buildVertices();
+        if (_batch)
+          leaves[i]->patch()->copyCoarseGrid(CoarseLeafBatch::kGridSide,
+                                             _batch->gridOf(leaves[i]->_index - firstLeaf));
+      }
     };
     {
       // The futures wait for their threads also while an exception passes.
@@ -130,6 +144,7 @@ void TerrainQuadtree::_buildLeaves(const std::vector<QuadLeaf*>& leaves) {
       _reportLeafBuilt();
     }
   }
+  if (_batch) _batch->finishBuild();
 }
 
 void TerrainQuadtree::_computeBox(QuadNode* node) {
@@ -282,31 +297,19 @@ void TerrainQuadtree::flush() {
     _device->GetTextureStageState(0, D3DTSS_COLORARG2, &colourArgument);
     _device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
   }
-  _coarsestBatch.clear();
-  int coarsestLevel = 0;
+  CoarseLeafBatch* batch = _mergeCoarsest ? _batch.get() : nullptr;
   for (int i = 0; i < _queueCount; ++i) {
     const QuadLeaf& leaf = *_renderQueue[i];
     const LodIndexSet& set = *leaf.lodSet();
     _lastDrawn.triangles += set.primitiveCount();
     ++_lastDrawn.leavesPerLevel[set.level()];
     _lastDrawn.maxProjectedError = std::max(_lastDrawn.maxProjectedError, leaf.projectedError());
-    // Far leaves are mostly at their coarsest level, one quad each: a draw apiece would cost
-    // more than their pixels, so they go into one list.
-    if (_mergeCoarsest && set.level() == set.maxLevel() && set.levels()[set.level()].count == 4) {
-      const auto& corners = leaf.patch()->cornerTriangles();
-      _coarsestBatch.insert(_coarsestBatch.end(), corners.begin(), corners.end());
-      coarsestLevel = set.level();
+    if (batch != nullptr && batch->holds(set.level())) {
+      batch->addLeaf(leaf._index - _firstLeaf, set.level());
       continue;
     }
     if (_tintLevels) _tint(set.level());
     set.draw();
-    ++_lastDrawn.draws;
-  }
-  if (!_coarsestBatch.empty()) {
-    if (_tintLevels) _tint(coarsestLevel);
-    _device->SetFVF(TerrainVertex::FVF);
-    _device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(_coarsestBatch.size() / 3),
-                             _coarsestBatch.data(), sizeof(TerrainVertex));
     ++_lastDrawn.draws;
   }
   if (_highlightFans) {
@@ -318,19 +321,35 @@ void TerrainQuadtree::flush() {
               [](const QuadLeaf* a, const QuadLeaf* b) {
                 return a->distanceSquared() < b->distanceSquared();
               });
+  // Highlighted fans keep draws of their own, in the highlight's material.
+  CoarseLeafBatch* fanBatch = _highlightFans ? nullptr : batch;
   if (_edgeFans) {
     for (int i = 0; i < _queueCount; ++i) {
       QuadLeaf* leaf = _renderQueue[i];
-      if (_tintLevels) _tint(leaf->lodSet()->level());
+      const int level = leaf->lodSet()->level();
+      if (_tintLevels) _tint(level);
       for (const auto& [fans, neighbour] : {std::pair{leaf->columnFans(), leaf->columnNeighbour()},
                                             std::pair{leaf->rowFans(), leaf->rowNeighbour()}}) {
-        const int triangles = leaf->drawEdgeFans(*fans, neighbour);
-        _lastDrawn.triangles += triangles;
-        _lastDrawn.draws += triangles > 0;
+        // The fan set is kept built also where the batch draws the fans: the triangles
+        // count as the fan set's, degenerate ones included, as for the strips.
+        if (!leaf->prepareEdgeFans(*fans, neighbour)) continue;
+        _lastDrawn.triangles += fans->primitiveCount();
+        const int neighbourLevel = neighbour->lodSet()->level();
+        if (fanBatch != nullptr && fanBatch->holds(level) && fanBatch->holds(neighbourLevel)) {
+          fanBatch->addFans(leaf->_index - _firstLeaf, level, neighbourLevel, fans->kind());
+        } else {
+          fans->draw();
+          _lastDrawn.draws += fans->primitiveCount() > 0;
+        }
       }
     }
   }
   if (_highlightFans) _engine->popMaterial();
+  if (batch != nullptr) {
+    std::function<void(int)> tint;
+    if (_tintLevels) tint = [this](int level) { _tint(level); };
+    _lastDrawn.draws += batch->draw(tint);
+  }
   if (_tintLevels) {
     _device->SetTextureStageState(0, D3DTSS_COLORARG2, colourArgument);
     if (_engine != nullptr) _drawLegend();

@@ -23,6 +23,7 @@ class EngineServices;
 
 namespace vantra::terrain {
 
+class CoarseLeafBatch;
 class LodIndexSet;
 class QuadLeaf;
 class QuadNode;
@@ -37,7 +38,8 @@ class TerrainQuadtree {
     long triangles = 0;
     std::array<int, 16> leavesPerLevel{};
     float maxProjectedError = 0.0f;
-    // Draw calls made: strips, fan sets and the one draw of the merged coarsest leaves.
+    // Draw calls made: strips, fan sets and the one draw of the leaves at the coarsest
+    // levels (one per level while tinted).
     int draws = 0;
   };
 
@@ -82,8 +84,9 @@ class TerrainQuadtree {
   float pixelTolerance() const { return _pixelTolerance; }
   // Whether each leaf is tinted by its level of detail (C toggles it).
   bool tintsLevels() const { return _tintLevels; }
-  // Whether leaves at a coarsest level of one quad are drawn together in one draw (on by
-  // default; the same triangles from the same vertices either way).
+  // Whether the leaves at their four coarsest levels, and the fans between two such
+  // leaves, are drawn together in one draw (on by default for a grid of more than one
+  // leaf; the same triangles from the same vertices either way).
   void setMergesCoarsestLeaves(bool merge) { _mergeCoarsest = merge; }
 
   // Once per frame before render: culls and queues the visible leaves (nothing without a
@@ -153,9 +156,8 @@ class TerrainQuadtree {
   float _pixelTolerance = kDefaultPixelTolerance;
   bool _tintLevels = false;
   bool _mergeCoarsest = true;
-  // This frame's coarsest leaves as triangle lists, drawn from memory in one draw; sized
-  // for every leaf once, so that frames allocate nothing.
-  std::vector<TerrainVertex> _coarsestBatch;
+  // The leaves at their coarsest levels, drawn together; none for a single leaf.
+  std::unique_ptr<CoarseLeafBatch> _batch;
   // The keys' state at the last update, so that a press counts once however long it lasts.
   bool _ruleKeyWasDown = false;
   bool _tintKeyWasDown = false;

@@ -43,7 +43,7 @@ class Steering {
  private:
   vantra::Vector _row(int row);
 
-  EventInputSource _source;
+  platform::EventInputSource _source;
   InputDevices _input;
 };
 

@@ -63,7 +63,7 @@ class DeviceProbe : public Object {
   static constexpr GUID kId = {1, 2, 3, {4, 5, 6, 7, 8, 9, 10, 11}};
   std::vector<Sample>& _samples;
   EngineServices* _engine = nullptr;
-  ComRef<IDirect3DDevice9> _device;
+  platform::ComRef<IDirect3DDevice9> _device;
   Matrix _scrambled;
 };
 

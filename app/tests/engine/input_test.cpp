@@ -14,7 +14,7 @@ namespace vantra::engine {
 namespace {
 
 struct Devices {
-  EventInputSource source;
+  platform::EventInputSource source;
   InputDevices input;
   Devices() { input.create(&source); }
   void poll() {
@@ -87,7 +87,7 @@ TEST(InputDevices, ReleasedDevicesReadIdle) {
 }
 
 TEST(EventInputSource, ReleaseAllLiftsKeysAndButtons) {
-  EventInputSource source;
+  platform::EventInputSource source;
   source.setKey(DIK_LSHIFT, true);
   source.setButton(3, true);
   source.setButton(4, true);  // no such button: ignored
@@ -150,7 +150,7 @@ TEST(ScriptedInputSource, RejectsBadScriptsNamingTheLine) {
       {"0 jump\n", "line 1:", "unknown event"},
   };
   for (const Case& c : cases) {
-    ScriptedInputSource source;
+    platform::ScriptedInputSource source;
     std::string error;
     EXPECT_FALSE(source.parse(c.script, &error)) << c.why;
     EXPECT_EQ(error.rfind(c.expected, 0), 0u) << c.why << ": " << error;
@@ -158,7 +158,7 @@ TEST(ScriptedInputSource, RejectsBadScriptsNamingTheLine) {
 }
 
 TEST(ScriptedInputSource, PlaysEachFrameAtItsPoll) {
-  ScriptedInputSource source;
+  platform::ScriptedInputSource source;
   std::string error;
   ASSERT_TRUE(
       source.parse("# frames count from 0\n"
@@ -200,7 +200,7 @@ TEST(ScriptedInputSource, PlaysEachFrameAtItsPoll) {
 }
 
 TEST(ScriptedInputSource, FailedParseLeavesNoEvents) {
-  ScriptedInputSource source;
+  platform::ScriptedInputSource source;
   std::string error;
   ASSERT_TRUE(source.parse("0 key A down\n", &error));
   EXPECT_FALSE(source.parse("0 key A down\n0 oops\n", &error));
@@ -210,7 +210,7 @@ TEST(ScriptedInputSource, FailedParseLeavesNoEvents) {
 }
 
 TEST(ScriptedInputSource, MissingFileIsReported) {
-  ScriptedInputSource source;
+  platform::ScriptedInputSource source;
   std::string error;
   EXPECT_FALSE(source.load("/nonexistent/script.txt", &error));
   EXPECT_NE(error.find("/nonexistent/script.txt"), std::string::npos) << error;

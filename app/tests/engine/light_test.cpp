@@ -32,7 +32,7 @@ TEST(TestLights, EachClassCountsItsOwnInstances) {
 }
 
 TEST(TestLights, ResetProgramsADirectionalLightStraightDown) {
-  RenderTarget d(64, 48);
+  platform::RenderTarget d(64, 48);
   struct Case {
     std::unique_ptr<Object> light;
     std::int32_t index;
@@ -68,7 +68,7 @@ TEST(TestLights, ResetProgramsADirectionalLightStraightDown) {
 }
 
 TEST(SceneObjects, ResetTwiceKeepsOneDeviceReference) {
-  RenderTarget d(64, 48);
+  platform::RenderTarget d(64, 48);
   const ULONG before = d.deviceReferences();
   std::unique_ptr<Object> objects[] = {std::make_unique<scene::AppCamera>(),
                                        std::make_unique<scene::TestLight>(),
@@ -83,7 +83,7 @@ TEST(SceneObjects, ResetTwiceKeepsOneDeviceReference) {
 }
 
 TEST(AppCameraOnDevice, OnlyTheActiveCameraSetsTheView) {
-  RenderTarget d(64, 48);
+  platform::RenderTarget d(64, 48);
   Matrix marker;
   marker.translate(vantra::Vector(5, 6, 7));
   scene::AppCamera camera;
@@ -105,7 +105,7 @@ TEST(AppCameraOnDevice, OnlyTheActiveCameraSetsTheView) {
 // A reset without a device releases the one held before; the active camera then leaves the
 // device's transforms alone and still resets its view.
 TEST(AppCameraOnDevice, ActiveCameraWithoutADeviceSetsNoTransform) {
-  RenderTarget d(64, 48);
+  platform::RenderTarget d(64, 48);
   const ULONG before = d.deviceReferences();
   scene::AppCamera camera;
   camera.setActive(true);
@@ -128,7 +128,7 @@ TEST(AppCameraOnDevice, ActiveCameraWithoutADeviceSetsNoTransform) {
 }
 
 TEST(AppCameraOnDevice, ProjectionSpansTwentyFiveDegreesFromOneTo800000) {
-  RenderTarget d(64, 48);
+  platform::RenderTarget d(64, 48);
   scene::AppCamera camera;
   camera.setActive(true);
   camera.reset(nullptr, d.device());

@@ -23,7 +23,7 @@ TEST(ScriptedInputLimits, MotionSumsInSixtyFourBitsAndSaturates) {
        "0 mouse 2147483647 -2147483648\n0 mouse 10 -10\n0 mouse -20 20\n", 2147483637, -2147483638},
   };
   for (const Case& c : cases) {
-    ScriptedInputSource source;
+    platform::ScriptedInputSource source;
     std::string error;
     ASSERT_TRUE(source.parse(c.script, &error)) << c.why << ": " << error;
     std::uint8_t keys[256];
@@ -36,7 +36,7 @@ TEST(ScriptedInputLimits, MotionSumsInSixtyFourBitsAndSaturates) {
 }
 
 TEST(ScriptedInputLimits, RefusesAnEndlessScript) {
-  ScriptedInputSource source;
+  platform::ScriptedInputSource source;
   std::string error;
   EXPECT_FALSE(source.load("/dev/zero", &error));
   EXPECT_EQ(error, "\"/dev/zero\" is larger than 16 MiB");
@@ -56,7 +56,7 @@ TEST(ScriptedInputLimits, ErrorsShowTokensEscapedAndCut) {
        "line 1: unknown key name \"" + std::string(64, 'Q') + "\" (9999936 more bytes cut)"},
   };
   for (const Case& c : cases) {
-    ScriptedInputSource source;
+    platform::ScriptedInputSource source;
     std::string error;
     EXPECT_FALSE(source.parse(c.script, &error)) << c.why;
     EXPECT_EQ(error, c.error) << c.why;

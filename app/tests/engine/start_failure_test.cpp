@@ -31,7 +31,7 @@ rlim_t AddressSpaceInUse() {
 
 // Starts the engine with room for the scene objects but not for a thread's stack.
 void StartWithoutRoomForAThread() {
-  ScriptedInputSource input;
+  platform::ScriptedInputSource input;
   TestHost host(input);
   const rlim_t limit = AddressSpaceInUse() + 4 * 1024 * 1024;
   const rlimit bound = {limit, limit};

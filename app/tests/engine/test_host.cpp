@@ -12,29 +12,29 @@ namespace vantra::engine {
 namespace {
 
 // A window whose OpenGL context cannot be made.
-class WindowWithoutContext : public RenderWindow {
+class WindowWithoutContext : public platform::RenderWindow {
  public:
-  explicit WindowWithoutContext(InputSource& input) : _input(input) {}
+  explicit WindowWithoutContext(platform::InputSource& input) : _input(input) {}
   bool makeCurrent() override { return false; }
   void doneCurrent() override {}
   long screenFramebuffer() const override { return -1; }
   void swapBuffers() override {}
   void clientRect(RECT* rect) const override { *rect = RECT{0, 0, 64, 48}; }
-  InputSource& inputSource() override { return _input; }
+  platform::InputSource& inputSource() override { return _input; }
 
  private:
-  InputSource& _input;
+  platform::InputSource& _input;
 };
 
 }  // namespace
 
-TestHost::TestHost(InputSource& input, bool withContext)
+TestHost::TestHost(platform::InputSource& input, bool withContext)
     : _input(input), _withContext(withContext) {}
 
-RenderWindow* TestHost::createRendererWindow(const std::string& title) {
+platform::RenderWindow* TestHost::createRendererWindow(const std::string& title) {
   _title = title;
   if (_withContext)
-    _window = std::make_unique<HeadlessWindow>(64, 48, _input);
+    _window = std::make_unique<platform::HeadlessWindow>(64, 48, _input);
   else
     _window = std::make_unique<WindowWithoutContext>(_input);
   return _window.get();

@@ -23,9 +23,9 @@ class Object;
 class TestHost : public Host {
  public:
   // Without a context the window cannot render, as on a machine without OpenGL.
-  TestHost(InputSource& input, bool withContext = true);
+  TestHost(platform::InputSource& input, bool withContext = true);
 
-  RenderWindow* createRendererWindow(const std::string& title) override;
+  platform::RenderWindow* createRendererWindow(const std::string& title) override;
   int messageBox(const std::string& text, const std::string& caption, unsigned type) override;
   void reportProgress(int, int) override {}
 
@@ -34,9 +34,9 @@ class TestHost : public Host {
   std::string windowTitle() const { return _title; }
 
  private:
-  InputSource& _input;
+  platform::InputSource& _input;
   const bool _withContext;
-  std::unique_ptr<RenderWindow> _window;
+  std::unique_ptr<platform::RenderWindow> _window;
   std::string _title;
   mutable std::mutex _lock;
   std::vector<std::string> _messages;
@@ -55,7 +55,7 @@ class ScriptedEngine {
   TestHost& host() { return _host; }
 
  private:
-  ScriptedInputSource _input;
+  platform::ScriptedInputSource _input;
   TestHost _host;
   std::mutex _lock;
   std::condition_variable _published;

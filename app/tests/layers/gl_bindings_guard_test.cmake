@@ -3,20 +3,11 @@
 # Run as: cmake -DSOURCE_DIR=<project> -DSCRATCH_DIR=<empty folder> -P gl_bindings_guard_test.cmake
 cmake_minimum_required(VERSION 3.25)
 
-set(tree ${SCRATCH_DIR}/app)
-file(REMOVE_RECURSE ${SCRATCH_DIR})
-file(MAKE_DIRECTORY ${SCRATCH_DIR})
-file(COPY ${SOURCE_DIR}/app DESTINATION ${SCRATCH_DIR})
+include(${CMAKE_CURRENT_LIST_DIR}/../planted_checks.cmake)
+vantra_scratch_tree(app)
 set(check ${CMAKE_CURRENT_LIST_DIR}/check_gl_bindings.cmake)
 
-function(run_check result output)
-  execute_process(COMMAND ${CMAKE_COMMAND} -DAPP_DIR=${tree} -P ${check}
-                  RESULT_VARIABLE code ERROR_VARIABLE text OUTPUT_VARIABLE text)
-  set(${result} ${code} PARENT_SCOPE)
-  set(${output} "${text}" PARENT_SCOPE)
-endfunction()
-
-run_check(code text)
+vantra_run_check(${check} code text -DAPP_DIR=${tree}/app)
 if(NOT code EQUAL 0)
   message(FATAL_ERROR "the unchanged copy fails the binding check:\n${text}")
 endif()
@@ -29,22 +20,5 @@ set(plants
   "platform/planted_buffer.cpp" "  if (dirty) glBindBuffer(GL_ARRAY_BUFFER, b)\\;"
   "platform/planted_read_back.cpp" "  glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous)\\;"
   "engine/planted_framebuffer.cpp" "glBindFramebuffer(GL_FRAMEBUFFER, 0)\\;")
-set(missed "")
-list(LENGTH plants count)
-math(EXPR last "${count} - 1")
-foreach(index RANGE 0 ${last} 2)
-  math(EXPR textIndex "${index} + 1")
-  list(GET plants ${index} file)
-  list(GET plants ${textIndex} text)
-  file(WRITE ${tree}/${file} "// planted\n${text}\n")
-  run_check(code output)
-  if(code EQUAL 0 OR NOT output MATCHES "${file}")
-    list(APPEND missed "${file}: ${text}")
-  endif()
-  file(REMOVE ${tree}/${file})
-endforeach()
-if(missed)
-  list(JOIN missed "\n" report)
-  message(FATAL_ERROR "the binding check let these through:\n${report}")
-endif()
+vantra_expect_plants_caught(${check} ${tree}/app plants -DAPP_DIR=${tree}/app)
 file(REMOVE_RECURSE ${SCRATCH_DIR})

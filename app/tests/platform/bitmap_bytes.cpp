@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace vantra::platform {
+
 namespace {
 
 constexpr int kWidth = 3;
@@ -85,3 +87,5 @@ std::string WriteTestFile(const std::string& name, const std::vector<BYTE>& byte
   std::fclose(f);
   return path;
 }
+
+}  // namespace vantra::platform

@@ -7,6 +7,8 @@
 
 #include "platform/d3d9.h"
 
+namespace vantra::platform {
+
 // Writes v as `bytes` little-endian bytes at `at`, growing b as needed.
 void PutBytes(std::vector<BYTE>& b, std::size_t at, std::uint32_t v, int bytes);
 
@@ -57,3 +59,5 @@ std::vector<BYTE> MakePalettised(const PaletteLayout& s,
 
 // Writes bytes to a file named name in the test's temporary directory; returns its path.
 std::string WriteTestFile(const std::string& name, const std::vector<BYTE>& bytes);
+
+}  // namespace vantra::platform

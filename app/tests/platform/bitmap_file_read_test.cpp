@@ -25,6 +25,8 @@
 #include "platform/bitmap_file.h"
 #include "platform/d3dx9.h"
 
+namespace vantra::platform {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -35,7 +37,7 @@ struct Outcome {
   BitmapFile::Image image;
 };
 
-Outcome ReadBytes(const std::vector<BYTE>& bytes, UINT maxSide = BitmapFile::MaxSide) {
+Outcome ReadBytes(const std::vector<BYTE>& bytes, UINT maxSide = BitmapFile::kMaxSide) {
   const std::string path = WriteTestFile("hostile.bmp", bytes);
   Outcome outcome;
   ::testing::internal::CaptureStderr();
@@ -313,3 +315,5 @@ TEST(BitmapFileWrite, AFailedWriteKeepsThePreviousFile) {
   EXPECT_EQ(Contents(path)[54], 0x20) << "a complete write replaces the file";
   fs::remove_all(dir);
 }
+
+}  // namespace vantra::platform

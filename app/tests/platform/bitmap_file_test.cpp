@@ -10,6 +10,8 @@
 #include "platform/d3dx9.h"
 #include "render_target.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // Level 0 word at (x, y), y counted from the image's top row.
@@ -120,3 +122,5 @@ TEST(BitmapTextures, RefuseFilesLargerThanTheDeviceTextures) {
             std::string::npos);
   std::remove(path.c_str());
 }
+
+}  // namespace vantra::platform

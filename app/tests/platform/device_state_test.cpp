@@ -17,6 +17,8 @@
 #include "platform/com_ref.h"
 #include "platform/texture.h"
 
+namespace vantra::platform {
+
 namespace {
 
 D3DLIGHT9 Directional(float x, float y, float z) {
@@ -43,11 +45,11 @@ D3DMATRIX Perspective() {
 
 TEST(DeviceState, RangeChecksStopAtTheNamedLimits) {
   DeviceState state(D3DFMT_D24S8);
-  const DWORD lastStage = DeviceState::TextureStageCount - 1;
+  const DWORD lastStage = DeviceState::kTextureStageCount - 1;
   const auto lastStageState =
-      static_cast<D3DTEXTURESTAGESTATETYPE>(DeviceState::StageStateCount - 1);
+      static_cast<D3DTEXTURESTAGESTATETYPE>(DeviceState::kStageStateCount - 1);
   const auto lastSamplerState =
-      static_cast<D3DSAMPLERSTATETYPE>(DeviceState::SamplerStateCount - 1);
+      static_cast<D3DSAMPLERSTATETYPE>(DeviceState::kSamplerStateCount - 1);
   struct Case {
     std::function<HRESULT()> call;
     HRESULT expected;
@@ -56,12 +58,12 @@ TEST(DeviceState, RangeChecksStopAtTheNamedLimits) {
   const Case cases[] = {
       {[&] {
          return state.setRenderState(
-             static_cast<D3DRENDERSTATETYPE>(DeviceState::RenderStateCount - 1), 1);
+             static_cast<D3DRENDERSTATETYPE>(DeviceState::kRenderStateCount - 1), 1);
        },
        D3D_OK, "the last render state"},
       {[&] {
-         return state.setRenderState(static_cast<D3DRENDERSTATETYPE>(DeviceState::RenderStateCount),
-                                     1);
+         return state.setRenderState(
+             static_cast<D3DRENDERSTATETYPE>(DeviceState::kRenderStateCount), 1);
        },
        D3DERR_INVALIDCALL, "one past the render states"},
       {[&] { return state.setRenderState(D3DRS_ZENABLE, D3DZB_USEW); }, D3D_OK, "w-buffering"},
@@ -81,7 +83,7 @@ TEST(DeviceState, RangeChecksStopAtTheNamedLimits) {
        D3DERR_INVALIDCALL, "one past the stages"},
       {[&] {
          return state.setTextureStageState(
-             0, static_cast<D3DTEXTURESTAGESTATETYPE>(DeviceState::StageStateCount), 0);
+             0, static_cast<D3DTEXTURESTAGESTATETYPE>(DeviceState::kStageStateCount), 0);
        },
        D3DERR_INVALIDCALL, "one past the stage states"},
       {[&] { return state.setTextureStageState(0, D3DTSS_COLOROP, D3DTOP_DISABLE - 1); },
@@ -92,11 +94,11 @@ TEST(DeviceState, RangeChecksStopAtTheNamedLimits) {
        D3DERR_INVALIDCALL, "no shading code beyond the specular argument"},
       {[&] {
          return state.setTextureStageState(1, D3DTSS_TEXCOORDINDEX,
-                                           DeviceState::TexCoordSetCount - 1);
+                                           DeviceState::kTexCoordSetCount - 1);
        },
        D3D_OK, "the last coordinate set"},
       {[&] {
-         return state.setTextureStageState(1, D3DTSS_TEXCOORDINDEX, DeviceState::TexCoordSetCount);
+         return state.setTextureStageState(1, D3DTSS_TEXCOORDINDEX, DeviceState::kTexCoordSetCount);
        },
        D3DERR_INVALIDCALL, "one past the coordinate sets"},
       {[&] { return state.setSamplerState(lastStage, lastSamplerState, 7); }, D3D_OK,
@@ -105,7 +107,7 @@ TEST(DeviceState, RangeChecksStopAtTheNamedLimits) {
        D3DERR_INVALIDCALL, "one past the samplers"},
       {[&] {
          return state.setSamplerState(
-             0, static_cast<D3DSAMPLERSTATETYPE>(DeviceState::SamplerStateCount), 0);
+             0, static_cast<D3DSAMPLERSTATETYPE>(DeviceState::kSamplerStateCount), 0);
        },
        D3DERR_INVALIDCALL, "one past the sampler states"},
       {[&] { return state.setTexture(lastStage + 1, nullptr); }, D3DERR_INVALIDCALL,
@@ -132,7 +134,7 @@ TEST(DeviceState, DefaultsDependOnTheDepthBuffer) {
     state.getRenderState(D3DRS_ZENABLE, &zEnable);
     state.getTextureStageState(1, D3DTSS_COLOROP, &stage1);
     state.getTextureStageState(1, D3DTSS_TEXCOORDINDEX, &coordinates);
-    state.getSamplerState(DeviceState::TextureStageCount - 1, D3DSAMP_ADDRESSV, &address);
+    state.getSamplerState(DeviceState::kTextureStageCount - 1, D3DSAMP_ADDRESSV, &address);
     EXPECT_EQ(zEnable, depth == D3DFMT_UNKNOWN ? D3DZB_FALSE : D3DZB_TRUE);
     EXPECT_EQ(stage1, static_cast<DWORD>(D3DTOP_DISABLE));
     EXPECT_EQ(coordinates, 1u) << "each stage reads its own coordinate set";
@@ -202,7 +204,7 @@ TEST(DeviceState, LightsUpToTheActiveLimit) {
   EXPECT_EQ(made.Direction.z, 1.0f);
   EXPECT_EQ(made.Diffuse.r, 1.0f);
 
-  for (DWORD index = 100; index < 100 + DeviceState::MaxActiveLights - 1; ++index)
+  for (DWORD index = 100; index < 100 + DeviceState::kMaxActiveLights - 1; ++index)
     ASSERT_EQ(state.lightEnable(index, 1), D3D_OK) << index;
   EXPECT_EQ(state.lightEnable(0, 1), D3DERR_INVALIDCALL) << "one light too many";
   EXPECT_EQ(state.lightEnable(7, 1), D3D_OK) << "a light already on stays on";
@@ -395,3 +397,5 @@ TEST(DeviceState, VertexFormatsAndTheirSizes) {
     }
   }
 }
+
+}  // namespace vantra::platform

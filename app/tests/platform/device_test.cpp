@@ -10,6 +10,8 @@
 #include "platform/d3dx9.h"
 #include "render_target.h"
 
+namespace vantra::platform {
+
 TEST(DeviceObjects, ReferenceCountsFollowTheirHolders) {
   RenderTarget target;
   IDirect3DDevice9* device = target.device();
@@ -167,7 +169,7 @@ TEST(DeviceObjects, BufferLocksNestAndUploadAtTheOutermostUnlock) {
   IDirect3DDevice9* device = target.device();
   ComRef<IDirect3DVertexBuffer9> buffer;
   const UINT bytes = 4 * sizeof(ColourVertex);
-  ASSERT_EQ(device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, ColourFvf,
+  ASSERT_EQ(device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, kColourFvf,
                                        D3DPOOL_DEFAULT, buffer.out(), nullptr),
             D3D_OK);
   void* outer = nullptr;
@@ -194,7 +196,7 @@ TEST(DeviceObjects, BufferLocksNestAndUploadAtTheOutermostUnlock) {
   device->SetRenderState(D3DRS_LIGHTING, 0);
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   device->SetStreamSource(0, buffer.get(), 0, sizeof(ColourVertex));
-  device->SetFVF(ColourFvf);
+  device->SetFVF(kColourFvf);
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
   EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 1, 2), D3DERR_INVALIDCALL) << "past the end";
   EXPECT_EQ(target.presentAndCapture()[36], 0x112233u);
@@ -282,3 +284,5 @@ TEST(Extensions, PerspectiveMatrixAndErrorTexts) {
                        D3DERR_OUTOFVIDEOMEMORY, D3DXERR_INVALIDDATA, E_OUTOFMEMORY})
     EXPECT_STRNE(DXGetErrorDescription9(code), DXGetErrorDescription9(0x12345678)) << code;
 }
+
+}  // namespace vantra::platform

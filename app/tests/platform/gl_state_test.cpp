@@ -8,6 +8,8 @@
 #include "platform/gl_state_cache.h"
 #include "render_target.h"
 
+namespace vantra::platform {
+
 namespace {
 
 // Leaves the active unit as it found it, which the cache keeps track of.
@@ -120,3 +122,5 @@ TEST(GlStateCache, DeletingANameForgetsThatNameOnly) {
   cache.bindBuffer(GL_COPY_WRITE_BUFFER, reusedBuffer.get());
   EXPECT_EQ(BoundBuffer(GL_COPY_WRITE_BUFFER_BINDING), reusedBuffer.get());
 }
+
+}  // namespace vantra::platform

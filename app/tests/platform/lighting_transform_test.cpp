@@ -12,6 +12,8 @@
 #include "vantra/matrix.h"
 #include "vantra/vector.h"
 
+namespace vantra::platform {
+
 namespace {
 
 using vantra::Matrix;
@@ -163,7 +165,7 @@ TEST(LightingTransforms, StageOneReadsItsOwnCoordinatesWithMirrorAddressing) {
                               {-1, -1, 0.5f, 0, 0, -1, white, 0, 1, 0, 2},
                               {1, -1, 0.5f, 0, 0, -1, white, 1, 1, 2, 2}};
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-  device->SetFVF(FullFvf);
+  device->SetFVF(kFullFvf);
   device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(FullVertex));
   const std::vector<std::uint32_t> pixels = target.presentAndCapture();
   ASSERT_EQ(pixels.size(), 16u * 16u);
@@ -191,3 +193,5 @@ TEST(LightingTransforms, StageOneReadsItsOwnCoordinatesWithMirrorAddressing) {
 }
 
 }  // namespace
+
+}  // namespace vantra::platform

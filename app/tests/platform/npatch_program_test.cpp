@@ -13,6 +13,8 @@
 
 #include "program_run_directory.h"
 
+namespace vantra::platform {
+
 using vantra::engine::ProgramResult;
 using vantra::engine::ProgramRunDirectory;
 using vantra::engine::ReadFile;
@@ -21,9 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int Size = 320;
+constexpr int kSize = 320;
 // The statistics overlay fills the rows above this one and changes from run to run.
-constexpr int FirstSceneRow = 170;
+constexpr int kFirstSceneRow = 170;
 
 // A capture's pixels below the overlay as 0xRRGGBB words, top row first; empty when the
 // file is not the 24-bit bitmap of the target's size.
@@ -34,16 +36,16 @@ std::vector<std::uint32_t> SceneBelowOverlay(const fs::path& path) {
     std::memcpy(&value, bytes.data() + at, 4);
     return value;
   };
-  constexpr std::size_t RowBytes = Size * 3;
-  if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0 || int32(18) != Size ||
-      int32(22) != Size || (int32(28) & 0xFFFF) != 24 ||
-      static_cast<std::size_t>(int32(10)) + RowBytes * Size > bytes.size())
+  constexpr std::size_t kRowBytes = kSize * 3;
+  if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0 || int32(18) != kSize ||
+      int32(22) != kSize || (int32(28) & 0xFFFF) != 24 ||
+      static_cast<std::size_t>(int32(10)) + kRowBytes * kSize > bytes.size())
     return {};
   std::vector<std::uint32_t> pixels;
-  for (int row = FirstSceneRow; row < Size; ++row) {
+  for (int row = kFirstSceneRow; row < kSize; ++row) {
     // Bitmap rows run from the bottom up.
-    const std::size_t start = static_cast<std::size_t>(int32(10)) + (Size - 1 - row) * RowBytes;
-    for (int x = 0; x < Size; ++x) {
+    const std::size_t start = static_cast<std::size_t>(int32(10)) + (kSize - 1 - row) * kRowBytes;
+    for (int x = 0; x < kSize; ++x) {
       const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + start + 3 * x);
       pixels.push_back(std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0]);
     }
@@ -54,14 +56,14 @@ std::vector<std::uint32_t> SceneBelowOverlay(const fs::path& path) {
 // Edges crossed by the picture's rows and columns: each run of pixels other than the
 // background along a row or a column is one edge (or a few that touch).
 int EdgeCrossings(const std::vector<std::uint32_t>& pixels, std::uint32_t background) {
-  const int rows = static_cast<int>(pixels.size()) / Size;
+  const int rows = static_cast<int>(pixels.size()) / kSize;
   auto line = [&](int x, int y) {
-    return pixels[static_cast<std::size_t>(y) * Size + x] != background;
+    return pixels[static_cast<std::size_t>(y) * kSize + x] != background;
   };
   int crossings = 0;
   for (int y = 0; y < rows; ++y)
-    for (int x = 0; x < Size; ++x) crossings += line(x, y) && (x == 0 || !line(x - 1, y));
-  for (int x = 0; x < Size; ++x)
+    for (int x = 0; x < kSize; ++x) crossings += line(x, y) && (x == 0 || !line(x - 1, y));
+  for (int x = 0; x < kSize; ++x)
     for (int y = 0; y < rows; ++y) crossings += line(x, y) && (y == 0 || !line(x, y - 1));
   return crossings;
 }
@@ -84,7 +86,7 @@ std::vector<std::uint32_t> PlayAndCapture(const std::string& script) {
   std::ofstream(dir.path() / "input.script") << script;
   const ProgramResult run =
       dir.runCommand(std::string("'") + VANTRA_TEST_PROGRAM + "' --headless --frames 200 --size " +
-                     std::to_string(Size) + "x" + std::to_string(Size) + " --data-dir '" +
+                     std::to_string(kSize) + "x" + std::to_string(kSize) + " --data-dir '" +
                      dir.path().string() + "' --script input.script");
   if (run.exitCode != 0) return {};
   return SceneBelowOverlay(dir.path() / "screen-capture.bmp");
@@ -120,3 +122,5 @@ TEST(NPatchKeys, HoldingNAddsEdgesAndMRestoresThePicture) {
       << "flat " << flatEdges << ", four segments " << curvedEdges;
   EXPECT_TRUE(restored == flat) << "M brings back the picture without N-patches";
 }
+
+}  // namespace vantra::platform

@@ -12,18 +12,20 @@
 
 #include "render_target.h"
 
+namespace vantra::platform {
+
 namespace {
 
-constexpr int Size = 256;
+constexpr int kSize = 256;
 // Pixels per world unit of the orthographic views.
-constexpr float Scale = 90.0f;
+constexpr float kScale = 90.0f;
 
 struct NormalVertex {
   float x, y, z;
   float nx, ny, nz;
   D3DCOLOR colour;
 };
-constexpr DWORD NormalFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
+constexpr DWORD kNormalFvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
 
 struct Point {
   double x, y, z;
@@ -38,8 +40,8 @@ void SetOrthographicView(IDirect3DDevice9* device) {
   D3DMATRIX identity, projection;
   identity.makeIdentity();
   projection.makeIdentity();
-  projection(0, 0) = 2.0f * Scale / Size;
-  projection(1, 1) = 2.0f * Scale / Size;
+  projection(0, 0) = 2.0f * kScale / kSize;
+  projection(1, 1) = 2.0f * kScale / kSize;
   projection(2, 2) = 1.0f / 20.0f;
   device->SetTransform(D3DTS_WORLD, &identity);
   device->SetTransform(D3DTS_VIEW, &identity);
@@ -126,7 +128,7 @@ double PredictedOctahedronArea(int segments) {
       area += 0.5 * (a.x * b.y - b.x * a.y);
     }
   }
-  return area * Scale * Scale;
+  return area * kScale * kScale;
 }
 
 std::vector<std::uint32_t> DrawOctahedron(RenderTarget& target, float segments, DWORD fvf) {
@@ -135,13 +137,13 @@ std::vector<std::uint32_t> DrawOctahedron(RenderTarget& target, float segments, 
   device->SetNPatchMode(segments);
   device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
   const std::vector<NormalVertex> vertices = Octahedron(0xFFFFFFFF);
-  if (fvf == NormalFvf) {
-    device->SetFVF(NormalFvf);
+  if (fvf == kNormalFvf) {
+    device->SetFVF(kNormalFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 8, vertices.data(), sizeof(NormalVertex));
   } else {
     std::vector<ColourVertex> flat;
     for (const NormalVertex& v : vertices) flat.push_back({v.x, v.y, v.z, v.colour});
-    device->SetFVF(ColourFvf);
+    device->SetFVF(kColourFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 8, flat.data(), sizeof(ColourVertex));
   }
   return target.presentAndCapture();
@@ -159,7 +161,7 @@ class NPatches : public ::testing::Test {
     ASSERT_TRUE(HasNPatches(device)) << "this context has no tessellation shaders";
   }
 
-  RenderTarget target{Size, Size};
+  RenderTarget target{kSize, kSize};
   IDirect3DDevice9* device = target.device();
 };
 
@@ -171,11 +173,11 @@ TEST_F(NPatches, OctahedronCoversTheAreaOfItsPatchOutline) {
   EXPECT_GE(caps.MaxNpatchTessellationLevel, 8.0f);
 
   const double polygon = PredictedOctahedronArea(1);
-  EXPECT_NEAR(polygon, 2 * Scale * Scale, 1e-6);
+  EXPECT_NEAR(polygon, 2 * kScale * kScale, 1e-6);
   const double curve = PredictedOctahedronArea(1000);
   // The cubic outline lies between the polygon and the circle through the corners.
-  EXPECT_GT(curve, 2.7 * Scale * Scale);
-  EXPECT_LT(curve, M_PI * Scale * Scale);
+  EXPECT_GT(curve, 2.7 * kScale * kScale);
+  EXPECT_LT(curve, M_PI * kScale * kScale);
   struct Case {
     float segments;
     DWORD fvf;
@@ -186,28 +188,28 @@ TEST_F(NPatches, OctahedronCoversTheAreaOfItsPatchOutline) {
   float fortySteps = 0.0f;
   for (int step = 0; step < 40; ++step) fortySteps += 0.1f;
   const Case cases[] = {
-      {0.0f, NormalFvf, polygon, "off: the flat polygon"},
-      {0.9f, NormalFvf, polygon, "below one segment N-patches are off"},
-      {1.0f, NormalFvf, polygon, "one segment per edge keeps the corners"},
-      {1.9f, NormalFvf, polygon, "the level is the whole number of segments"},
-      {2.0f, NormalFvf, PredictedOctahedronArea(2), "two segments per edge"},
-      {fortySteps, NormalFvf, PredictedOctahedronArea(4), "forty 0.1 steps make four segments"},
-      {4.0f, NormalFvf, PredictedOctahedronArea(4), "four segments per edge"},
-      {8.0f, NormalFvf, PredictedOctahedronArea(8), "eight segments per edge"},
-      {8.0f, ColourFvf, polygon, "vertices without normals stay flat"},
+      {0.0f, kNormalFvf, polygon, "off: the flat polygon"},
+      {0.9f, kNormalFvf, polygon, "below one segment N-patches are off"},
+      {1.0f, kNormalFvf, polygon, "one segment per edge keeps the corners"},
+      {1.9f, kNormalFvf, polygon, "the level is the whole number of segments"},
+      {2.0f, kNormalFvf, PredictedOctahedronArea(2), "two segments per edge"},
+      {fortySteps, kNormalFvf, PredictedOctahedronArea(4), "forty 0.1 steps make four segments"},
+      {4.0f, kNormalFvf, PredictedOctahedronArea(4), "four segments per edge"},
+      {8.0f, kNormalFvf, PredictedOctahedronArea(8), "eight segments per edge"},
+      {8.0f, kColourFvf, polygon, "vertices without normals stay flat"},
   };
   double previous = 0;
   for (const Case& c : cases) {
     const int covered = CoveredPixels(DrawOctahedron(target, c.segments, c.fvf));
     EXPECT_NEAR(covered, c.expected, 0.02 * c.expected) << c.why;
-    if (c.fvf == NormalFvf) {
+    if (c.fvf == kNormalFvf) {
       EXPECT_GE(covered, previous) << c.why << ": areas grow with the level";
       previous = covered;
     }
   }
-  EXPECT_NEAR(CoveredPixels(DrawOctahedron(target, 8.0f, NormalFvf)), curve, 0.02 * curve)
+  EXPECT_NEAR(CoveredPixels(DrawOctahedron(target, 8.0f, kNormalFvf)), curve, 0.02 * curve)
       << "eight segments come within 2 % of the curved outline";
-  EXPECT_GT(CoveredPixels(DrawOctahedron(target, 4.0f, NormalFvf)), 1.2 * polygon);
+  EXPECT_GT(CoveredPixels(DrawOctahedron(target, 4.0f, kNormalFvf)), 1.2 * polygon);
 }
 
 TEST_F(NPatches, FlatGridWithEqualNormalsLooksTheSame) {
@@ -227,9 +229,9 @@ TEST_F(NPatches, FlatGridWithEqualNormalsLooksTheSame) {
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   PrepareLighting(device);
   std::vector<NormalVertex> strip;
-  constexpr int Cells = 6;
-  for (int row = 0; row < Cells; ++row)
-    for (int column = 0; column <= Cells; ++column)
+  constexpr int kCells = 6;
+  for (int row = 0; row < kCells; ++row)
+    for (int column = 0; column <= kCells; ++column)
       for (int side = 0; side < 2; ++side) {
         const float x = -3.0f + column, y = -3.0f + row + side;
         const D3DCOLOR colour =
@@ -239,16 +241,16 @@ TEST_F(NPatches, FlatGridWithEqualNormalsLooksTheSame) {
   auto draw = [&](float segments) {
     device->SetNPatchMode(segments);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-    device->SetFVF(NormalFvf);
-    for (int row = 0; row < Cells; ++row)
-      device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2 * Cells, &strip[row * 2 * (Cells + 1)],
+    device->SetFVF(kNormalFvf);
+    for (int row = 0; row < kCells; ++row)
+      device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2 * kCells, &strip[row * 2 * (kCells + 1)],
                               sizeof(NormalVertex));
     return target.presentAndCapture();
   };
   const std::vector<std::uint32_t> flat = draw(0.0f);
-  ASSERT_GT(CoveredPixels(flat), Size * Size / 10);
+  ASSERT_GT(CoveredPixels(flat), kSize * kSize / 10);
   for (float segments : {1.0f, 3.0f, 7.0f})
-    EXPECT_LE(DifferentPixels(flat, draw(segments), 3), Size * Size / 200)
+    EXPECT_LE(DifferentPixels(flat, draw(segments), 3), kSize * kSize / 200)
         << segments << " segments";
 }
 
@@ -259,14 +261,14 @@ TEST_F(NPatches, WireframeEdgesGrowWithTheLevel) {
   // triangles whose edges are about 1 / L of the outline's, in concentric rings: the drawn
   // length grows in proportion to L, from (L + 1) / 2 times the outline (a regular
   // subdivision's length) up to L times it.
-  const float leg = 200.0f / Scale, x0 = -leg / 2, y0 = -leg / 2;
+  const float leg = 200.0f / kScale, x0 = -leg / 2, y0 = -leg / 2;
   const NormalVertex triangle[3] = {{x0, y0, 5, 0, 0, -1, 0xFFFFFFFF},
                                     {x0, y0 + leg, 5, 0, 0, -1, 0xFFFFFFFF},
                                     {x0 + leg, y0, 5, 0, 0, -1, 0xFFFFFFFF}};
   auto drawnPixels = [&](float segments) {
     device->SetNPatchMode(segments);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-    device->SetFVF(NormalFvf);
+    device->SetFVF(kNormalFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(NormalVertex));
     return CoveredPixels(target.presentAndCapture());
   };
@@ -318,7 +320,7 @@ TEST_F(NPatches, StripsAndFansMatchTheTriangleList) {
   ComRef<IDirect3DVertexBuffer9> vertices;
   ComRef<IDirect3DIndexBuffer9> indices;
   ASSERT_EQ(device->CreateVertexBuffer(static_cast<UINT>(all.size() * sizeof(NormalVertex)), 0,
-                                       NormalFvf, D3DPOOL_MANAGED, vertices.out(), nullptr),
+                                       kNormalFvf, D3DPOOL_MANAGED, vertices.out(), nullptr),
             D3D_OK);
   void* data = nullptr;
   vertices->Lock(0, 0, &data, 0);
@@ -339,7 +341,7 @@ TEST_F(NPatches, StripsAndFansMatchTheTriangleList) {
   indices->Unlock();
 
   device->SetNPatchMode(4.0f);
-  device->SetFVF(NormalFvf);
+  device->SetFVF(kNormalFvf);
   auto begin = [&] {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
   };
@@ -424,12 +426,12 @@ TEST_F(NPatches, CullingRemovesBackFacingPatches) {
     device->SetRenderState(D3DRS_CULLMODE, k.cull);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     const NormalVertex triangle[3] = {a, k.clockwise ? b : c, k.clockwise ? c : b};
-    device->SetFVF(NormalFvf);
+    device->SetFVF(kNormalFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(NormalVertex));
     const int covered = CoveredPixels(target.presentAndCapture());
     EXPECT_EQ(covered > 0, k.drawn) << "cull " << k.cull << (k.clockwise ? ", clockwise" : "");
     if (k.drawn) {
-      EXPECT_GT(covered, 2 * Scale * Scale) << "the patch bulges past the flat triangle";
+      EXPECT_GT(covered, 2 * kScale * kScale) << "the patch bulges past the flat triangle";
     }
   }
 }
@@ -437,16 +439,16 @@ TEST_F(NPatches, CullingRemovesBackFacingPatches) {
 // Runs where the context lacks tessellation shaders: the test command forces such a
 // context through Mesa's version override. Elsewhere it is skipped.
 TEST(NPatchesWithoutTessellation, TheCountIsKeptWithNoEffect) {
-  RenderTarget target(Size, Size);
+  RenderTarget target(kSize, kSize);
   IDirect3DDevice9* device = target.device();
   if (HasNPatches(device)) {
     ASSERT_EQ(std::getenv("MESA_GL_VERSION_OVERRIDE"), nullptr)
         << "the forced context still offers tessellation shaders";
     GTEST_SKIP() << "the context has tessellation shaders";
   }
-  const int flat = CoveredPixels(DrawOctahedron(target, 0.0f, NormalFvf));
+  const int flat = CoveredPixels(DrawOctahedron(target, 0.0f, kNormalFvf));
   testing::internal::CaptureStderr();
-  const int asked = CoveredPixels(DrawOctahedron(target, 8.0f, NormalFvf));
+  const int asked = CoveredPixels(DrawOctahedron(target, 8.0f, kNormalFvf));
   device->SetNPatchMode(0.0f);
   device->SetNPatchMode(3.0f);
   const std::string said = testing::internal::GetCapturedStderr();
@@ -466,7 +468,7 @@ TEST_F(NPatches, TrianglesWithARepeatedCornerDrawNothing) {
   const NormalVertex a{-1, -1, 5, -0.6f, 0.3f, -0.7f, 0xFFFFFFFF},
       c{1, 0.5f, 5, 0.5f, 0.5f, -0.7f, 0xFFFFFFFF};
   const NormalVertex triangles[2][3] = {{a, a, c}, {a, c, c}};
-  device->SetFVF(NormalFvf);
+  device->SetFVF(kNormalFvf);
   for (const auto& triangle : triangles) {
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(NormalVertex));
@@ -506,9 +508,9 @@ TEST_F(NPatches, LightingFollowsTheCurvedNormal) {
   const Point centre = e + 0.5 * (e - v);
   const Point surface = (1.0 / 27) * corners + (1.0 / 9) * edges + (2.0 / 9) * centre;
   auto brightnessAt = [&](const std::vector<std::uint32_t>& pixels, Point at) {
-    const int x = static_cast<int>(std::lround(Size / 2.0 + at.x * Scale));
-    const int y = static_cast<int>(std::lround(Size / 2.0 - at.y * Scale));
-    return RenderTarget::Green(pixels.at(static_cast<std::size_t>(y) * Size + x));
+    const int x = static_cast<int>(std::lround(kSize / 2.0 + at.x * kScale));
+    const int y = static_cast<int>(std::lround(kSize / 2.0 - at.y * kScale));
+    return RenderTarget::Green(pixels.at(static_cast<std::size_t>(y) * kSize + x));
   };
   struct Case {
     float segments;
@@ -523,8 +525,10 @@ TEST_F(NPatches, LightingFollowsTheCurvedNormal) {
   for (const Case& c : cases) {
     device->SetNPatchMode(c.segments);
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
-    device->SetFVF(NormalFvf);
+    device->SetFVF(kNormalFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 8, octahedron.data(), sizeof(NormalVertex));
     EXPECT_NEAR(brightnessAt(target.presentAndCapture(), c.at), 255 * c.expected, 6) << c.why;
   }
 }
+
+}  // namespace vantra::platform

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+namespace vantra::platform {
+
 RenderTarget::RenderTarget(int width, int height, D3DFORMAT depthFormat, D3DSWAPEFFECT swapEffect)
     : _width(width), _height(height), _window(width, height, _input) {
   _direct3d = ComRef<IDirect3D9>::Adopt(Direct3DCreate9(D3D_SDK_VERSION));
@@ -58,3 +60,5 @@ ComRef<IDirect3DTexture9> Texture2x2(IDirect3DDevice9* device, const std::uint32
   texture->UnlockRect(0);
   return texture;
 }
+
+}  // namespace vantra::platform

@@ -10,6 +10,8 @@
 #include "platform/headless_window.h"
 #include "platform/scripted_input_source.h"
 
+namespace vantra::platform {
+
 class RenderTarget {
  public:
   explicit RenderTarget(int width = 32, int height = 32,
@@ -55,5 +57,7 @@ struct FullVertex {
   D3DCOLOR colour;
   float u0, v0, u1, v1;
 };
-constexpr DWORD ColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
-constexpr DWORD FullFvf = 0x252;
+constexpr DWORD kColourFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+constexpr DWORD kFullFvf = 0x252;
+
+}  // namespace vantra::platform

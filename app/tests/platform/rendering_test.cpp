@@ -11,6 +11,8 @@
 #include "platform/d3dx9.h"
 #include "render_target.h"
 
+namespace vantra::platform {
+
 namespace {
 
 D3DMATRIX Identity() {
@@ -43,7 +45,7 @@ void PrepareUnlit(IDirect3DDevice9* device, const D3DMATRIX& projection = Identi
 void DrawScreenQuad(IDirect3DDevice9* device, D3DCOLOR colour, float z = 0.5f) {
   const ColourVertex quad[4] = {
       {-1, -1, z, colour}, {-1, 1, z, colour}, {1, -1, z, colour}, {1, 1, z, colour}};
-  device->SetFVF(ColourFvf);
+  device->SetFVF(kColourFvf);
   device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColourVertex));
 }
 
@@ -71,7 +73,7 @@ TEST(Rendering, ScreenOrientationMatchesTheViewAxes) {
       {-2, 2, 10, red}, {-2, 8, 10, red}, {2, 2, 10, red}, {2, 8, 10, red}};
   const ColourVertex right[4] = {
       {2, -2, 10, green}, {2, 2, 10, green}, {8, -2, 10, green}, {8, 2, 10, green}};
-  device->SetFVF(ColourFvf);
+  device->SetFVF(kColourFvf);
   device->BeginScene();
   device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, above, sizeof(ColourVertex));
   device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, right, sizeof(ColourVertex));
@@ -110,7 +112,7 @@ TEST(Rendering, CullingRemovesTrianglesByScreenWinding) {
   DWORD initial = 0;
   device->GetRenderState(D3DRS_CULLMODE, &initial);
   EXPECT_EQ(initial, static_cast<DWORD>(D3DCULL_CCW));
-  device->SetFVF(ColourFvf);
+  device->SetFVF(kColourFvf);
   for (const Case& c : cases) {
     device->SetRenderState(D3DRS_CULLMODE, c.cull);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
@@ -154,7 +156,7 @@ TEST(Rendering, LitTriangleFollowsTheLightingEquation) {
   };
   const Case cases[] = {
       {D3DFVF_XYZ | D3DFVF_NORMAL, md, "material diffuse without vertex colour"},
-      {FullFvf, vc, "vertex colour is the diffuse material (COLORVERTEX, COLOR1)"},
+      {kFullFvf, vc, "vertex colour is the diffuse material (COLORVERTEX, COLOR1)"},
   };
   for (const Case& c : cases) {
     const FullVertex full[4] = {{-1, -1, 0.5f, 0, 0, -1, vertexColour, 0, 0, 0, 0},
@@ -167,7 +169,7 @@ TEST(Rendering, LitTriangleFollowsTheLightingEquation) {
                                     {1, 1, 0.5f, 0, 0, -1}};
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
     device->SetFVF(c.fvf);
-    if (c.fvf == FullFvf)
+    if (c.fvf == kFullFvf)
       device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, full, sizeof(FullVertex));
     else
       device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, normalOnly, sizeof normalOnly[0]);
@@ -260,7 +262,7 @@ TEST(Rendering, TextureStagesCombineLikeTheFixedPipeline) {
                                 {1, -1, 0.5f, 0, 0, -1, diffuse, 1, 1, 1, 1},
                                 {1, 1, 0.5f, 0, 0, -1, diffuse, 1, 0, 1, 0}};
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    device->SetFVF(FullFvf);
+    device->SetFVF(kFullFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(FullVertex));
     const std::uint32_t pixel = Centre(target.presentAndCapture(), target);
     const int channels[3] = {RenderTarget::Red(pixel), RenderTarget::Green(pixel),
@@ -295,7 +297,7 @@ TEST(Rendering, WireframeDrawsOnlyTheEdges) {
   auto litPixels = [&](DWORD fill, bool* centreLit) {
     device->SetRenderState(D3DRS_FILLMODE, fill);
     device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    device->SetFVF(ColourFvf);
+    device->SetFVF(kColourFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(ColourVertex));
     const auto pixels = target.presentAndCapture();
     *centreLit = Centre(pixels, target) != 0;
@@ -326,7 +328,7 @@ TEST(Rendering, DepthOrderHoldsFromNearToFar) {
   RenderTarget target(32, 32);
   IDirect3DDevice9* device = target.device();
   PrepareUnlit(device, Perspective(1.0f, 800000.0f));
-  device->SetFVF(ColourFvf);
+  device->SetFVF(kColourFvf);
   // Tilted quads: depth varies across the screen as on terrain seen at an angle.
   auto quad = [&](float z, D3DCOLOR colour) {
     const float s = z * 2.0f, tilt = z * 0.3f;  // parallel planes, 1 unit apart along z
@@ -399,7 +401,7 @@ TEST(Rendering, CaptureSavedAsBitmapLoadsBackIdentical) {
   device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF102030, 1.0f, 0);
   const ColourVertex triangle[3] = {
       {-1, -1, 0.5f, 0xFFFF0000}, {-1, 1, 0.5f, 0xFF00FF00}, {1, 1, 0.5f, 0xFF0000FF}};
-  device->SetFVF(ColourFvf);
+  device->SetFVF(kColourFvf);
   device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, triangle, sizeof(ColourVertex));
   ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
 
@@ -525,7 +527,7 @@ TEST(Rendering, DrawsWithObjectsMadeAfterOthersWereReleased) {
   auto drawQuad = [&](D3DCOLOR colour) {
     ComRef<IDirect3DVertexBuffer9> vertices;
     ComRef<IDirect3DIndexBuffer9> indices;
-    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(ColourVertex), 0, ColourFvf, D3DPOOL_MANAGED,
+    ASSERT_EQ(device->CreateVertexBuffer(4 * sizeof(ColourVertex), 0, kColourFvf, D3DPOOL_MANAGED,
                                          vertices.out(), nullptr),
               D3D_OK);
     ASSERT_EQ(
@@ -543,7 +545,7 @@ TEST(Rendering, DrawsWithObjectsMadeAfterOthersWereReleased) {
     indices->Unlock();
     device->SetStreamSource(0, vertices.get(), 0, sizeof(ColourVertex));
     device->SetIndices(indices.get());
-    device->SetFVF(ColourFvf);
+    device->SetFVF(kColourFvf);
     device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, 4, 0, 2);
     device->SetStreamSource(0, nullptr, 0, 0);
     device->SetIndices(nullptr);
@@ -553,3 +555,5 @@ TEST(Rendering, DrawsWithObjectsMadeAfterOthersWereReleased) {
   drawQuad(0xFF654321);
   EXPECT_EQ(Centre(target.presentAndCapture(), target), 0x654321u) << "new buffers";
 }
+
+}  // namespace vantra::platform

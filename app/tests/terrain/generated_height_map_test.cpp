@@ -22,7 +22,7 @@ constexpr float kWordScale = 16777215.0f;
 
 class GeneratedHeightMap : public ::testing::Test {
  protected:
-  RenderTarget device{64, 64};
+  platform::RenderTarget device{64, 64};
   SampledTexture map{device.device(), VANTRA_MAP_DIR "/heightMap.bmp"};
   HeightField field{VANTRA_MAP_SEED};
 };

@@ -119,7 +119,7 @@ TEST_F(LodIndexSetTest, StartsAtLevelZeroAndKeepsTheLevelSet) {
 // instead of wrapping vertex numbers around.
 TEST(LodIndexSetLimits, RejectsPatchesBeyondSixteenBitIndices) {
   ScratchDirectory directory;
-  RenderTarget device{64, 64};
+  platform::RenderTarget device{64, 64};
   WriteTerrainMaps(8, [](int, int) { return 50; });
   Terrain terrain(65, 1100, 800.0f, 24240.0f, 800.0f);
   try {

@@ -21,7 +21,7 @@ class SampledTextureTest : public ::testing::Test {
   }
 
   ScratchDirectory directory;
-  RenderTarget device{64, 64};
+  platform::RenderTarget device{64, 64};
   std::unique_ptr<SampledTexture> texture;
 };
 
@@ -114,7 +114,7 @@ TEST_F(SampledTextureTest, HoldsOneDeviceReference) {
 // last texel.
 TEST(SampledTextureShape, NonSquareMapsStretchOverTheWholeRange) {
   ScratchDirectory directory;
-  RenderTarget device{64, 64};
+  platform::RenderTarget device{64, 64};
   struct Case {
     int width, height;
     bool alongRows;
@@ -143,7 +143,7 @@ TEST(SampledTextureShape, NonSquareMapsStretchOverTheWholeRange) {
 // exactly as the same picture saved with 24 bits, full 24-bit heights included.
 TEST(SampledTextureDepth, ThirtyTwoBitMapsReadLikeTwentyFourBit) {
   ScratchDirectory directory;
-  RenderTarget device{64, 64};
+  platform::RenderTarget device{64, 64};
   const auto height = [](int row, int column) {
     return (static_cast<std::uint32_t>(row * 8 + column) * 2654435761u) & 0x00FFFFFFu;
   };

@@ -111,8 +111,8 @@ TEST_F(TerrainFromModel, BitmapHoldsHeightWordsAtTheBuiltInScale) {
   for (int row = 0; row < 128; ++row)
     for (int column = 0; column < 128; ++column) pixels[row * 128 + column] = word(column, row);
   const std::string file = (_dir / "heights.BMP").string();
-  ASSERT_EQ(BitmapFile::Write(file.c_str(), 128, 128, reinterpret_cast<const BYTE*>(pixels.data()),
-                              128 * 4),
+  ASSERT_EQ(platform::BitmapFile::Write(file.c_str(), 128, 128,
+                                        reinterpret_cast<const BYTE*>(pixels.data()), 128 * 4),
             S_OK);
 
   TerrainModel model;

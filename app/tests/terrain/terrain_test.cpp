@@ -21,7 +21,7 @@ class TerrainTest : public ::testing::Test {
   }
 
   ScratchDirectory directory;
-  RenderTarget device{64, 64};
+  platform::RenderTarget device{64, 64};
   Terrain terrain{129, 129, 800.0f, 24240.0f, 800.0f};
 };
 
@@ -59,7 +59,7 @@ TEST_F(TerrainTest, ResetSetsUpBothTextureStages) {
   const std::pair<DWORD, SampledTexture*> bound[] = {{0, terrain.colourMap()},
                                                      {1, terrain.detailMap()}};
   for (const auto& [stage, texture] : bound) {
-    ComRef<IDirect3DBaseTexture9> current;
+    platform::ComRef<IDirect3DBaseTexture9> current;
     device.device()->GetTexture(stage, current.out());
     EXPECT_EQ(current.get(), texture->texture()) << "stage " << stage;
   }
@@ -92,15 +92,15 @@ TEST_F(TerrainTest, MissingDetailMapStopsResetAfterTheFirstTwoTextures) {
 // on each, that reference is the last one afterwards.
 TEST_F(TerrainTest, SecondResetReplacesEveryResource) {
   const ULONG references = device.deviceReferences();
-  ComRef<IUnknown> old[] = {
-      ComRef<IUnknown>::Retain(terrain.heightMap()->texture()),
-      ComRef<IUnknown>::Retain(terrain.colourMap()->texture()),
-      ComRef<IUnknown>::Retain(terrain.detailMap()->texture()),
-      ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(0)->patch()->vertexBuffer()),
-      ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(3)->lodSet()->indexBuffer()),
-      ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(3)->rowFans()->indexBuffer())};
+  platform::ComRef<IUnknown> old[] = {
+      platform::ComRef<IUnknown>::Retain(terrain.heightMap()->texture()),
+      platform::ComRef<IUnknown>::Retain(terrain.colourMap()->texture()),
+      platform::ComRef<IUnknown>::Retain(terrain.detailMap()->texture()),
+      platform::ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(0)->patch()->vertexBuffer()),
+      platform::ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(3)->lodSet()->indexBuffer()),
+      platform::ComRef<IUnknown>::Retain(terrain.quadtree()->leaf(3)->rowFans()->indexBuffer())};
   terrain.reset(nullptr, device.device());
-  for (ComRef<IUnknown>& resource : old) EXPECT_EQ(resource.reset(), 0u);
+  for (platform::ComRef<IUnknown>& resource : old) EXPECT_EQ(resource.reset(), 0u);
   EXPECT_EQ(device.deviceReferences(), references);
   EXPECT_NE(terrain.heightMap(), nullptr);
   EXPECT_EQ(terrain.quadtree()->leafCount(), 4);

@@ -60,7 +60,7 @@ struct TerrainWorld {
   QuadLeaf* leafAt(int x0, int z0) const;
 
   ScratchDirectory directory;
-  RenderTarget device;
+  platform::RenderTarget device;
   std::unique_ptr<Terrain> terrain;
 };
 

@@ -1,0 +1,107 @@
+#include "terrain/coarse_leaf_batch.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vantra::terrain {
+
+CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int cells)
+    : _device(device), _leafCount(leafCount), _firstLevel(0) {
+  while (((kGridSide - 1) << _firstLevel) < cells) ++_firstLevel;
+  const UINT bytes = static_cast<UINT>(leafCount * kGridSide * kGridSide * sizeof(TerrainVertex));
+  const HRESULT hr = _device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF,
+                                                 D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);
+  if (FAILED(hr)) throw hr;
+  _lock.emplace(_vertexBuffer.get(), bytes, 0);
+}
+
+TerrainVertex* CoarseLeafBatch::gridOf(int leaf) const {
+  return static_cast<TerrainVertex*>(_lock->data()) + _vertex(leaf, 0, 0);
+}
+
+void CoarseLeafBatch::addLeaf(int leaf, int level) {
+  const int step = 1 << (level - _firstLevel);
+  const int cells = (kGridSide - 1) / step;
+  std::vector<std::uint32_t>& out = _indices[level - _firstLevel];
+  // Band by band as the strips run, each cell split along the diagonal from its first row's
+  // last column to its last row's first column; odd bands run backwards from the last row.
+  for (int band = 0; band < cells; ++band) {
+    const int xa = band * step;
+    const int xb = xa + step;
+    for (int k = 0; k < cells; ++k) {
+      if (band % 2 == 0) {
+        const int za = k * step;
+        const int zb = za + step;
+        out.insert(out.end(),
+                   {_vertex(leaf, za, xa), _vertex(leaf, za, xb), _vertex(leaf, zb, xa),
+                    _vertex(leaf, zb, xa), _vertex(leaf, za, xb), _vertex(leaf, zb, xb)});
+      } else {
+        const int zb = (cells - k) * step;
+        const int za = zb - step;
+        out.insert(out.end(),
+                   {_vertex(leaf, zb, xb), _vertex(leaf, zb, xa), _vertex(leaf, za, xb),
+                    _vertex(leaf, za, xb), _vertex(leaf, zb, xa), _vertex(leaf, za, xa)});
+      }
+    }
+  }
+}
+
+void CoarseLeafBatch::addFans(int leaf, int level, int neighbourLevel, EdgeFanSet::Kind edge) {
+  // Edge positions in grid steps: the walk's steps are the levels' steps over the finest
+  // level held here.
+  EdgeFanSet::WalkFans(kGridSide, 1 << (level - _firstLevel), 1 << (neighbourLevel - _firstLevel),
+                       _fanPositions, _fanSizes);
+  _fanTriangles.clear();
+  EdgeFanSet::AppendTriangleList(_fanPositions, _fanSizes, _fanTriangles);
+  std::vector<std::uint32_t>& out = _indices[level - _firstLevel];
+  for (const int p : _fanTriangles)
+    out.push_back(edge == EdgeFanSet::kColumnEdge ? _vertex(leaf, p, kGridSide - 1)
+                                                  : _vertex(leaf, kGridSide - 1, p));
+}
+
+int CoarseLeafBatch::draw(const std::function<void(int)>& beforeLevel) {
+  UINT total = 0;
+  for (const auto& level : _indices) total += static_cast<UINT>(level.size());
+  if (total == 0) return 0;
+  if (total > _indexCapacity) {
+    // Grown by doubling: a few frames reach the size that serves the rest.
+    const UINT capacity = std::max(total, 2 * _indexCapacity);
+    _indexBuffer.reset();
+    const HRESULT hr =
+        _device->CreateIndexBuffer(capacity * 4, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
+                                   D3DFMT_INDEX32, D3DPOOL_DEFAULT, _indexBuffer.out(), nullptr);
+    if (FAILED(hr)) throw hr;
+    _indexCapacity = capacity;
+  }
+  {
+    BufferLock lock(_indexBuffer.get(), total * 4, D3DLOCK_DISCARD);
+    auto* out = static_cast<std::uint32_t*>(lock.data());
+    for (const auto& level : _indices) {
+      if (!level.empty()) std::memcpy(out, level.data(), level.size() * 4);
+      out += level.size();
+    }
+  }
+  _device->SetStreamSource(0, _vertexBuffer.get(), 0, sizeof(TerrainVertex));
+  _device->SetFVF(TerrainVertex::FVF);
+  _device->SetIndices(_indexBuffer.get());
+  const auto vertices = static_cast<UINT>(_leafCount * kGridSide * kGridSide);
+  int draws = 0;
+  if (!beforeLevel) {
+    _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, 0, total / 3);
+    draws = 1;
+  }
+  UINT start = 0;
+  for (int k = 0; k < kLevels; ++k) {
+    const auto count = static_cast<UINT>(_indices[k].size());
+    if (beforeLevel && count > 0) {
+      beforeLevel(_firstLevel + k);
+      _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, start, count / 3);
+      ++draws;
+    }
+    start += count;
+    _indices[k].clear();
+  }
+  return draws;
+}
+
+}  // namespace vantra::terrain

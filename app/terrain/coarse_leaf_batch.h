@@ -1,0 +1,74 @@
+// The leaves at the four coarsest levels (8 x 8 cells of a 64-cell leaf down to 1 x 1) and
+// the fans between two of them, drawn together: one vertex buffer holds every leaf's 9 x 9
+// grid of coarse vertices, and each frame one index list over it draws them all. Far
+// leaves are many and small on screen; a draw apiece would cost more than their pixels.
+// The triangles are the strips' and the fan sets' own, vertex for vertex and in the same
+// order, so the pixels are the same.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "platform/com_ref.h"
+#include "platform/d3d9.h"
+#include "terrain/buffer_lock.h"
+#include "terrain/edge_fan_set.h"
+#include "terrain/terrain_vertex.h"
+
+namespace vantra::terrain {
+
+class CoarseLeafBatch {
+ public:
+  static constexpr int kLevels = 4;
+  static constexpr int kGridSide = (1 << (kLevels - 1)) + 1;
+
+  // For leafCount leaves of cells x cells, cells a power of two of at least kGridSide - 1. Creates
+  // the vertex buffer and holds it open for the leaves' grids; on the device's thread. Throws the
+  // device's result code (std::int32_t) on failure.
+  CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int cells);
+
+  CoarseLeafBatch(const CoarseLeafBatch&) = delete;
+  CoarseLeafBatch& operator=(const CoarseLeafBatch&) = delete;
+
+  // The finest level drawn here; the coarsest is firstLevel() + kLevels - 1.
+  int firstLevel() const { return _firstLevel; }
+  bool holds(int level) const { return level >= _firstLevel; }
+  // Where a leaf's coarse grid goes, row by row, every (cells / (kGridSide - 1))-th vertex
+  // of its drawn grid; any thread, until finishBuild.
+  TerrainVertex* gridOf(int leaf) const;
+  // Hands the grids to the device; on the device's thread once all are written.
+  void finishBuild() { _lock.reset(); }
+
+  // Adds a leaf's cells at a level this batch holds.
+  void addLeaf(int leaf, int level);
+  // Adds the fans between a leaf's level and its neighbour's along the leaf's last drawn
+  // column or row; both levels held here and different.
+  void addFans(int leaf, int level, int neighbourLevel, EdgeFanSet::Kind edge);
+  // Draws what was added, in one draw, or one per level after beforeLevel(level) when it is
+  // given, and empties the batch. Returns the draws made.
+  int draw(const std::function<void(int)>& beforeLevel);
+
+ private:
+  std::uint32_t _vertex(int leaf, int row, int column) const {
+    return static_cast<std::uint32_t>((leaf * kGridSide + row) * kGridSide + column);
+  }
+
+  IDirect3DDevice9* _device;
+  int _leafCount;
+  int _firstLevel;
+  platform::ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
+  std::optional<BufferLock> _lock;
+  platform::ComRef<IDirect3DIndexBuffer9> _indexBuffer;
+  UINT _indexCapacity = 0;
+  // This frame's triangles by level, leaves and the fans they own alike.
+  std::array<std::vector<std::uint32_t>, kLevels> _indices;
+  // Scratch for the fans' walk.
+  std::vector<int> _fanPositions;
+  std::vector<int> _fanSizes;
+  std::vector<int> _fanTriangles;
+};
+
+}  // namespace vantra::terrain
