@@ -26,7 +26,7 @@ HRESULT Buffer<Interface>::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbDa
   const std::uint64_t end = static_cast<std::uint64_t>(OffsetToLock) + SizeToLock;
   if (OffsetToLock > _length || end > _length) return D3DERR_INVALIDCALL;
   const bool writes = (Flags & D3DLOCK_READONLY) == 0;
-  if (_lockDepth == 0 && !_pinPending && _data.empty()) {
+  if (_lockDepth == 0 && !_pinPending() && _data.empty()) {
     if (!_name && writes && _length > 0 && (_usage & D3DUSAGE_DYNAMIC) == 0 && _context->usable() &&
         _context->pinsMemory())
       _allocatePinned();
@@ -37,7 +37,7 @@ HRESULT Buffer<Interface>::Lock(UINT OffsetToLock, UINT SizeToLock, void** ppbDa
   }
   ++_lockDepth;
   if (writes) _dirty = true;
-  *ppbData = (_pinPending ? _pinned.get() : _data.data()) + OffsetToLock;
+  *ppbData = (_pinPending() ? _pinned.get() : _data.data()) + OffsetToLock;
   return D3D_OK;
 }
 
@@ -56,7 +56,7 @@ GLuint Buffer<Interface>::glBuffer() {
 
 template <class Interface>
 void Buffer<Interface>::_finishWrites() {
-  if (_pinPending)
+  if (_pinPending())
     _pin();
   else if (_dirty)
     _upload();
@@ -66,8 +66,7 @@ template <class Interface>
 void Buffer<Interface>::_allocatePinned() {
   // Fresh pages are first touched by whoever fills them, on any thread.
   _pinned.reset(PinnedArena::Shared().allocate(_length));
-  _pinPending = _pinned != nullptr;
-  if (!_pinPending) _data.assign(_length, 0);
+  if (!_pinned) _data.assign(_length, 0);
 }
 
 template <class Interface>
@@ -78,7 +77,6 @@ void Buffer<Interface>::_pin() {
   _context->bindings().bindBuffer(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, _name.get());
   glBufferData(GL_EXTERNAL_VIRTUAL_MEMORY_BUFFER_AMD, static_cast<GLsizeiptr>(_length),
                _pinned.get(), GL_STATIC_DRAW);
-  _pinPending = false;
   _dirty = false;
   if (glGetError() == GL_NO_ERROR) return;
   // The driver would not draw from this memory: it gets a copy of its own.

@@ -46,6 +46,8 @@ class Buffer : public RefCounted<Interface> {
   // Render thread, unlocked: makes OpenGL's buffer hold the latest writes.
   void _finishWrites();
   void _allocatePinned();
+  // Between the first lock and the pin at the unlock.
+  bool _pinPending() const { return _pinned && !_name; }
   void _pin();
   void _upload();
 
@@ -56,9 +58,8 @@ class Buffer : public RefCounted<Interface> {
   const UINT _length;
   std::vector<BYTE> _data;
   // Storage OpenGL draws from in place; freed after the OpenGL buffer, which the destructor
-  // deletes. Pending between the first lock and the pin at the unlock.
+  // deletes.
   std::unique_ptr<BYTE, FreeMemory> _pinned;
-  bool _pinPending = false;
   const DWORD _usage;
   const DWORD _format;
   const std::shared_ptr<ContextLink> _context;

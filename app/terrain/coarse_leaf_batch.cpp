@@ -5,6 +5,38 @@
 
 namespace vantra::terrain {
 
+namespace {
+
+// A leaf's cells at one level, in grid steps, band by band as the strips run, each cell split
+// along the diagonal from its first row's last column to its last row's first column; odd
+// bands run backwards from the last row.
+std::vector<std::uint32_t> CellPattern(int step, int cells, int gridSide) {
+  const auto local = [gridSide](int row, int column) {
+    return static_cast<std::uint32_t>(row * gridSide + column);
+  };
+  std::vector<std::uint32_t> pattern;
+  for (int band = 0; band < cells; ++band) {
+    const int xa = band * step;
+    const int xb = xa + step;
+    for (int k = 0; k < cells; ++k) {
+      if (band % 2 == 0) {
+        const int za = k * step;
+        const int zb = za + step;
+        pattern.insert(pattern.end(), {local(za, xa), local(za, xb), local(zb, xa), local(zb, xa),
+                                       local(za, xb), local(zb, xb)});
+      } else {
+        const int zb = (cells - k) * step;
+        const int za = zb - step;
+        pattern.insert(pattern.end(), {local(zb, xb), local(zb, xa), local(za, xb), local(za, xb),
+                                       local(zb, xa), local(za, xa)});
+      }
+    }
+  }
+  return pattern;
+}
+
+}  // namespace
+
 CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int cells)
     : _device(device), _leafCount(leafCount), _firstLevel(0) {
   while (((kGridSide - 1) << _firstLevel) < cells) ++_firstLevel;
@@ -13,50 +45,43 @@ CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int ce
                                                  D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);
   if (FAILED(hr)) throw hr;
   _lock.emplace(_vertexBuffer.get(), bytes, 0);
-}
 
-TerrainVertex* CoarseLeafBatch::gridOf(int leaf) const {
-  return static_cast<TerrainVertex*>(_lock->data()) + _vertex(leaf, 0, 0);
-}
-
-void CoarseLeafBatch::addLeaf(int leaf, int level) {
-  const int step = 1 << (level - _firstLevel);
-  const int cells = (kGridSide - 1) / step;
-  std::vector<std::uint32_t>& out = _indices[level - _firstLevel];
-  // Band by band as the strips run, each cell split along the diagonal from its first row's
-  // last column to its last row's first column; odd bands run backwards from the last row.
-  for (int band = 0; band < cells; ++band) {
-    const int xa = band * step;
-    const int xb = xa + step;
-    for (int k = 0; k < cells; ++k) {
-      if (band % 2 == 0) {
-        const int za = k * step;
-        const int zb = za + step;
-        out.insert(out.end(),
-                   {_vertex(leaf, za, xa), _vertex(leaf, za, xb), _vertex(leaf, zb, xa),
-                    _vertex(leaf, zb, xa), _vertex(leaf, za, xb), _vertex(leaf, zb, xb)});
-      } else {
-        const int zb = (cells - k) * step;
-        const int za = zb - step;
-        out.insert(out.end(),
-                   {_vertex(leaf, zb, xb), _vertex(leaf, zb, xa), _vertex(leaf, za, xb),
-                    _vertex(leaf, za, xb), _vertex(leaf, zb, xa), _vertex(leaf, za, xa)});
+  std::vector<int> fanPositions, fanSizes, fanTriangles;
+  for (int k = 0; k < kLevels; ++k) {
+    const int step = 1 << k;
+    _cellPatterns[k] = CellPattern(step, (kGridSide - 1) / step, kGridSide);
+    for (int n = 0; n < kLevels; ++n) {
+      if (n == k) continue;
+      // Edge positions in grid steps: the walk's steps are the levels' steps over the finest
+      // level held here.
+      EdgeFanSet::WalkFans(kGridSide, step, 1 << n, fanPositions, fanSizes);
+      fanTriangles.clear();
+      EdgeFanSet::AppendTriangleList(fanPositions, fanSizes, fanTriangles);
+      for (const int p : fanTriangles) {
+        _fanPatterns[k][n][EdgeFanSet::kColumnEdge].push_back(_local(p, kGridSide - 1));
+        _fanPatterns[k][n][EdgeFanSet::kRowEdge].push_back(_local(kGridSide - 1, p));
       }
     }
   }
 }
 
+TerrainVertex* CoarseLeafBatch::gridOf(int leaf) const {
+  return static_cast<TerrainVertex*>(_lock->data()) + leaf * kGridSide * kGridSide;
+}
+
+void CoarseLeafBatch::_append(std::vector<std::uint32_t>& out,
+                              const std::vector<std::uint32_t>& pattern, int leaf) {
+  const auto base = static_cast<std::uint32_t>(leaf * kGridSide * kGridSide);
+  for (const std::uint32_t local : pattern) out.push_back(base + local);
+}
+
+void CoarseLeafBatch::addLeaf(int leaf, int level) {
+  _append(_indices[level - _firstLevel], _cellPatterns[level - _firstLevel], leaf);
+}
+
 void CoarseLeafBatch::addFans(int leaf, int level, int neighbourLevel, EdgeFanSet::Kind edge) {
-  // Edge positions in grid steps: the walk's steps are the levels' steps over the finest
-  // level held here.
-  EdgeFanSet::WalkFans(kGridSide, 1 << (level - _firstLevel), 1 << (neighbourLevel - _firstLevel),
-                       _fanPositions, _fanSizes);
-  _fanTriangles.clear();
-  EdgeFanSet::AppendTriangleList(_fanPositions, _fanSizes, _fanTriangles);
-  std::vector<std::uint32_t>& out = _indices[level - _firstLevel];
-  for (const int p : _fanTriangles)
-    out.push_back(edge == EdgeFanSet::kColumnEdge ? _vertex(leaf, p, kGridSide - 1)
-                                                  : _vertex(leaf, kGridSide - 1, p));
+  _append(_indices[level - _firstLevel],
+          _fanPatterns[level - _firstLevel][neighbourLevel - _firstLevel][edge], leaf);
 }
 
 int CoarseLeafBatch::draw(const std::function<void(int)>& beforeLevel) {

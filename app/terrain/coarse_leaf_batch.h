@@ -52,9 +52,13 @@ class CoarseLeafBatch {
   int draw(const std::function<void(int)>& beforeLevel);
 
  private:
-  std::uint32_t _vertex(int leaf, int row, int column) const {
-    return static_cast<std::uint32_t>((leaf * kGridSide + row) * kGridSide + column);
+  // Index of a vertex in one leaf's coarse grid; a leaf's grid starts at leaf * kGridSide^2.
+  static std::uint32_t _local(int row, int column) {
+    return static_cast<std::uint32_t>(row * kGridSide + column);
   }
+  // Appends a pattern of local indices, moved to the leaf's grid.
+  static void _append(std::vector<std::uint32_t>& out, const std::vector<std::uint32_t>& pattern,
+                      int leaf);
 
   IDirect3DDevice9* _device;
   int _leafCount;
@@ -63,12 +67,12 @@ class CoarseLeafBatch {
   std::optional<BufferLock> _lock;
   platform::ComRef<IDirect3DIndexBuffer9> _indexBuffer;
   UINT _indexCapacity = 0;
+  // The same for every leaf, so made once: a leaf's cells at each level, and the fans
+  // between each level and a neighbour's along each edge (by level, neighbour level, edge).
+  std::array<std::vector<std::uint32_t>, kLevels> _cellPatterns;
+  std::array<std::array<std::array<std::vector<std::uint32_t>, 2>, kLevels>, kLevels> _fanPatterns;
   // This frame's triangles by level, leaves and the fans they own alike.
   std::array<std::vector<std::uint32_t>, kLevels> _indices;
-  // Scratch for the fans' walk.
-  std::vector<int> _fanPositions;
-  std::vector<int> _fanSizes;
-  std::vector<int> _fanTriangles;
 };
 
 }  // namespace vantra::terrain
