@@ -1,7 +1,7 @@
 #include "terrain/coarse_leaf_batch.h"
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
 namespace vantra::terrain {
 
@@ -69,29 +69,34 @@ TerrainVertex* CoarseLeafBatch::gridOf(int leaf) const {
   return static_cast<TerrainVertex*>(_lock->data()) + leaf * kGridSide * kGridSide;
 }
 
-void CoarseLeafBatch::_append(std::vector<std::uint32_t>& out,
-                              const std::vector<std::uint32_t>& pattern, int leaf) {
-  const auto base = static_cast<std::uint32_t>(leaf * kGridSide * kGridSide);
-  for (const std::uint32_t local : pattern) out.push_back(base + local);
+void CoarseLeafBatch::_add(int level, const std::vector<std::uint32_t>& pattern, int leaf) {
+  _added[level - _firstLevel].push_back(
+      {&pattern, static_cast<std::uint32_t>(leaf * kGridSide * kGridSide)});
 }
 
 void CoarseLeafBatch::addLeaf(int leaf, int level) {
-  _append(_indices[level - _firstLevel], _cellPatterns[level - _firstLevel], leaf);
+  _add(level, _cellPatterns[level - _firstLevel], leaf);
 }
 
 void CoarseLeafBatch::addFans(int leaf, int level, int neighbourLevel, EdgeFanSet::Kind edge) {
-  _append(_indices[level - _firstLevel],
-          _fanPatterns[level - _firstLevel][neighbourLevel - _firstLevel][edge], leaf);
+  _add(level, _fanPatterns[level - _firstLevel][neighbourLevel - _firstLevel][edge], leaf);
 }
 
-int CoarseLeafBatch::draw(const std::function<void(int)>& beforeLevel) {
+UINT CoarseLeafBatch::indexCount() const {
   UINT total = 0;
-  for (const auto& level : _indices) total += static_cast<UINT>(level.size());
-  if (total == 0) return 0;
+  for (const UINT count : _writtenCounts) total += count;
+  return total;
+}
+
+void CoarseLeafBatch::_writeIndices(UINT total) {
+  // Until the new list is complete the buffer holds nothing worth drawing again.
+  for (auto& level : _written) level.clear();
+  _writtenCounts.fill(0);
   if (total > _indexCapacity) {
     // Grown by doubling: a few frames reach the size that serves the rest.
     const UINT capacity = std::max(total, 2 * _indexCapacity);
     _indexBuffer.reset();
+    _indexCapacity = 0;
     const HRESULT hr =
         _device->CreateIndexBuffer(capacity * 4, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC,
                                    D3DFMT_INDEX32, D3DPOOL_DEFAULT, _indexBuffer.out(), nullptr);
@@ -101,30 +106,42 @@ int CoarseLeafBatch::draw(const std::function<void(int)>& beforeLevel) {
   {
     BufferLock lock(_indexBuffer.get(), total * 4, D3DLOCK_DISCARD);
     auto* out = static_cast<std::uint32_t*>(lock.data());
-    for (const auto& level : _indices) {
-      if (!level.empty()) std::memcpy(out, level.data(), level.size() * 4);
-      out += level.size();
+    for (int k = 0; k < kLevels; ++k) {
+      const std::uint32_t* levelStart = out;
+      for (const Piece& piece : _added[k])
+        for (const std::uint32_t local : *piece.pattern) *out++ = piece.base + local;
+      _writtenCounts[k] = static_cast<UINT>(out - levelStart);
     }
   }
+  std::swap(_added, _written);
+}
+
+int CoarseLeafBatch::draw(const std::function<void(int)>& beforeLevel) {
+  UINT total = 0;
+  for (const auto& level : _added)
+    for (const Piece& piece : level) total += static_cast<UINT>(piece.pattern->size());
+  // With nothing to draw the buffer keeps the last list, still good for a later frame.
+  if (total > 0 && _added != _written) _writeIndices(total);
+  for (auto& level : _added) level.clear();
+  if (total == 0) return 0;
   _device->SetStreamSource(0, _vertexBuffer.get(), 0, sizeof(TerrainVertex));
   _device->SetFVF(TerrainVertex::FVF);
   _device->SetIndices(_indexBuffer.get());
   const auto vertices = static_cast<UINT>(_leafCount * kGridSide * kGridSide);
-  int draws = 0;
   if (!beforeLevel) {
     _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, 0, total / 3);
-    draws = 1;
+    return 1;
   }
+  int draws = 0;
   UINT start = 0;
   for (int k = 0; k < kLevels; ++k) {
-    const auto count = static_cast<UINT>(_indices[k].size());
-    if (beforeLevel && count > 0) {
+    const UINT count = _writtenCounts[k];
+    if (count > 0) {
       beforeLevel(_firstLevel + k);
       _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, start, count / 3);
       ++draws;
     }
     start += count;
-    _indices[k].clear();
   }
   return draws;
 }

@@ -48,17 +48,32 @@ class CoarseLeafBatch {
   // column or row; both levels held here and different.
   void addFans(int leaf, int level, int neighbourLevel, EdgeFanSet::Kind edge);
   // Draws what was added, in one draw, or one per level after beforeLevel(level) when it is
-  // given, and empties the batch. Returns the draws made.
+  // given, and empties the batch. Returns the draws made. The index list is written only
+  // when what was added differs from what the last list holds.
   int draw(const std::function<void(int)>& beforeLevel);
 
+  // The index list drawn last, level after level, and its length in indices.
+  IDirect3DIndexBuffer9* indexBuffer() const { return _indexBuffer.get(); }
+  UINT indexCount() const;
+
  private:
+  // One leaf's cells or fans: a pattern of local indices moved to the leaf's grid.
+  struct Piece {
+    const std::vector<std::uint32_t>* pattern;
+    std::uint32_t base;
+    bool operator==(const Piece& other) const {
+      return pattern == other.pattern && base == other.base;
+    }
+  };
+  using Pieces = std::array<std::vector<Piece>, kLevels>;
+
   // Index of a vertex in one leaf's coarse grid; a leaf's grid starts at leaf * kGridSide^2.
   static std::uint32_t _local(int row, int column) {
     return static_cast<std::uint32_t>(row * kGridSide + column);
   }
-  // Appends a pattern of local indices, moved to the leaf's grid.
-  static void _append(std::vector<std::uint32_t>& out, const std::vector<std::uint32_t>& pattern,
-                      int leaf);
+  void _add(int level, const std::vector<std::uint32_t>& pattern, int leaf);
+  // Writes the pieces added this frame into the index buffer, growing it when they do not fit.
+  void _writeIndices(UINT total);
 
   IDirect3DDevice9* _device;
   int _leafCount;
@@ -71,8 +86,13 @@ class CoarseLeafBatch {
   // between each level and a neighbour's along each edge (by level, neighbour level, edge).
   std::array<std::vector<std::uint32_t>, kLevels> _cellPatterns;
   std::array<std::array<std::array<std::vector<std::uint32_t>, 2>, kLevels>, kLevels> _fanPatterns;
-  // This frame's triangles by level, leaves and the fans they own alike.
-  std::array<std::vector<std::uint32_t>, kLevels> _indices;
+  // This frame's pieces by level, leaves and the fans they own alike, and those the index
+  // buffer holds: from frame to frame the far leaves mostly keep their levels, and an
+  // unchanged list is drawn again without being written and handed to the driver.
+  Pieces _added;
+  Pieces _written;
+  // Indices of each level in the buffer, the levels one after another.
+  std::array<UINT, kLevels> _writtenCounts{};
 };
 
 }  // namespace vantra::terrain
