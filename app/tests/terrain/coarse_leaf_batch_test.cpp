@@ -1,6 +1,8 @@
 // The coarse leaves' batch keeps its index list from frame to frame and writes it again only
 // when what is added changes; a list kept too long draws leaves at old levels, leaves that
 // left the view or fans that are drawn elsewhere.
+#include "terrain/coarse_leaf_batch.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,7 +12,6 @@
 
 #include "render_target.h"
 #include "terrain/buffer_lock.h"
-#include "terrain/coarse_leaf_batch.h"
 
 namespace vantra::terrain {
 
@@ -59,7 +60,9 @@ TEST(CoarseLeafBatch, AListKeptFromFrameToFrameMatchesOneWrittenAfresh) {
   kept.finishBuild();
   const int first = kept.firstLevel();
   std::mt19937 random(2026);
-  const auto anyLevel = [&] { return first + static_cast<int>(random() % CoarseLeafBatch::kLevels); };
+  const auto anyLevel = [&] {
+    return first + static_cast<int>(random() % CoarseLeafBatch::kLevels);
+  };
 
   std::vector<LeafInFrame> frame;
   int reused = 0;
