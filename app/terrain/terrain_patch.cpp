@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "terrain/sampled_texture.h"
@@ -160,11 +163,38 @@ void TerrainPatch::copyCoarseGrid(int side, TerrainVertex* out) const {
 void TerrainPatch::_computeBounds(const Scratch& scratch) {
   // Neither NaN nor a negative zero occurs among the coordinates, so the extremes of each
   // component are the same values in any order.
-  const auto [lowX, highX] = std::minmax_element(scratch.columnX.begin(), scratch.columnX.end());
-  const auto [lowY, highY] = std::minmax_element(scratch.y.begin(), scratch.y.end());
-  const auto [lowZ, highZ] = std::minmax_element(scratch.rowZ.begin(), scratch.rowZ.end());
-  _bounds = vantra::BoundingBox(Vector(*lowX, *lowY, *lowZ), Vector(*highX, *highY, *highZ));
+  const auto extremes = [](const std::vector<float>& values) {
+    float low = values.front(), high = low;
+    for (const float value : values) {
+      low = std::min(low, value);
+      high = std::max(high, value);
+    }
+    return std::pair{low, high};
+  };
+  const auto [lowX, highX] = extremes(scratch.columnX);
+  const auto [lowY, highY] = extremes(scratch.y);
+  const auto [lowZ, highZ] = extremes(scratch.rowZ);
+  _bounds = vantra::BoundingBox(Vector(lowX, lowY, lowZ), Vector(highX, highY, highZ));
 }
+
+namespace {
+
+// Non-negative floats order as their bit patterns do as signed integers. Compared and
+// selected as integers, the level errors' inner loop runs four vertices at a time: the
+// compiler does not vectorise float selects and maxima under the default exception rules.
+std::int32_t Bits(float f) {
+  std::int32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+
+float FromBits(std::int32_t bits) {
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+}  // namespace
 
 void TerrainPatch::_computeLevelErrors(const Scratch& scratch) {
   const int lastColumn = _columns - 2;
@@ -181,7 +211,7 @@ void TerrainPatch::_computeLevelErrors(const Scratch& scratch) {
     const int s = 1 << level;
     const int steps = cells + 1;
     auto z = [&](int k) { return k == steps - 1 ? lastRow : std::min(k * s, lastRow); };
-    float worst = _levelErrors.back();
+    std::int32_t worst = Bits(_levelErrors.back());
     for (int band = 0; band < cells; ++band) {
       const int xa = std::min(band * s, lastColumn);
       const int xb = band == cells - 1 ? lastColumn : (band + 1) * s;
@@ -194,19 +224,20 @@ void TerrainPatch::_computeLevelErrors(const Scratch& scratch) {
         const float dw = 1.0f / static_cast<float>(zb - za);
         for (int i = za; i <= zb; ++i) {
           const float w = static_cast<float>(i - za) * dw;
-          const float* row = heights + index(i, 0);
-          for (int j = xa; j <= xb; ++j) {
-            const float u = static_cast<float>(j - xa) * du;
-            // Both triangles' heights, then the one that holds the vertex: no branch.
+          const float* row = heights + index(i, xa);
+          for (int t = 0; t <= xb - xa; ++t) {
+            const float u = static_cast<float>(t) * du;
+            // Both triangles' heights, then the one that holds the vertex (u + w >= 0).
             const float lower = a + u * (b - a) + w * (c - a);
             const float upper = d + (1.0f - u) * (c - d) + (1.0f - w) * (b - d);
-            const float coarse = u + w <= 1.0f ? lower : upper;
-            worst = std::max(worst, std::fabs(coarse - row[j]));
+            const std::int32_t inLower = -static_cast<std::int32_t>(Bits(u + w) <= Bits(1.0f));
+            const float coarse = FromBits((Bits(lower) & inLower) | (Bits(upper) & ~inLower));
+            worst = std::max(worst, Bits(std::fabs(coarse - row[t])));
           }
         }
       }
     }
-    _levelErrors.push_back(worst);
+    _levelErrors.push_back(FromBits(worst));
   }
 }
 
