@@ -50,6 +50,9 @@ TerrainPatch::TerrainPatch(int firstColumn, int lastColumn, int firstRow, int la
 }
 
 void TerrainPatch::createBuffer() {
+  // A buffer left open by a failed fill is closed before it goes.
+  _lock.reset();
+  _vertexBuffer.reset();
   const HRESULT hr =
       _device->CreateVertexBuffer(_bufferBytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF,
                                   D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);

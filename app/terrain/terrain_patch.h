@@ -34,8 +34,9 @@ class TerrainPatch {
   // only this patch and reads the terrain, so different patches may be summarised on
   // different threads at the same time.
   void summarise(int coarseSide, TerrainVertex* coarseGrid);
-  // On the device's thread, for a patch made on demand: creates the vertex buffer and holds
-  // it open for fillVertices. Throws the device's result code on failure.
+  // On the device's thread, for a patch made on demand: creates the vertex buffer (again,
+  // after a fill that failed) and holds it open for fillVertices. Throws the device's result
+  // code on failure.
   void createBuffer();
   // Samples the heights into the open buffer and derives the normals, colours, and the
   // bounds and level errors unless summarise found them. Writes only this patch and reads
@@ -52,6 +53,8 @@ class TerrainPatch {
 
   // Null until a patch made on demand has been given its buffer.
   IDirect3DVertexBuffer9* vertexBuffer() const { return _vertexBuffer.get(); }
+  // Whether the buffer exists and its vertices have been handed to the device.
+  bool filled() const { return _vertexBuffer && !_lock; }
   int vertexCount() const { return _vertexCount; }
   int bufferBytes() const { return _bufferBytes; }
   int columns() const { return _columns; }

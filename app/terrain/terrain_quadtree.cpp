@@ -178,7 +178,7 @@ void TerrainQuadtree::_fillLeavesToDraw() {
   std::vector<QuadLeaf*> unfilled;
   for (int i = 0; i < _queueCount; ++i) {
     QuadLeaf* leaf = _renderQueue[i];
-    if (leaf->patch()->vertexBuffer() == nullptr && _drawsFromOwnBuffer(*leaf))
+    if (!leaf->patch()->filled() && _drawsFromOwnBuffer(*leaf))
       unfilled.push_back(leaf);
   }
   if (unfilled.empty()) return;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <numeric>
 #include <random>
 #include <set>
@@ -313,7 +314,8 @@ TEST(TerrainOnDemandFill, LeavesGetBuffersOnlyWhenDrawnOnTheirOwn) {
 }
 
 // The same frames drawn while the leaves are filled on demand and again once every leaf has
-// its buffer: the same pictures and the same triangles, with the batch and without.
+// its buffer: the same pictures and the same triangles, with the batch and without, and the
+// batch's pictures the same as the strips'.
 TEST(TerrainOnDemandFill, PicturesMatchThoseWithEveryBufferFilled) {
   LargeWorld large;
   struct Frame {
@@ -334,6 +336,10 @@ TEST(TerrainOnDemandFill, PicturesMatchThoseWithEveryBufferFilled) {
   };
   const std::vector<Frame> onDemand = fly();
   ASSERT_LT(LeavesWithBuffers(large.tree()).size(), 256u);
+  // The leaves the batch drew paint what their strips paint once they are filled.
+  const std::size_t poses = std::size(kPoses);
+  for (std::size_t k = 0; k < poses; ++k)
+    EXPECT_EQ(onDemand[k].picture, onDemand[poses + k].picture) << "pose " << k;
   // Every leaf on its own at full detail: all get their buffers.
   large.tree().setMergesCoarsestLeaves(false);
   large.terrain->setPixelErrorTolerance(0.0f);
