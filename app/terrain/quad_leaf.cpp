@@ -9,8 +9,7 @@ QuadLeaf::QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int in
 
 void QuadLeaf::createPatch(Terrain* terrain, IDirect3DDevice9* device,
                            TerrainPatch::BufferTime bufferTime) {
-  _patch =
-      std::make_unique<TerrainPatch>(_x0, _x1 + 1, _z0, _z1 + 1, terrain, device, bufferTime);
+  _patch = std::make_unique<TerrainPatch>(_x0, _x1 + 1, _z0, _z1 + 1, terrain, device, bufferTime);
 }
 
 void QuadLeaf::finishBuild(IDirect3DDevice9* device) {

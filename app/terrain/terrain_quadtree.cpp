@@ -126,8 +126,7 @@ void TerrainQuadtree::_buildLeaves(const std::vector<QuadLeaf*>& leaves) {
   constexpr std::size_t kLeavesPerBatch = 32;
   for (std::size_t start = 0; start < leaves.size(); start += kLeavesPerBatch) {
     const std::size_t end = std::min(leaves.size(), start + kLeavesPerBatch);
-    for (std::size_t i = start; i < end; ++i)
-      leaves[i]->createPatch(_terrain, _device, bufferTime);
+    for (std::size_t i = start; i < end; ++i) leaves[i]->createPatch(_terrain, _device, bufferTime);
     _onEveryCore(start, end, [&](std::size_t i) {
       TerrainPatch& patch = *leaves[i]->patch();
       TerrainVertex* grid = _batch ? _batch->gridOf(leaves[i]->_index - firstLeaf) : nullptr;
@@ -178,8 +177,7 @@ void TerrainQuadtree::_fillLeavesToDraw() {
   std::vector<QuadLeaf*> unfilled;
   for (int i = 0; i < _queueCount; ++i) {
     QuadLeaf* leaf = _renderQueue[i];
-    if (!leaf->patch()->filled() && _drawsFromOwnBuffer(*leaf))
-      unfilled.push_back(leaf);
+    if (!leaf->patch()->filled() && _drawsFromOwnBuffer(*leaf)) unfilled.push_back(leaf);
   }
   if (unfilled.empty()) return;
   for (QuadLeaf* leaf : unfilled) leaf->patch()->createBuffer();

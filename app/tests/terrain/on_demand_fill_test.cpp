@@ -75,7 +75,8 @@ std::vector<TerrainVertex> ReferenceVertices(const Terrain& terrain, int x0, int
       const float low[4] = {0.54509807f, 0.25098041f, 0.062222224f, 1.0f};
       D3DCOLOR channel[4];
       for (int k = 0; k < 4; ++k)
-        channel[k] = static_cast<D3DCOLOR>(static_cast<int>((low[k] + (high[k] - low[k]) * t) * 255.0f));
+        channel[k] =
+            static_cast<D3DCOLOR>(static_cast<int>((low[k] + (high[k] - low[k]) * t) * 255.0f));
       vertex.diffuse = channel[3] << 24 | (channel[0] & 0xFF) << 16 | (channel[1] & 0xFF) << 8 |
                        (channel[2] & 0xFF);
       vertex.tu0 = u;
