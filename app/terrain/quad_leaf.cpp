@@ -7,8 +7,9 @@ namespace vantra::terrain {
 QuadLeaf::QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int index)
     : QuadNode(x0, x1, z0, z1, tree, index) {}
 
-void QuadLeaf::createPatch(Terrain* terrain, IDirect3DDevice9* device) {
-  _patch = std::make_unique<TerrainPatch>(_x0, _x1 + 1, _z0, _z1 + 1, terrain, device);
+void QuadLeaf::createPatch(Terrain* terrain, IDirect3DDevice9* device,
+                           TerrainPatch::BufferTime bufferTime) {
+  _patch = std::make_unique<TerrainPatch>(_x0, _x1 + 1, _z0, _z1 + 1, terrain, device, bufferTime);
 }
 
 void QuadLeaf::finishBuild(IDirect3DDevice9* device) {

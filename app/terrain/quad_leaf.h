@@ -17,17 +17,20 @@ class Terrain;
 
 class QuadLeaf : public QuadNode {
  public:
-  // An empty leaf: createPatch, buildVertices and finishBuild, in this order, build it.
+  // An empty leaf: createPatch, buildVertices (or the patch's summarise) and finishBuild, in
+  // this order, build it.
   QuadLeaf(int x0, int x1, int z0, int z1, TerrainQuadtree* tree, int index);
   ~QuadLeaf() override;
 
-  // On the device's thread: creates the patch's buffer, one column and one row more than the
-  // extents, for the normals and the box. Throws the device's result code on failure.
-  void createPatch(Terrain* terrain, IDirect3DDevice9* device);
-  // Fills the patch's vertices; may run on any thread, one thread per leaf.
+  // On the device's thread: creates the patch, one column and one row more than the extents,
+  // for the normals and the box, with its buffer at once or on demand. Throws the device's
+  // result code on failure.
+  void createPatch(Terrain* terrain, IDirect3DDevice9* device,
+                   TerrainPatch::BufferTime bufferTime = TerrainPatch::BufferTime::kAtOnce);
+  // Fills the patch's open buffer; may run on any thread, one thread per leaf.
   void buildVertices() { _patch->fillVertices(); }
-  // On the device's thread after buildVertices: hands the vertices to the device and builds
-  // the index set and both fan sets.
+  // On the device's thread after buildVertices or the patch's summary: hands any filled
+  // vertices to the device and builds the index set and both fan sets.
   void finishBuild(IDirect3DDevice9* device);
 
   // Finds the leaves holding the next grid columns and the next grid rows.

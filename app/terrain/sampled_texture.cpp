@@ -125,15 +125,28 @@ std::uint32_t SampledTexture::texel(int a, int b) const {
 
 void SampledTexture::fixCoordinates(float& u, float& v) const {
   if (u >= 0.0f && u <= 1.0f && v >= 0.0f && v <= 1.0f) return;
-  u = std::fabs(u);
-  v = std::fabs(v);
-  if (_addressMode == 1) {
-    if (u > 1.0f) u = 1.0f;
-    if (v > 1.0f) v = 1.0f;
-  } else if (_addressMode == 0) {
-    if (u > 1.0f) u = std::floor(u);
-    if (v > 1.0f) v = std::floor(v);
+  u = _foldCoordinate(u);
+  v = _foldCoordinate(v);
+}
+
+float SampledTexture::_foldCoordinate(float c) const {
+  c = std::fabs(c);
+  if (c > 1.0f) {
+    if (_addressMode == 1) return 1.0f;
+    if (_addressMode == 0) return std::floor(c);
   }
+  return c;
+}
+
+SampledTexture::AxisSample SampledTexture::_axisSample(float c, UINT texels) const {
+  // A coordinate inside [0, 1] is left alone by fixCoordinates also when its partner is
+  // folded: only the sign of a zero could change, and that weighs nothing.
+  if (!(c >= 0.0f && c <= 1.0f)) c = _foldCoordinate(c);
+  const float scaled = static_cast<float>(texels) * c;
+  const int index = static_cast<int>(scaled);
+  const int last = static_cast<int>(texels) - 1;
+  return {std::clamp(index, 0, last), std::clamp(index + 1, 0, last),
+          scaled - static_cast<float>(index)};
 }
 
 float SampledTexture::sample(float u, float v) const {
@@ -160,6 +173,37 @@ float SampledTexture::sample(float u, float v) const {
     value = HeightWord(texel(ix, iy));
   }
   return value / _maxValue;
+}
+
+void SampledTexture::sampleGrid(const float* us, int columns, const float* vs, int rows,
+                                float* out) const {
+  if (_grid != nullptr || _bilinear != 1) {
+    for (int i = 0; i < rows; ++i)
+      for (int j = 0; j < columns; ++j) *out++ = sample(us[j], vs[i]);
+    return;
+  }
+  if (_words.empty()) throw E_FAIL;
+  // u picks texel rows and v texel columns, as in sample.
+  std::vector<AxisSample> alongU(static_cast<std::size_t>(columns));
+  for (int j = 0; j < columns; ++j) alongU[j] = _axisSample(us[j], _description.Height);
+  const std::size_t width = _description.Width;
+  for (int i = 0; i < rows; ++i) {
+    const AxisSample alongV = _axisSample(vs[i], _description.Width);
+    const float fy = alongV.weight;
+    for (int j = 0; j < columns; ++j) {
+      const AxisSample& a = alongU[j];
+      const std::uint32_t* first = _words.data() + a.first * width;
+      const std::uint32_t* second = _words.data() + a.second * width;
+      const float fx = a.weight;
+      const float t00 = HeightWord(first[alongV.first]);
+      const float t10 = HeightWord(second[alongV.first]);
+      const float t01 = HeightWord(first[alongV.second]);
+      const float t11 = HeightWord(second[alongV.second]);
+      const float value =
+          fy * (t01 * (1.0f - fx) + t11 * fx) + (1.0f - fy) * (t00 * (1.0f - fx) + t10 * fx);
+      *out++ = value / _maxValue;
+    }
+  }
 }
 
 }  // namespace vantra::terrain

@@ -51,8 +51,22 @@ class SampledTexture {
   // as k / 255 whatever the fourth byte holds. The row comes from u scaled by the height,
   // the column from v scaled by the width.
   float sample(float u, float v) const;
+  // sample(us[j], vs[i]) for every i < rows and j < columns into out[i * columns + j], bit
+  // for bit: the weights and texel rows that depend on one coordinate only are found once.
+  void sampleGrid(const float* us, int columns, const float* vs, int rows, float* out) const;
 
  private:
+  // Where one coordinate lands after fixCoordinates: the two texel indices it blends along
+  // its axis (clamped to the last texel) and the weight of the second.
+  struct AxisSample {
+    int first;
+    int second;
+    float weight;
+  };
+  // The part of fixCoordinates for one coordinate when the pair is not inside [0, 1].
+  float _foldCoordinate(float c) const;
+  AxisSample _axisSample(float c, UINT texels) const;
+
   // Copies level 0's words once; the texture is not written after it is made.
   void _copyLevelZero();
 

@@ -121,6 +121,12 @@ void Terrain::_applyLodRule() {
   if (_pixelErrorTolerance < 0.0f) return;
   _quadtree->setLodRule(TerrainQuadtree::LodRule::kPixelError);
   _quadtree->setPixelTolerance(_pixelErrorTolerance);
+  // A run that bounds the error in pixels also reads both textures from their mip chains
+  // (the nearest level, bilinear within it). Unfiltered, a texel-sized pattern seen from
+  // afar aliases, so that any sub-pixel move of the ground, a coarser level's or the
+  // camera's, repaints whole areas. Kept when E switches rules, so that the two rules are
+  // compared on the same textures.
+  for (DWORD stage : {0u, 1u}) _device->SetSamplerState(stage, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
 }
 
 void Terrain::update() {

@@ -54,8 +54,8 @@ class Terrain : public engine::Object {
   void setCamera(engine::Camera* camera);
 
   // Picks levels of detail as the coarsest whose geometric error projects to at most pixels
-  // on the screen (0 draws full detail everywhere) instead of by distance; kept for the
-  // quadtrees of later resets.
+  // on the screen (0 draws full detail everywhere) instead of by distance, and samples the
+  // textures through their mip chains; kept for the quadtrees of later resets.
   void setPixelErrorTolerance(float pixels);
 
   int width() const { return _width; }

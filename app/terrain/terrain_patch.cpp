@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "terrain/sampled_texture.h"
@@ -20,8 +23,19 @@ constexpr D3DCOLOR kModelVertexColour = 0xFFE5E5E5;
 
 }  // namespace
 
+// What a patch's vertices are made from, laid out once per patch: positions along the
+// columns and the rows, texture coordinates, and every vertex's sampled height. Each thread
+// keeps one and reuses it from patch to patch, so that summarising a patch touches no fresh
+// memory.
+struct TerrainPatch::Scratch {
+  std::vector<float> columnX, columnU;
+  std::vector<float> rowZ, rowV;
+  // Normalised heights and the vertices' y, row by row.
+  std::vector<float> heights, y;
+};
+
 TerrainPatch::TerrainPatch(int firstColumn, int lastColumn, int firstRow, int lastRow,
-                           Terrain* terrain, IDirect3DDevice9* device)
+                           Terrain* terrain, IDirect3DDevice9* device, BufferTime bufferTime)
     : _columns(lastColumn - firstColumn + 1),
       _rows(lastRow - firstRow + 1),
       _firstColumn(firstColumn),
@@ -32,16 +46,23 @@ TerrainPatch::TerrainPatch(int firstColumn, int lastColumn, int firstRow, int la
       _device(device) {
   _vertexCount = _columns * _rows;
   _bufferBytes = _vertexCount * static_cast<int>(sizeof(TerrainVertex));
+  if (bufferTime == BufferTime::kAtOnce) createBuffer();
+}
+
+void TerrainPatch::createBuffer() {
+  // A buffer left open by a failed fill is closed before it goes.
+  _lock.reset();
+  _vertexBuffer.reset();
   const HRESULT hr =
       _device->CreateVertexBuffer(_bufferBytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF,
                                   D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);
   if (FAILED(hr)) throw hr;
-  // The lock hands out the buffer's host copy, which the bounds and level errors read before
-  // closeBuffer hands it to the device.
+  // The lock hands out the buffer's host copy (or the memory OpenGL will draw from), which
+  // fillVertices writes before closeBuffer hands it to the device.
   _lock.emplace(_vertexBuffer.get(), _bufferBytes, 0);
 }
 
-void TerrainPatch::fillVertices() {
+void TerrainPatch::_sample(Scratch& scratch) const {
   const int width = _terrain->width();
   const int depth = _terrain->depth();
   const Vector& scale = _terrain->scale();
@@ -50,45 +71,89 @@ void TerrainPatch::fillVertices() {
   offset += _terrain->position();
   const Vector centring(-(_columns - 1) * scale.x * 0.5f, 0.0f, -(_rows - 1) * scale.z * 0.5f);
 
-  auto* vertices = static_cast<TerrainVertex*>(_lock->data());
-
-  // Single precision throughout; u and v are accumulated, not recomputed per vertex.
+  // Single precision throughout; u and v are accumulated, not recomputed per vertex. Each
+  // position component is the grid's own (column, height or row) plus the centring plus the
+  // offset, added in that order as one vertex's position would be.
   const float uStart = static_cast<float>(_firstColumn) / static_cast<float>(width - 1);
   const float du = (static_cast<float>(_lastColumn) / static_cast<float>(width - 1) - uStart) /
                    static_cast<float>(_lastColumn - _firstColumn);
   const float vStart = static_cast<float>(_firstRow) / static_cast<float>(depth - 1);
   const float dv = (static_cast<float>(_lastRow) / static_cast<float>(depth - 1) - vStart) /
                    static_cast<float>(_lastRow - _firstRow);
-
-  const SampledTexture& heightMap = *_terrain->heightMap();
+  scratch.columnX.resize(_columns);
+  scratch.columnU.resize(_columns);
+  float u = uStart;
+  for (int j = 0; j < _columns; ++j) {
+    scratch.columnX[j] = j * scale.x + centring.x + offset.x;
+    scratch.columnU[j] = u;
+    u += du;
+  }
+  scratch.rowZ.resize(_rows);
+  scratch.rowV.resize(_rows);
   float v = vStart;
   for (int i = 0; i < _rows; ++i) {
-    float u = uStart;
-    for (int j = 0; j < _columns; ++j) {
-      TerrainVertex& vertex = vertices[index(i, j)];
-      const float h = heightMap.sample(u, v);
-      vertex.position = Vector(j * scale.x, h * scale.y, (_rows - 1 - i) * scale.z);
-      vertex.position += centring;
-      vertex.position += offset;
-      vertex.diffuse = _terrain->model() ? kModelVertexColour : heightColour(h);
-      vertex.tu0 = u;
-      vertex.tv0 = v;
-      vertex.tu1 = 32.0f * u;
-      vertex.tv1 = 32.0f * v;
-      u += du;
-    }
+    scratch.rowZ[i] = (_rows - 1 - i) * scale.z + centring.z + offset.z;
+    scratch.rowV[i] = v;
     v += dv;
   }
-  _computeNormals(vertices);
-  // Read from the vertices in place rather than through a copy of every position.
-  Vector lowest = vertices[0].position, highest = lowest;
-  for (int i = 1; i < _vertexCount; ++i) {
-    const Vector& p = vertices[i].position;
-    lowest = Vector(std::min(lowest.x, p.x), std::min(lowest.y, p.y), std::min(lowest.z, p.z));
-    highest = Vector(std::max(highest.x, p.x), std::max(highest.y, p.y), std::max(highest.z, p.z));
-  }
-  _bounds = vantra::BoundingBox(lowest, highest);
-  _computeLevelErrors(vertices);
+  scratch.heights.resize(_vertexCount);
+  scratch.y.resize(_vertexCount);
+  _terrain->heightMap()->sampleGrid(scratch.columnU.data(), _columns, scratch.rowV.data(), _rows,
+                                    scratch.heights.data());
+  for (int k = 0; k < _vertexCount; ++k)
+    scratch.y[k] = scratch.heights[k] * scale.y + centring.y + offset.y;
+}
+
+TerrainVertex TerrainPatch::_vertex(const Scratch& scratch, int row, int column) const {
+  const auto position = [&](int i, int j) {
+    return Vector(scratch.columnX[j], scratch.y[index(i, j)], scratch.rowZ[i]);
+  };
+  TerrainVertex vertex;
+  vertex.position = position(row, column);
+  // The last row and column look back instead of forward; swapping the cross product's
+  // operands for them keeps every normal on the upper side.
+  const int di = row == _rows - 1 ? -1 : 1;
+  const int dj = column == _columns - 1 ? -1 : 1;
+  const Vector a = position(row, column + dj) - vertex.position;
+  const Vector b = position(row + di, column) - vertex.position;
+  vertex.normal = (di < 0) != (dj < 0) ? b ^ a : a ^ b;
+  vertex.normal.normalize();
+  vertex.diffuse =
+      _terrain->model() ? kModelVertexColour : heightColour(scratch.heights[index(row, column)]);
+  const float u = scratch.columnU[column];
+  const float v = scratch.rowV[row];
+  vertex.tu0 = u;
+  vertex.tv0 = v;
+  vertex.tu1 = 32.0f * u;
+  vertex.tv1 = 32.0f * v;
+  return vertex;
+}
+
+TerrainPatch::Scratch& TerrainPatch::_threadScratch() {
+  thread_local Scratch scratch;
+  return scratch;
+}
+
+void TerrainPatch::summarise(int coarseSide, TerrainVertex* coarseGrid) {
+  Scratch& scratch = _threadScratch();
+  _sample(scratch);
+  _computeBounds(scratch);
+  _computeLevelErrors(scratch);
+  if (coarseGrid == nullptr) return;
+  const int step = (_columns - 2) / (coarseSide - 1);
+  for (int i = 0; i < coarseSide; ++i)
+    for (int j = 0; j < coarseSide; ++j) *coarseGrid++ = _vertex(scratch, i * step, j * step);
+}
+
+void TerrainPatch::fillVertices() {
+  Scratch& scratch = _threadScratch();
+  _sample(scratch);
+  auto* vertices = static_cast<TerrainVertex*>(_lock->data());
+  for (int i = 0; i < _rows; ++i)
+    for (int j = 0; j < _columns; ++j) vertices[index(i, j)] = _vertex(scratch, i, j);
+  if (!_levelErrors.empty()) return;
+  _computeBounds(scratch);
+  _computeLevelErrors(scratch);
 }
 
 void TerrainPatch::copyCoarseGrid(int side, TerrainVertex* out) const {
@@ -98,27 +163,47 @@ void TerrainPatch::copyCoarseGrid(int side, TerrainVertex* out) const {
     for (int j = 0; j < side; ++j) *out++ = vertices[index(i * step, j * step)];
 }
 
-void TerrainPatch::_computeNormals(TerrainVertex* vertices) const {
-  for (int i = 0; i < _rows; ++i) {
-    for (int j = 0; j < _columns; ++j) {
-      // The last row and column look back instead of forward; swapping the cross product's
-      // operands for them keeps every normal on the upper side.
-      const int di = i == _rows - 1 ? -1 : 1;
-      const int dj = j == _columns - 1 ? -1 : 1;
-      const Vector& p = vertices[index(i, j)].position;
-      const Vector a = vertices[index(i, j + dj)].position - p;
-      const Vector b = vertices[index(i + di, j)].position - p;
-      Vector n = (di < 0) != (dj < 0) ? b ^ a : a ^ b;
-      n.normalize();
-      vertices[index(i, j)].normal = n;
+void TerrainPatch::_computeBounds(const Scratch& scratch) {
+  // Neither NaN nor a negative zero occurs among the coordinates, so the extremes of each
+  // component are the same values in any order.
+  const auto extremes = [](const std::vector<float>& values) {
+    float low = values.front(), high = low;
+    for (const float value : values) {
+      low = std::min(low, value);
+      high = std::max(high, value);
     }
-  }
+    return std::pair{low, high};
+  };
+  const auto [lowX, highX] = extremes(scratch.columnX);
+  const auto [lowY, highY] = extremes(scratch.y);
+  const auto [lowZ, highZ] = extremes(scratch.rowZ);
+  _bounds = vantra::BoundingBox(Vector(lowX, lowY, lowZ), Vector(highX, highY, highZ));
 }
 
-void TerrainPatch::_computeLevelErrors(const TerrainVertex* vertices) {
+namespace {
+
+// Non-negative floats order as their bit patterns do as signed integers. Compared and
+// selected as integers, the level errors' inner loop runs four vertices at a time: the
+// compiler does not vectorise float selects and maxima under the default exception rules.
+std::int32_t Bits(float f) {
+  std::int32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+
+float FromBits(std::int32_t bits) {
+  float f;
+  std::memcpy(&f, &bits, sizeof f);
+  return f;
+}
+
+}  // namespace
+
+void TerrainPatch::_computeLevelErrors(const Scratch& scratch) {
   const int lastColumn = _columns - 2;
   const int lastRow = _rows - 2;
-  auto height = [&](int row, int column) { return vertices[index(row, column)].position.y; };
+  const float* heights = scratch.y.data();
+  auto height = [&](int row, int column) { return heights[index(row, column)]; };
   _levelErrors.assign(1, 0.0f);
   // The same bands and rows of steps as the strips, clamped to the last column and row. Each
   // cell of a level is split along the diagonal from its first row's last column to its last
@@ -129,7 +214,7 @@ void TerrainPatch::_computeLevelErrors(const TerrainVertex* vertices) {
     const int s = 1 << level;
     const int steps = cells + 1;
     auto z = [&](int k) { return k == steps - 1 ? lastRow : std::min(k * s, lastRow); };
-    float worst = _levelErrors.back();
+    std::int32_t worst = Bits(_levelErrors.back());
     for (int band = 0; band < cells; ++band) {
       const int xa = std::min(band * s, lastColumn);
       const int xb = band == cells - 1 ? lastColumn : (band + 1) * s;
@@ -142,30 +227,32 @@ void TerrainPatch::_computeLevelErrors(const TerrainVertex* vertices) {
         const float dw = 1.0f / static_cast<float>(zb - za);
         for (int i = za; i <= zb; ++i) {
           const float w = static_cast<float>(i - za) * dw;
-          for (int j = xa; j <= xb; ++j) {
-            const float u = static_cast<float>(j - xa) * du;
-            const float coarse = u + w <= 1.0f ? a + u * (b - a) + w * (c - a)
-                                               : d + (1.0f - u) * (c - d) + (1.0f - w) * (b - d);
-            worst = std::max(worst, std::fabs(coarse - height(i, j)));
+          const float* row = heights + index(i, xa);
+          for (int t = 0; t <= xb - xa; ++t) {
+            const float u = static_cast<float>(t) * du;
+            // Both triangles' heights, then the one that holds the vertex (u + w >= 0).
+            const float lower = a + u * (b - a) + w * (c - a);
+            const float upper = d + (1.0f - u) * (c - d) + (1.0f - w) * (b - d);
+            const std::int32_t inLower = -static_cast<std::int32_t>(Bits(u + w) <= Bits(1.0f));
+            const float coarse = FromBits((Bits(lower) & inLower) | (Bits(upper) & ~inLower));
+            worst = std::max(worst, Bits(std::fabs(coarse - row[t])));
           }
         }
       }
     }
-    _levelErrors.push_back(worst);
+    _levelErrors.push_back(FromBits(worst));
   }
 }
 
 D3DCOLOR TerrainPatch::heightColour(float h) {
   const float t = 1.0f - h;
-  const float high[4] = {0.9f, 0.9f, 0.9f, 1.0f};
-  const float low[4] = {0.54509807f, 0.25098041f, 0.062222224f, 1.0f};
-  int channel[4];
-  for (int k = 0; k < 4; ++k)
-    channel[k] = static_cast<int>((low[k] + (high[k] - low[k]) * t) * 255.0f);
-  return (static_cast<D3DCOLOR>(channel[3]) << 24) |
-         ((static_cast<D3DCOLOR>(channel[0]) & 0xFF) << 16) |
-         ((static_cast<D3DCOLOR>(channel[1]) & 0xFF) << 8) |
-         (static_cast<D3DCOLOR>(channel[2]) & 0xFF);
+  // Red, green and blue run from the low end to the high end of the ramp; alpha is 1 at
+  // both ends, so it is opaque for any height.
+  const auto channel = [t](float low, float high) {
+    return static_cast<D3DCOLOR>(static_cast<int>((low + (high - low) * t) * 255.0f)) & 0xFF;
+  };
+  return 0xFF000000u | channel(0.54509807f, 0.9f) << 16 | channel(0.25098041f, 0.9f) << 8 |
+         channel(0.062222224f, 0.9f);
 }
 
 }  // namespace vantra::terrain

@@ -1,6 +1,7 @@
 // The full-resolution vertex grid of one quadtree leaf in one vertex buffer, sampled from the
-// terrain's height map once when the leaf is built. Every level of detail and every edge fan
-// of the leaf indexes into it.
+// terrain's height map. Every level of detail and every edge fan of the leaf indexes into it.
+// A patch can also be summarised without its buffer (box, level errors, a coarse grid of its
+// vertices) and filled later, the first time the leaf is drawn on its own.
 #pragma once
 
 #include <optional>
@@ -18,15 +19,28 @@ class Terrain;
 
 class TerrainPatch {
  public:
-  // Covers terrain grid columns firstColumn..lastColumn and rows firstRow..lastRow
-  // (inclusive). Creates the vertex buffer and holds it open for fillVertices; on the
-  // device's thread. Throws the device's result code (std::int32_t) on failure.
-  TerrainPatch(int firstColumn, int lastColumn, int firstRow, int lastRow, Terrain* terrain,
-               IDirect3DDevice9* device);
+  // When the vertex buffer is made: by the constructor, or by createBuffer once the patch
+  // is first needed for drawing.
+  enum class BufferTime { kAtOnce, kOnDemand };
 
-  // Samples the heights into the open buffer and derives the normals, colours, bounds and
-  // level errors. Writes only this patch and reads the terrain, so different patches may be
-  // filled on different threads at the same time.
+  // Covers terrain grid columns firstColumn..lastColumn and rows firstRow..lastRow
+  // (inclusive). At once, creates the vertex buffer and holds it open for fillVertices; on
+  // the device's thread. Throws the device's result code (std::int32_t) on failure.
+  TerrainPatch(int firstColumn, int lastColumn, int firstRow, int lastRow, Terrain* terrain,
+               IDirect3DDevice9* device, BufferTime bufferTime = BufferTime::kAtOnce);
+
+  // Without a buffer: the bounds and level errors, and when coarseGrid is not null the grid
+  // copyCoarseGrid would copy, from heights sampled into this thread's scratch memory. Writes
+  // only this patch and reads the terrain, so different patches may be summarised on
+  // different threads at the same time.
+  void summarise(int coarseSide, TerrainVertex* coarseGrid);
+  // On the device's thread, for a patch made on demand: creates the vertex buffer (again,
+  // after a fill that failed) and holds it open for fillVertices. Throws the device's result
+  // code on failure.
+  void createBuffer();
+  // Samples the heights into the open buffer and derives the normals, colours, and the
+  // bounds and level errors unless summarise found them. Writes only this patch and reads
+  // the terrain, so different patches may be filled on different threads at the same time.
   void fillVertices();
   // Hands the filled vertices to the device; on the device's thread, after fillVertices.
   void closeBuffer() { _lock.reset(); }
@@ -37,7 +51,10 @@ class TerrainPatch {
   // Vertices are stored row by row.
   int index(int row, int column) const { return column + row * _columns; }
 
+  // Null until a patch made on demand has been given its buffer.
   IDirect3DVertexBuffer9* vertexBuffer() const { return _vertexBuffer.get(); }
+  // Whether the buffer exists and its vertices have been handed to the device.
+  bool filled() const { return _vertexBuffer && !_lock; }
   int vertexCount() const { return _vertexCount; }
   int bufferBytes() const { return _bufferBytes; }
   int columns() const { return _columns; }
@@ -60,8 +77,16 @@ class TerrainPatch {
   static D3DCOLOR heightColour(float h);
 
  private:
-  void _computeNormals(TerrainVertex* vertices) const;
-  void _computeLevelErrors(const TerrainVertex* vertices);
+  struct Scratch;
+  // This thread's scratch memory, reused from patch to patch.
+  static Scratch& _threadScratch();
+
+  // Samples the heights and lays out the columns and rows in the scratch memory.
+  void _sample(Scratch& scratch) const;
+  // Vertex (row, column) from the sampled heights, normal included.
+  TerrainVertex _vertex(const Scratch& scratch, int row, int column) const;
+  void _computeBounds(const Scratch& scratch);
+  void _computeLevelErrors(const Scratch& scratch);
 
   platform::ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
   int _columns;
@@ -76,7 +101,7 @@ class TerrainPatch {
   IDirect3DDevice9* _device;
   vantra::BoundingBox _bounds;
   std::vector<float> _levelErrors;
-  // Open from construction to closeBuffer; declared after the buffer so that it closes first.
+  // Open from createBuffer to closeBuffer; declared after the buffer so that it closes first.
   std::optional<BufferLock> _lock;
 };
 

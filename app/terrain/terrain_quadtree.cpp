@@ -113,38 +113,76 @@ void TerrainQuadtree::_split(QuadNode* node, int depth, std::vector<QuadLeaf*>& 
 }
 
 void TerrainQuadtree::_buildLeaves(const std::vector<QuadLeaf*>& leaves) {
-  // Only the vertex fill runs on every core; the buffers are created and handed to the
+  // Beyond the built-in grid's size a leaf is only summarised here: its box, its level errors
+  // and its coarse grid need no buffer, and most leaves of a large grid are only ever drawn
+  // together at their coarse levels.
+  const auto bufferTime = static_cast<int>(leaves.size()) > kLeavesFilledAtOnce
+                              ? TerrainPatch::BufferTime::kOnDemand
+                              : TerrainPatch::BufferTime::kAtOnce;
+  // Leaves number from the first leaf in breadth-first order.
+  const int firstLeaf = ((1 << (2 * _depth)) - 1) / 3;
+  // Only the vertex work runs on every core; the buffers are created and handed to the
   // device here. A batch at a time keeps few host copies of the buffers alive at once.
   constexpr std::size_t kLeavesPerBatch = 32;
-  const unsigned helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
   for (std::size_t start = 0; start < leaves.size(); start += kLeavesPerBatch) {
     const std::size_t end = std::min(leaves.size(), start + kLeavesPerBatch);
-    for (std::size_t i = start; i < end; ++i) leaves[i]->createPatch(_terrain, _device);
-    std::atomic<std::size_t> next{start};
-    // Leaves number from the first leaf in breadth-first order.
-    const int firstLeaf = ((1 << (2 * _depth)) - 1) / 3;
-    const auto fill = [&] {
-      for (std::size_t i = next++; i < end; i = next++) {
-        leaves[i]->buildVertices();
-        if (_batch)
-          leaves[i]->patch()->copyCoarseGrid(CoarseLeafBatch::kGridSide,
-                                             _batch->gridOf(leaves[i]->_index - firstLeaf));
+    for (std::size_t i = start; i < end; ++i) leaves[i]->createPatch(_terrain, _device, bufferTime);
+    _onEveryCore(start, end, [&](std::size_t i) {
+      TerrainPatch& patch = *leaves[i]->patch();
+      TerrainVertex* grid = _batch ? _batch->gridOf(leaves[i]->_index - firstLeaf) : nullptr;
+      if (bufferTime == TerrainPatch::BufferTime::kOnDemand) {
+        patch.summarise(CoarseLeafBatch::kGridSide, grid);
+        return;
       }
-    };
-    {
-      // The futures wait for their threads also while an exception passes.
-      std::vector<std::future<void>> fills;
-      for (unsigned k = 0; k < std::min<std::size_t>(helpers, end - start - 1); ++k)
-        fills.push_back(std::async(std::launch::async, fill));
-      fill();
-      for (auto& f : fills) f.get();
-    }
+      patch.fillVertices();
+      if (grid != nullptr) patch.copyCoarseGrid(CoarseLeafBatch::kGridSide, grid);
+    });
     for (std::size_t i = start; i < end; ++i) {
       leaves[i]->finishBuild(_device);
       _reportLeafBuilt();
     }
   }
   if (_batch) _batch->finishBuild();
+}
+
+void TerrainQuadtree::_onEveryCore(std::size_t begin, std::size_t end,
+                                   const std::function<void(std::size_t)>& work) {
+  std::atomic<std::size_t> next{begin};
+  const auto run = [&] {
+    for (std::size_t i = next++; i < end; i = next++) work(i);
+  };
+  const std::size_t helpers = std::max(1u, std::thread::hardware_concurrency()) - 1;
+  // The futures wait for their threads also while an exception passes.
+  std::vector<std::future<void>> runs;
+  for (std::size_t k = 0; k < helpers && k + 1 < end - begin; ++k)
+    runs.push_back(std::async(std::launch::async, run));
+  run();
+  for (auto& r : runs) r.get();
+}
+
+bool TerrainQuadtree::_drawsFromOwnBuffer(const QuadLeaf& leaf) const {
+  const CoarseLeafBatch* batch = _mergeCoarsest ? _batch.get() : nullptr;
+  const int level = leaf.lodSet()->level();
+  if (batch == nullptr || !batch->holds(level)) return true;
+  if (!_edgeFans) return false;
+  for (const QuadLeaf* neighbour : {leaf.columnNeighbour(), leaf.rowNeighbour()}) {
+    if (neighbour == nullptr) continue;
+    const int neighbourLevel = neighbour->lodSet()->level();
+    if (neighbourLevel != level && (_highlightFans || !batch->holds(neighbourLevel))) return true;
+  }
+  return false;
+}
+
+void TerrainQuadtree::_fillLeavesToDraw() {
+  std::vector<QuadLeaf*> unfilled;
+  for (int i = 0; i < _queueCount; ++i) {
+    QuadLeaf* leaf = _renderQueue[i];
+    if (!leaf->patch()->filled() && _drawsFromOwnBuffer(*leaf)) unfilled.push_back(leaf);
+  }
+  if (unfilled.empty()) return;
+  for (QuadLeaf* leaf : unfilled) leaf->patch()->createBuffer();
+  _onEveryCore(0, unfilled.size(), [&](std::size_t i) { unfilled[i]->buildVertices(); });
+  for (QuadLeaf* leaf : unfilled) leaf->patch()->closeBuffer();
 }
 
 void TerrainQuadtree::_computeBox(QuadNode* node) {
@@ -290,6 +328,7 @@ void TerrainQuadtree::_drawLegend() const {
 }
 
 void TerrainQuadtree::flush() {
+  _fillLeavesToDraw();
   _lastDrawn = DrawCounts{};
   // The tint replaces the vertex colour under the colour texture with the level's colour.
   DWORD colourArgument = D3DTA_DIFFUSE;

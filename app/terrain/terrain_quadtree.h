@@ -8,6 +8,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -51,6 +53,10 @@ class TerrainQuadtree {
     // at most the pixel tolerance.
     kPixelError,
   };
+
+  // Grids of up to this many leaves (the built-in one) fill every leaf's vertices while the
+  // tree is built; larger ones only when a leaf is first drawn on its own.
+  static constexpr int kLeavesFilledAtOnce = 64;
 
   // The tolerance the pixel-error rule starts with when none was chosen.
   static constexpr float kDefaultPixelTolerance = 2.0f;
@@ -140,8 +146,17 @@ class TerrainQuadtree {
   void _drawLegend() const;
   // Makes the nodes below node down to empty leaves, appended to leaves in creation order.
   void _split(QuadNode* node, int depth, std::vector<QuadLeaf*>& leaves);
-  // Builds the leaves: the vertices on every core, everything the device makes here.
+  // Builds the leaves: the vertices (or on large grids the summaries) on every core,
+  // everything the device makes here.
   void _buildLeaves(const std::vector<QuadLeaf*>& leaves);
+  // Fills the buffers of the queued leaves that draw from them this frame and have none yet.
+  void _fillLeavesToDraw();
+  // Whether a queued leaf draws from its own vertex buffer this frame: its strip at a level
+  // the batch does not hold, or a fan set drawn on its own. Follows flush's choices.
+  bool _drawsFromOwnBuffer(const QuadLeaf& leaf) const;
+  // Runs work(i) for every i in [begin, end) on this thread and the other cores.
+  static void _onEveryCore(std::size_t begin, std::size_t end,
+                           const std::function<void(std::size_t)>& work);
   void _computeBox(QuadNode* node);
   void _reportLeafBuilt();
 
