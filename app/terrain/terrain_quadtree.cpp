@@ -73,8 +73,8 @@ TerrainQuadtree::TerrainQuadtree(IDirect3DDevice9* device, Terrain* terrain,
     const vantra::BoundingBox& box = leaf->_box;
     const vantra::Vector centre = (box.minPoint() + box.maxPoint()) / 2.0f;
     _leafLevels.push_back(LeafLevel{centre, box.minPoint(), box.maxPoint(), 0.0f, 0.0f,
-                                    leaf->patch()->levelErrors().data(), leaf->lodSet(), leaf,
-                                    true});
+                                    leaf->patch()->levelErrors().data(), leaf->lodSet(), leaf, true,
+                                    0u});
   }
 }
 
@@ -250,6 +250,7 @@ void TerrainQuadtree::_selectLevel(int leaf, const vantra::Vector& eye) {
   }
   set.setLevel(level);
   state.changed = level != old;
+  state.selectedIn = _update;
   // The near plane lies one unit from the eye: nothing nearer is drawn.
   state.projectedError = state.errors[level] * _pixelsPerUnit / std::max(nearestDistance, 1.0f);
 }
@@ -289,7 +290,27 @@ void TerrainQuadtree::_handleKeys() {
 void TerrainQuadtree::update() {
   _readProjection();
   if (_engine != nullptr) _handleKeys();
-  if (_camera != nullptr) _cull(0, _eye());
+  if (_camera == nullptr) return;
+  ++_update;
+  const vantra::Vector eye = _eye();
+  _cull(0, eye);
+  if (_lodRule == LodRule::kPixelError) _selectHiddenNeighbours(eye);
+}
+
+void TerrainQuadtree::_selectHiddenNeighbours(const vantra::Vector& eye) {
+  // A leaf's fans follow its neighbours' levels. Under the distance rule a neighbour out of
+  // view keeps the level of the last frame it was drawn in; under the error rule it takes
+  // the level it would be drawn at now, so that the same pose draws the same fans whatever
+  // the path flown to it. A kept level, full detail for a leaf never seen, would stitch a
+  // coarse leaf to a fine edge the view does not call for, and on a large grid fill that
+  // leaf's buffer for it.
+  for (int i = 0; i < _queueCount; ++i)
+    for (const QuadLeaf* neighbour :
+         {_renderQueue[i]->columnNeighbour(), _renderQueue[i]->rowNeighbour()}) {
+      if (neighbour == nullptr) continue;
+      const int index = neighbour->_index - _firstLeaf;
+      if (_leafLevels[index].selectedIn != _update) _selectLevel(index, eye);
+    }
 }
 
 namespace {

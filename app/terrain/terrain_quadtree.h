@@ -132,12 +132,15 @@ class TerrainQuadtree {
     LodIndexSet* lodSet;
     QuadLeaf* leaf;
     bool changed;
+    // The last update that picked this leaf's level.
+    unsigned selectedIn;
   };
 
   // Culling and level selection by breadth-first number over the arrays below.
   void _cull(int node, const vantra::Vector& eye);
   void _enqueueAll(int node, const vantra::Vector& eye);
   void _selectLevel(int leaf, const vantra::Vector& eye);
+  void _selectHiddenNeighbours(const vantra::Vector& eye);
   int _pixelErrorLevel(const LeafLevel& state, float nearestDistance) const;
   vantra::Vector _eye() const;
   void _readProjection();
@@ -194,6 +197,8 @@ class TerrainQuadtree {
   int _firstLeaf = -1;
   std::vector<QuadLeaf*> _renderQueue;
   int _queueCount = 0;
+  // Counts the updates, to tell the leaves whose levels this one picked.
+  unsigned _update = 0;
   DrawCounts _lastDrawn;
   int _leavesBuilt = 0;
 };

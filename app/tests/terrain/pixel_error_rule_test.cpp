@@ -195,6 +195,42 @@ TEST_F(PixelErrorRuleTest, PicksTheCoarsestLevelWithinTheTolerance) {
   tree().setLodRule(TerrainQuadtree::LodRule::kDistance);
 }
 
+// A leaf's fans follow its neighbours' levels, also those of neighbours out of view: the
+// same pose must draw the same triangles whichever poses came before it.
+TEST_F(PixelErrorRuleTest, ThePathFlownDoesNotChangeWhatAPoseDraws) {
+  tree().setLodRule(TerrainQuadtree::LodRule::kPixelError);
+  tree().setPixelTolerance(1.0f);
+  // Eyes low over the terrain looking across it, so that leaves fall out of view.
+  const Vector low = tree().root()->box().minPoint(), high = tree().root()->box().maxPoint();
+  std::mt19937 random(23);
+  std::uniform_real_distribution<float> across(low.x, high.x), along(low.z, high.z);
+  std::uniform_real_distribution<float> height(high.y + 200.0f, high.y + 5000.0f);
+  std::uniform_real_distribution<float> direction(-1.0f, 1.0f);
+  const auto randomPose = [&] {
+    return std::pair(Vector(across(random), height(random), along(random)),
+                     Vector(direction(random), -0.2f, direction(random)));
+  };
+  int partial = 0;
+  const auto draw = [&partial](const std::pair<Vector, Vector>& pose) {
+    Aim(*camera, pose.first, pose.second);
+    tree().update();
+    partial += tree().queueCount() > 0 && tree().queueCount() < 16;
+    tree().flush();
+    return tree().lastDrawn();
+  };
+  for (int trial = 0; trial < 20; ++trial) {
+    const auto pose = randomPose();
+    draw(randomPose());
+    const TerrainQuadtree::DrawCounts first = draw(pose);
+    draw(randomPose());
+    const TerrainQuadtree::DrawCounts second = draw(pose);
+    EXPECT_EQ(first.triangles, second.triangles) << "trial " << trial;
+    EXPECT_EQ(first.draws, second.draws) << "trial " << trial;
+  }
+  EXPECT_GT(partial, 20) << "the poses should leave leaves out of view";
+  tree().setLodRule(TerrainQuadtree::LodRule::kDistance);
+}
+
 // Clear-colour pixels between terrain pixels in the same column. Looking down from above,
 // every column crosses the terrain in one unbroken run.
 int CountGapPixels(const std::vector<std::uint32_t>& picture, int size, std::uint32_t clear) {
