@@ -38,40 +38,42 @@ std::vector<std::uint32_t> CellPattern(int step, int cells, int gridSide) {
 }  // namespace
 
 CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int cells)
-    : _device(device), _leafCount(leafCount), _firstLevel(0) {
+    : _device(device), _leafCount(leafCount), _cells(cells), _firstLevel(0) {
   while (((kGridSide - 1) << _firstLevel) < cells) ++_firstLevel;
-  const UINT bytes = static_cast<UINT>(leafCount * kGridSide * kGridSide * sizeof(TerrainVertex));
+  const UINT bytes = static_cast<UINT>(leafCount * VerticesPerLeaf(cells) * sizeof(TerrainVertex));
   const HRESULT hr = _device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF,
                                                  D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);
   if (FAILED(hr)) throw hr;
   _lock.emplace(_vertexBuffer.get(), bytes, 0);
 
+  // The fans index the full-detail edges after the grid, as the fan sets index the patch.
+  const auto columnEdge = static_cast<std::uint32_t>(kGridSide * kGridSide);
+  const auto rowEdge = columnEdge + static_cast<std::uint32_t>(cells + 1);
   std::vector<int> fanPositions, fanSizes, fanTriangles;
   for (int k = 0; k < kLevels; ++k) {
     const int step = 1 << k;
     _cellPatterns[k] = CellPattern(step, (kGridSide - 1) / step, kGridSide);
-    for (int n = 0; n < kLevels; ++n) {
-      if (n == k) continue;
-      // Edge positions in grid steps: the walk's steps are the levels' steps over the finest
-      // level held here.
-      EdgeFanSet::WalkFans(kGridSide, step, 1 << n, fanPositions, fanSizes);
+    _fanPatterns[k].resize(_firstLevel + kLevels);
+    for (int n = 0; n < _firstLevel + kLevels; ++n) {
+      if (n == _firstLevel + k) continue;
+      EdgeFanSet::WalkFans(cells + 1, 1 << (_firstLevel + k), 1 << n, fanPositions, fanSizes);
       fanTriangles.clear();
       EdgeFanSet::AppendTriangleList(fanPositions, fanSizes, fanTriangles);
       for (const int p : fanTriangles) {
-        _fanPatterns[k][n][EdgeFanSet::kColumnEdge].push_back(_local(p, kGridSide - 1));
-        _fanPatterns[k][n][EdgeFanSet::kRowEdge].push_back(_local(kGridSide - 1, p));
+        _fanPatterns[k][n][EdgeFanSet::kColumnEdge].push_back(columnEdge + p);
+        _fanPatterns[k][n][EdgeFanSet::kRowEdge].push_back(rowEdge + p);
       }
     }
   }
 }
 
 TerrainVertex* CoarseLeafBatch::gridOf(int leaf) const {
-  return static_cast<TerrainVertex*>(_lock->data()) + leaf * kGridSide * kGridSide;
+  return static_cast<TerrainVertex*>(_lock->data()) + leaf * VerticesPerLeaf(_cells);
 }
 
 void CoarseLeafBatch::_add(int level, const std::vector<std::uint32_t>& pattern, int leaf) {
   _added[level - _firstLevel].push_back(
-      {&pattern, static_cast<std::uint32_t>(leaf * kGridSide * kGridSide)});
+      {&pattern, static_cast<std::uint32_t>(leaf * VerticesPerLeaf(_cells))});
 }
 
 void CoarseLeafBatch::addLeaf(int leaf, int level) {
@@ -79,7 +81,7 @@ void CoarseLeafBatch::addLeaf(int leaf, int level) {
 }
 
 void CoarseLeafBatch::addFans(int leaf, int level, int neighbourLevel, EdgeFanSet::Kind edge) {
-  _add(level, _fanPatterns[level - _firstLevel][neighbourLevel - _firstLevel][edge], leaf);
+  _add(level, _fanPatterns[level - _firstLevel][neighbourLevel][edge], leaf);
 }
 
 UINT CoarseLeafBatch::indexCount() const {
@@ -127,7 +129,7 @@ int CoarseLeafBatch::draw(const std::function<void(int)>& beforeLevel) {
   _device->SetStreamSource(0, _vertexBuffer.get(), 0, sizeof(TerrainVertex));
   _device->SetFVF(TerrainVertex::FVF);
   _device->SetIndices(_indexBuffer.get());
-  const auto vertices = static_cast<UINT>(_leafCount * kGridSide * kGridSide);
+  const auto vertices = static_cast<UINT>(_leafCount * VerticesPerLeaf(_cells));
   if (!beforeLevel) {
     _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, 0, total / 3);
     return 1;

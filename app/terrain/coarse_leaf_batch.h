@@ -1,6 +1,7 @@
 // The leaves at the four coarsest levels (8 x 8 cells of a 64-cell leaf down to 1 x 1) and
-// the fans between two of them, drawn together: one vertex buffer holds every leaf's 9 x 9
-// grid of coarse vertices, and each frame one index list over it draws them all. Far
+// their fans, drawn together: one vertex buffer holds every leaf's 9 x 9 grid of coarse
+// vertices and its last drawn column and row at full detail, on which its fans toward a
+// neighbour at any level stand, and each frame one index list over it draws them all. Far
 // leaves are many and small on screen; a draw apiece would cost more than their pixels.
 // The triangles are the strips' and the fan sets' own, vertex for vertex and in the same
 // order, so the pixels are the same.
@@ -36,16 +37,19 @@ class CoarseLeafBatch {
   // The finest level drawn here; the coarsest is firstLevel() + kLevels - 1.
   int firstLevel() const { return _firstLevel; }
   bool holds(int level) const { return level >= _firstLevel; }
-  // Where a leaf's coarse grid goes, row by row, every (cells / (kGridSide - 1))-th vertex
-  // of its drawn grid; any thread, until finishBuild.
+  // Vertices each leaf holds here: its grid and its two full-detail edges.
+  static int VerticesPerLeaf(int cells) { return kGridSide * kGridSide + 2 * (cells + 1); }
+  // Where a leaf's vertices go, as TerrainPatch::copyCoarseGrid lays them out: its grid row
+  // by row, every (cells / (kGridSide - 1))-th vertex of its drawn grid, then its last drawn
+  // column and its last drawn row; any thread, until finishBuild.
   TerrainVertex* gridOf(int leaf) const;
   // Hands the grids to the device; on the device's thread once all are written.
   void finishBuild() { _lock.reset(); }
 
   // Adds a leaf's cells at a level this batch holds.
   void addLeaf(int leaf, int level);
-  // Adds the fans between a leaf's level and its neighbour's along the leaf's last drawn
-  // column or row; both levels held here and different.
+  // Adds the fans between a leaf's level, held here, and its neighbour's, any other level,
+  // along the leaf's last drawn column or row.
   void addFans(int leaf, int level, int neighbourLevel, EdgeFanSet::Kind edge);
   // Draws what was added, in one draw, or one per level after beforeLevel(level) when it is
   // given, and empties the batch. Returns the draws made. The index list is written only
@@ -67,25 +71,23 @@ class CoarseLeafBatch {
   };
   using Pieces = std::array<std::vector<Piece>, kLevels>;
 
-  // Index of a vertex in one leaf's coarse grid; a leaf's grid starts at leaf * kGridSide^2.
-  static std::uint32_t _local(int row, int column) {
-    return static_cast<std::uint32_t>(row * kGridSide + column);
-  }
   void _add(int level, const std::vector<std::uint32_t>& pattern, int leaf);
   // Writes the pieces added this frame into the index buffer, growing it when they do not fit.
   void _writeIndices(UINT total);
 
   IDirect3DDevice9* _device;
   int _leafCount;
+  int _cells;
   int _firstLevel;
   platform::ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
   std::optional<BufferLock> _lock;
   platform::ComRef<IDirect3DIndexBuffer9> _indexBuffer;
   UINT _indexCapacity = 0;
   // The same for every leaf, so made once: a leaf's cells at each level, and the fans
-  // between each level and a neighbour's along each edge (by level, neighbour level, edge).
+  // between each level and a neighbour's along each edge (by level held here, neighbour's
+  // level from full detail up, edge).
   std::array<std::vector<std::uint32_t>, kLevels> _cellPatterns;
-  std::array<std::array<std::array<std::vector<std::uint32_t>, 2>, kLevels>, kLevels> _fanPatterns;
+  std::array<std::vector<std::array<std::vector<std::uint32_t>, 2>>, kLevels> _fanPatterns;
   // This frame's pieces by level, leaves and the fans they own alike, and those the index
   // buffer holds: from frame to frame the far leaves mostly keep their levels, and an
   // unchanged list is drawn again without being written and handed to the driver.

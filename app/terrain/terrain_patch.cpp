@@ -139,10 +139,8 @@ void TerrainPatch::summarise(int coarseSide, TerrainVertex* coarseGrid) {
   _sample(scratch);
   _computeBounds(scratch);
   _computeLevelErrors(scratch);
-  if (coarseGrid == nullptr) return;
-  const int step = (_columns - 2) / (coarseSide - 1);
-  for (int i = 0; i < coarseSide; ++i)
-    for (int j = 0; j < coarseSide; ++j) *coarseGrid++ = _vertex(scratch, i * step, j * step);
+  if (coarseGrid != nullptr)
+    _writeCoarse(coarseSide, coarseGrid, [&](int i, int j) { return _vertex(scratch, i, j); });
 }
 
 void TerrainPatch::fillVertices() {
@@ -158,9 +156,17 @@ void TerrainPatch::fillVertices() {
 
 void TerrainPatch::copyCoarseGrid(int side, TerrainVertex* out) const {
   const auto* vertices = static_cast<const TerrainVertex*>(_lock->data());
-  const int step = (_columns - 2) / (side - 1);
+  _writeCoarse(side, out, [&](int i, int j) { return vertices[index(i, j)]; });
+}
+
+template <typename VertexAt>
+void TerrainPatch::_writeCoarse(int side, TerrainVertex* out, const VertexAt& vertexAt) const {
+  const int last = _columns - 2;
+  const int step = last / (side - 1);
   for (int i = 0; i < side; ++i)
-    for (int j = 0; j < side; ++j) *out++ = vertices[index(i * step, j * step)];
+    for (int j = 0; j < side; ++j) *out++ = vertexAt(i * step, j * step);
+  for (int i = 0; i <= last; ++i) *out++ = vertexAt(i, last);
+  for (int j = 0; j <= last; ++j) *out++ = vertexAt(last, j);
 }
 
 void TerrainPatch::_computeBounds(const Scratch& scratch) {

@@ -1,7 +1,7 @@
 // The full-resolution vertex grid of one quadtree leaf in one vertex buffer, sampled from the
 // terrain's height map. Every level of detail and every edge fan of the leaf indexes into it.
 // A patch can also be summarised without its buffer (box, level errors, a coarse grid of its
-// vertices) and filled later, the first time the leaf is drawn on its own.
+// vertices and its far edges) and filled later, the first time the leaf is drawn on its own.
 #pragma once
 
 #include <optional>
@@ -29,10 +29,10 @@ class TerrainPatch {
   TerrainPatch(int firstColumn, int lastColumn, int firstRow, int lastRow, Terrain* terrain,
                IDirect3DDevice9* device, BufferTime bufferTime = BufferTime::kAtOnce);
 
-  // Without a buffer: the bounds and level errors, and when coarseGrid is not null the grid
-  // copyCoarseGrid would copy, from heights sampled into this thread's scratch memory. Writes
-  // only this patch and reads the terrain, so different patches may be summarised on
-  // different threads at the same time.
+  // Without a buffer: the bounds and level errors, and when coarseGrid is not null the
+  // vertices copyCoarseGrid would copy, from heights sampled into this thread's scratch
+  // memory. Writes only this patch and reads the terrain, so different patches may be
+  // summarised on different threads at the same time.
   void summarise(int coarseSide, TerrainVertex* coarseGrid);
   // On the device's thread, for a patch made on demand: creates the vertex buffer (again,
   // after a fill that failed) and holds it open for fillVertices. Throws the device's result
@@ -68,9 +68,10 @@ class TerrainPatch {
   // the values never decrease with the level.
   const std::vector<float>& levelErrors() const { return _levelErrors; }
   // Copies every (columns - 2) / (side - 1)-th vertex of the drawn grid, side x side of
-  // them row by row, to out, for the far leaves drawn together; after fillVertices and
-  // before closeBuffer, on the same thread. The drawn grid must be square, its cells a
-  // multiple of side - 1.
+  // them row by row, then every vertex of its last drawn column and of its last drawn row
+  // (columns - 1 each), on which the fans toward its neighbours stand, to out, for the far
+  // leaves drawn together; after fillVertices and before closeBuffer, on the same thread.
+  // The drawn grid must be square, its cells a multiple of side - 1.
   void copyCoarseGrid(int side, TerrainVertex* out) const;
 
   // Vertex colour of a normalised height: light grey at 0, brown at 1.
@@ -85,6 +86,9 @@ class TerrainPatch {
   void _sample(Scratch& scratch) const;
   // Vertex (row, column) from the sampled heights, normal included.
   TerrainVertex _vertex(const Scratch& scratch, int row, int column) const;
+  // Writes what copyCoarseGrid copies, taking vertexAt(row, column) for each vertex.
+  template <typename VertexAt>
+  void _writeCoarse(int side, TerrainVertex* out, const VertexAt& vertexAt) const;
   void _computeBounds(const Scratch& scratch);
   void _computeLevelErrors(const Scratch& scratch);
 

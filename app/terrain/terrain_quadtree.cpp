@@ -164,12 +164,10 @@ bool TerrainQuadtree::_drawsFromOwnBuffer(const QuadLeaf& leaf) const {
   const CoarseLeafBatch* batch = _mergeCoarsest ? _batch.get() : nullptr;
   const int level = leaf.lodSet()->level();
   if (batch == nullptr || !batch->holds(level)) return true;
-  if (!_edgeFans) return false;
-  for (const QuadLeaf* neighbour : {leaf.columnNeighbour(), leaf.rowNeighbour()}) {
-    if (neighbour == nullptr) continue;
-    const int neighbourLevel = neighbour->lodSet()->level();
-    if (neighbourLevel != level && (_highlightFans || !batch->holds(neighbourLevel))) return true;
-  }
+  // The batch draws the leaf's fans too, except those the highlight draws on their own.
+  if (!_edgeFans || !_highlightFans) return false;
+  for (const QuadLeaf* neighbour : {leaf.columnNeighbour(), leaf.rowNeighbour()})
+    if (neighbour != nullptr && neighbour->lodSet()->level() != level) return true;
   return false;
 }
 
@@ -394,9 +392,9 @@ void TerrainQuadtree::flush() {
         // count as the fan set's, degenerate ones included, as for the strips.
         if (!leaf->prepareEdgeFans(*fans, neighbour)) continue;
         _lastDrawn.triangles += fans->primitiveCount();
-        const int neighbourLevel = neighbour->lodSet()->level();
-        if (fanBatch != nullptr && fanBatch->holds(level) && fanBatch->holds(neighbourLevel)) {
-          fanBatch->addFans(leaf->_index - _firstLeaf, level, neighbourLevel, fans->kind());
+        if (fanBatch != nullptr && fanBatch->holds(level)) {
+          fanBatch->addFans(leaf->_index - _firstLeaf, level, neighbour->lodSet()->level(),
+                            fans->kind());
         } else {
           fans->draw();
           _lastDrawn.draws += fans->primitiveCount() > 0;

@@ -155,7 +155,8 @@ class TerrainQuadtree {
   // Fills the buffers of the queued leaves that draw from them this frame and have none yet.
   void _fillLeavesToDraw();
   // Whether a queued leaf draws from its own vertex buffer this frame: its strip at a level
-  // the batch does not hold, or a fan set drawn on its own. Follows flush's choices.
+  // the batch does not hold, or a fan set the highlight draws on its own. Follows flush's
+  // choices.
   bool _drawsFromOwnBuffer(const QuadLeaf& leaf) const;
   // Runs work(i) for every i in [begin, end) on this thread and the other cores.
   static void _onEveryCore(std::size_t begin, std::size_t end,

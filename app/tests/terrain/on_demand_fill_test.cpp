@@ -177,15 +177,23 @@ TEST(TerrainPatchValues, SummaryAndFillGiveTheDefinedValuesToTheBit) {
     TerrainPatch later(leaf.x0(), leaf.x1() + 1, leaf.z0(), leaf.z1() + 1, world.terrain.get(),
                        device, TerrainPatch::BufferTime::kOnDemand);
     EXPECT_EQ(later.vertexBuffer(), nullptr);
-    std::vector<TerrainVertex> grid(kSide * kSide);
+    const int last = columns - 2;
+    std::vector<TerrainVertex> grid(CoarseLeafBatch::VerticesPerLeaf(last));
     later.summarise(kSide, grid.data());
     EXPECT_EQ(later.levelErrors(), built.levelErrors()) << "leaf " << i;
     EXPECT_EQ(std::memcmp(&later.bounds(), &built.bounds(), sizeof later.bounds()), 0);
-    const int step = (columns - 2) / (kSide - 1);
+    const int step = last / (kSide - 1);
     for (int r = 0; r < kSide; ++r)
       for (int c = 0; c < kSide; ++c)
         ASSERT_TRUE(SameBits(grid[r * kSide + c], expected[c * step + r * step * columns]))
             << "leaf " << i << ", coarse vertex " << r << "," << c;
+    // Then the last drawn column and the last drawn row, every vertex.
+    const TerrainVertex* edges = grid.data() + kSide * kSide;
+    for (int p = 0; p <= last; ++p) {
+      ASSERT_TRUE(SameBits(edges[p], expected[p * columns + last])) << "leaf " << i << ", " << p;
+      ASSERT_TRUE(SameBits(edges[last + 1 + p], expected[last * columns + p]))
+          << "leaf " << i << ", " << p;
+    }
     later.createBuffer();
     later.fillVertices();
     later.closeBuffer();
@@ -274,15 +282,8 @@ std::set<int> LeavesWithBuffers(const TerrainQuadtree& tree) {
 }
 
 // Whether a queued leaf draws from its own buffer: its strip finer than the batch's levels
-// (3 to 6 for leaves of 64 cells), or fans toward a neighbour at such a level.
-bool DrawsOnItsOwn(const QuadLeaf& leaf) {
-  const int level = leaf.lodSet()->level();
-  bool own = level < 3;
-  for (const QuadLeaf* neighbour : {leaf.columnNeighbour(), leaf.rowNeighbour()})
-    own |= neighbour != nullptr && neighbour->lodSet()->level() < 3 &&
-           neighbour->lodSet()->level() != level;
-  return own;
-}
+// (3 to 6 for leaves of 64 cells). The batch draws the fans of the others.
+bool DrawsOnItsOwn(const QuadLeaf& leaf) { return leaf.lodSet()->level() < 3; }
 
 TEST(TerrainOnDemandFill, LeavesGetBuffersOnlyWhenDrawnOnTheirOwn) {
   LargeWorld large;

@@ -301,8 +301,9 @@ TEST(PixelErrorRuleRendering, LeavesOfAnyLevelsMeetWithoutGaps) {
   EXPECT_GT(GapsUnderThePixelRule(open, &spread), 0);
 }
 
-// Leaves at their four coarsest levels, and the fans between two of them, go to the device
-// together in one draw, which must paint exactly what their own strips and fan sets paint.
+// Leaves at their four coarsest levels, and their fans toward neighbours at any level, go to
+// the device together in one draw, which must paint exactly what their own strips and fan
+// sets paint.
 TEST(PixelErrorRuleRendering, CoarseLeavesDrawnTogetherPaintTheSamePixels) {
   // Hills whose height grows from one side to the other, so that the leaves spread over
   // many levels.
@@ -322,22 +323,24 @@ TEST(PixelErrorRuleRendering, CoarseLeavesDrawnTogetherPaintTheSamePixels) {
   Aim(camera, Vector(-20000.0f, 250000.0f, 10000.0f), Vector(0.1f, -1.0f, 0.05f));
   std::vector<std::uint32_t> pictures[2];
   int draws[2] = {};
-  int together = 0;
+  int together = 0, towardFiner = 0;
   for (const bool merged : {false, true}) {
     world.tree().setMergesCoarsestLeaves(merged);
     world.tree().update();
     ASSERT_GT(world.tree().queueCount(), 4);
-    // Each leaf at level 3 or coarser, and each of its fan sets toward such a neighbour at
+    // Each leaf at level 3 or coarser, and each of its fan sets toward a neighbour at
     // another level, is one draw less.
     together = 0;
+    towardFiner = 0;
     for (int i = 0; i < world.tree().queueCount(); ++i) {
       const QuadLeaf& leaf = *world.tree().renderQueue()[i];
       const int level = leaf.lodSet()->level();
       if (level < 3) continue;
       ++together;
-      for (const QuadLeaf* neighbour : {leaf.columnNeighbour(), leaf.rowNeighbour()})
-        together += neighbour != nullptr && neighbour->lodSet()->level() >= 3 &&
-                    neighbour->lodSet()->level() != level;
+      for (const QuadLeaf* neighbour : {leaf.columnNeighbour(), leaf.rowNeighbour()}) {
+        together += neighbour != nullptr && neighbour->lodSet()->level() != level;
+        towardFiner += neighbour != nullptr && neighbour->lodSet()->level() < 3;
+      }
     }
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00FF00, 1.0f, 0);
     device->BeginScene();
@@ -350,6 +353,7 @@ TEST(PixelErrorRuleRendering, CoarseLeavesDrawnTogetherPaintTheSamePixels) {
   ASSERT_GE((levels[3] > 0) + (levels[4] > 0) + (levels[5] > 0) + (levels[6] > 0), 2)
       << "leaves together at more than one level";
   ASSERT_GT(levels[0] + levels[1] + levels[2], 0) << "and a leaf with a draw of its own";
+  ASSERT_GT(towardFiner, 0) << "and fans from the batch toward such a leaf";
   EXPECT_EQ(draws[true], draws[false] - together + 1);
   EXPECT_EQ(pictures[true], pictures[false]);
 }
