@@ -38,9 +38,12 @@ std::vector<std::uint32_t> CellPattern(int step, int cells, int gridSide) {
 }  // namespace
 
 CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int cells)
-    : _device(device), _leafCount(leafCount), _cells(cells), _firstLevel(0) {
+    : _device(device),
+      _leafCount(leafCount),
+      _verticesPerLeaf(VerticesPerLeaf(cells)),
+      _firstLevel(0) {
   while (((kGridSide - 1) << _firstLevel) < cells) ++_firstLevel;
-  const UINT bytes = static_cast<UINT>(leafCount * VerticesPerLeaf(cells) * sizeof(TerrainVertex));
+  const UINT bytes = static_cast<UINT>(leafCount * _verticesPerLeaf * sizeof(TerrainVertex));
   const HRESULT hr = _device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF,
                                                  D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);
   if (FAILED(hr)) throw hr;
@@ -49,12 +52,13 @@ CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int ce
   // The fans index the full-detail edges after the grid, as the fan sets index the patch.
   const auto columnEdge = static_cast<std::uint32_t>(kGridSide * kGridSide);
   const auto rowEdge = columnEdge + static_cast<std::uint32_t>(cells + 1);
+  const int levels = _firstLevel + kLevels;
   std::vector<int> fanPositions, fanSizes, fanTriangles;
   for (int k = 0; k < kLevels; ++k) {
     const int step = 1 << k;
     _cellPatterns[k] = CellPattern(step, (kGridSide - 1) / step, kGridSide);
-    _fanPatterns[k].resize(_firstLevel + kLevels);
-    for (int n = 0; n < _firstLevel + kLevels; ++n) {
+    _fanPatterns[k].resize(levels);
+    for (int n = 0; n < levels; ++n) {
       if (n == _firstLevel + k) continue;
       EdgeFanSet::WalkFans(cells + 1, 1 << (_firstLevel + k), 1 << n, fanPositions, fanSizes);
       fanTriangles.clear();
@@ -68,12 +72,12 @@ CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int ce
 }
 
 TerrainVertex* CoarseLeafBatch::gridOf(int leaf) const {
-  return static_cast<TerrainVertex*>(_lock->data()) + leaf * VerticesPerLeaf(_cells);
+  return static_cast<TerrainVertex*>(_lock->data()) + leaf * _verticesPerLeaf;
 }
 
 void CoarseLeafBatch::_add(int level, const std::vector<std::uint32_t>& pattern, int leaf) {
   _added[level - _firstLevel].push_back(
-      {&pattern, static_cast<std::uint32_t>(leaf * VerticesPerLeaf(_cells))});
+      {&pattern, static_cast<std::uint32_t>(leaf * _verticesPerLeaf)});
 }
 
 void CoarseLeafBatch::addLeaf(int leaf, int level) {
@@ -129,7 +133,7 @@ int CoarseLeafBatch::draw(const std::function<void(int)>& beforeLevel) {
   _device->SetStreamSource(0, _vertexBuffer.get(), 0, sizeof(TerrainVertex));
   _device->SetFVF(TerrainVertex::FVF);
   _device->SetIndices(_indexBuffer.get());
-  const auto vertices = static_cast<UINT>(_leafCount * VerticesPerLeaf(_cells));
+  const auto vertices = static_cast<UINT>(_leafCount * _verticesPerLeaf);
   if (!beforeLevel) {
     _device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, vertices, 0, total / 3);
     return 1;

@@ -77,7 +77,7 @@ class CoarseLeafBatch {
 
   IDirect3DDevice9* _device;
   int _leafCount;
-  int _cells;
+  int _verticesPerLeaf;
   int _firstLevel;
   platform::ComRef<IDirect3DVertexBuffer9> _vertexBuffer;
   std::optional<BufferLock> _lock;

@@ -161,7 +161,7 @@ void TerrainQuadtree::_onEveryCore(std::size_t begin, std::size_t end,
 }
 
 bool TerrainQuadtree::_drawsFromOwnBuffer(const QuadLeaf& leaf) const {
-  const CoarseLeafBatch* batch = _mergeCoarsest ? _batch.get() : nullptr;
+  const CoarseLeafBatch* batch = _drawingBatch();
   const int level = leaf.lodSet()->level();
   if (batch == nullptr || !batch->holds(level)) return true;
   // The batch draws the leaf's fans too, except those the highlight draws on their own.
@@ -355,7 +355,7 @@ void TerrainQuadtree::flush() {
     _device->GetTextureStageState(0, D3DTSS_COLORARG2, &colourArgument);
     _device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
   }
-  CoarseLeafBatch* batch = _mergeCoarsest ? _batch.get() : nullptr;
+  CoarseLeafBatch* batch = _drawingBatch();
   for (int i = 0; i < _queueCount; ++i) {
     const QuadLeaf& leaf = *_renderQueue[i];
     const LodIndexSet& set = *leaf.lodSet();

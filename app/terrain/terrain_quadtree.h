@@ -158,6 +158,8 @@ class TerrainQuadtree {
   // the batch does not hold, or a fan set the highlight draws on its own. Follows flush's
   // choices.
   bool _drawsFromOwnBuffer(const QuadLeaf& leaf) const;
+  // The batch that draws the coarse leaves together, or null while they are drawn one by one.
+  CoarseLeafBatch* _drawingBatch() const { return _mergeCoarsest ? _batch.get() : nullptr; }
   // Runs work(i) for every i in [begin, end) on this thread and the other cores.
   static void _onEveryCore(std::size_t begin, std::size_t end,
                            const std::function<void(std::size_t)>& work);
