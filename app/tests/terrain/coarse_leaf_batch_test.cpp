@@ -71,11 +71,7 @@ TEST(CoarseLeafBatch, FansTowardAnyLevelTakeTheLeafsOwnEdgeVertices) {
   const QuadLeaf& leaf = *world.tree().leaf(3);
   const TerrainPatch& patch = *leaf.patch();
   const int last = patch.columns() - 2;
-  std::vector<TerrainVertex> own(patch.vertexCount());
-  {
-    BufferLock lock(patch.vertexBuffer(), patch.bufferBytes(), D3DLOCK_READONLY);
-    std::memcpy(own.data(), lock.data(), own.size() * sizeof own[0]);
-  }
+  const std::vector<TerrainVertex> own = ReadVertices(patch);
   // The leaf's vertices in the batch as a build on demand writes them, where the leaf is the
   // second of two.
   TerrainPatch summarised(leaf.x0(), leaf.x1() + 1, leaf.z0(), leaf.z1() + 1, world.terrain.get(),

@@ -17,7 +17,6 @@
 
 #include "engine/input_devices.h"
 #include "scene/app_camera.h"
-#include "terrain/buffer_lock.h"
 #include "terrain/coarse_leaf_batch.h"
 #include "terrain/quad_leaf.h"
 #include "terrain/sampled_texture.h"
@@ -138,12 +137,6 @@ std::vector<float> ReferenceLevelErrors(const std::vector<TerrainVertex>& vertic
   return errors;
 }
 
-std::vector<TerrainVertex> BufferVertices(const TerrainPatch& patch) {
-  BufferLock lock(patch.vertexBuffer(), patch.bufferBytes(), D3DLOCK_READONLY);
-  const auto* vertices = static_cast<const TerrainVertex*>(lock.data());
-  return std::vector<TerrainVertex>(vertices, vertices + patch.vertexCount());
-}
-
 bool SameBits(const TerrainVertex& a, const TerrainVertex& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -160,7 +153,7 @@ TEST(TerrainPatchValues, SummaryAndFillGiveTheDefinedValuesToTheBit) {
     const int columns = built.columns(), rows = built.rows();
     const std::vector<TerrainVertex> expected =
         ReferenceVertices(*world.terrain, leaf.x0(), leaf.x1() + 1, leaf.z0(), leaf.z1() + 1);
-    const std::vector<TerrainVertex> filled = BufferVertices(built);
+    const std::vector<TerrainVertex> filled = ReadVertices(built);
     ASSERT_EQ(filled.size(), expected.size());
     for (std::size_t k = 0; k < filled.size(); ++k)
       ASSERT_TRUE(SameBits(filled[k], expected[k])) << "leaf " << i << ", vertex " << k;
@@ -197,7 +190,7 @@ TEST(TerrainPatchValues, SummaryAndFillGiveTheDefinedValuesToTheBit) {
     later.createBuffer();
     later.fillVertices();
     later.closeBuffer();
-    const std::vector<TerrainVertex> filledLater = BufferVertices(later);
+    const std::vector<TerrainVertex> filledLater = ReadVertices(later);
     EXPECT_EQ(std::memcmp(filledLater.data(), filled.data(), filled.size() * sizeof filled[0]), 0)
         << "leaf " << i;
   }

@@ -4,7 +4,6 @@
 
 #include <random>
 
-#include "terrain/buffer_lock.h"
 #include "terrain/quad_leaf.h"
 #include "terrain/sampled_texture.h"
 #include "terrain/terrain.h"
@@ -17,13 +16,6 @@ namespace vantra::terrain {
 using vantra::Vector;
 
 namespace {
-
-// The vertices of a patch, read back from its buffer.
-std::vector<TerrainVertex> Vertices(const TerrainPatch& patch) {
-  BufferLock lock(patch.vertexBuffer(), patch.bufferBytes(), 0);
-  const auto* vertices = static_cast<const TerrainVertex*>(lock.data());
-  return std::vector<TerrainVertex>(vertices, vertices + patch.vertexCount());
-}
 
 TEST(TerrainPatchColour, ScalesEachChannelAndTruncates) {
   struct Case {
@@ -65,7 +57,7 @@ TEST_F(TerrainPatchTest, GridPointsLandWhereTheGridSays) {
     const int x0 = std::min(gx / 64, 7) * 64;
     const int z0 = std::min(gz / 64, 7) * 64;
     const QuadLeaf& leaf = *world->leafAt(x0, z0);
-    const std::vector<TerrainVertex> vertices = Vertices(*leaf.patch());
+    const std::vector<TerrainVertex> vertices = ReadVertices(*leaf.patch());
     const TerrainVertex& v = vertices[leaf.patch()->index(gz - z0, gx - x0)];
     const float u = gx / 512.0f;
     const float w = gz / 512.0f;
@@ -77,7 +69,7 @@ TEST_F(TerrainPatchTest, GridPointsLandWhereTheGridSays) {
     EXPECT_NEAR(v.tu1, 32.0f * u, 32e-5f);
     EXPECT_NEAR(v.tv1, 32.0f * w, 32e-5f);
   }
-  const std::vector<TerrainVertex> corner = Vertices(*world->leafAt(0, 0)->patch());
+  const std::vector<TerrainVertex> corner = ReadVertices(*world->leafAt(0, 0)->patch());
   EXPECT_FLOAT_EQ(corner[0].position.x, -204800.0f);
   EXPECT_FLOAT_EQ(corner[0].position.z, 204800.0f);
 }
@@ -85,7 +77,7 @@ TEST_F(TerrainPatchTest, GridPointsLandWhereTheGridSays) {
 TEST_F(TerrainPatchTest, NormalsAreUnitAndPointUpEverywhere) {
   for (int i = 0; i < world->tree().leafCount(); ++i) {
     const TerrainPatch& patch = *world->tree().leaf(i)->patch();
-    for (const TerrainVertex& v : Vertices(patch)) {
+    for (const TerrainVertex& v : ReadVertices(patch)) {
       ASSERT_GT(v.normal.y, 0.0f) << "leaf " << i << ": the last row and column flip the winding";
       ASSERT_NEAR(v.normal.magnitudeSquare(), 1.0f, 1e-5f);
     }
@@ -96,7 +88,7 @@ TEST(TerrainPatchFlat, FlatMapHasUpNormalsAndOneColour) {
   TerrainWorld world(65, 65, 16, [](int, int) { return 100; });
   const TerrainPatch& patch = *world.tree().leaf(0)->patch();
   const D3DCOLOR colour = TerrainPatch::heightColour(100.0f / 255.0f);
-  for (const TerrainVertex& v : Vertices(patch)) {
+  for (const TerrainVertex& v : ReadVertices(patch)) {
     ASSERT_EQ(v.normal, Vector(0.0f, 1.0f, 0.0f));
     ASSERT_EQ(v.diffuse, colour);
     ASSERT_NEAR(v.position.y, 100.0f / 255.0f * 24240.0f, 0.01f);
@@ -109,7 +101,7 @@ TEST(TerrainPatchSlope, SlopeGivesOneNormalAcrossThePatch) {
   // The height map's rows follow the terrain's columns, so this rises toward +x.
   TerrainWorld world(65, 65, 130, [](int row, int) { return row; });
   const TerrainPatch& patch = *world.tree().leaf(0)->patch();
-  const std::vector<TerrainVertex> vertices = Vertices(patch);
+  const std::vector<TerrainVertex> vertices = ReadVertices(patch);
   // Height per grid column; the last two columns read the clamped last texel row instead.
   const float rise = 24240.0f * 130.0f / (64.0f * 255.0f);
   Vector expected(-rise, 800.0f, 0.0f);
@@ -124,7 +116,7 @@ TEST(TerrainPatchSlope, SlopeGivesOneNormalAcrossThePatch) {
 TEST(TerrainPatchPlacement, FollowsTheTerrainPosition) {
   TerrainWorld world(65, 65, 8, [](int, int) { return 0; });
   const TerrainPatch& patch = *world.tree().leaf(0)->patch();
-  const std::vector<TerrainVertex> vertices = Vertices(patch);
+  const std::vector<TerrainVertex> vertices = ReadVertices(patch);
   EXPECT_EQ(patch.vertexCount(), 66 * 66);
   EXPECT_EQ(patch.bufferBytes(), 66 * 66 * 44);
   EXPECT_FLOAT_EQ(vertices[patch.index(0, 0)].position.x, -32 * 800.0f);

@@ -13,7 +13,9 @@
 #include "terrain/buffer_lock.h"
 #include "terrain/quad_leaf.h"
 #include "terrain/terrain.h"
+#include "terrain/terrain_patch.h"
 #include "terrain/terrain_quadtree.h"
+#include "terrain/terrain_vertex.h"
 
 namespace vantra::terrain {
 
@@ -100,6 +102,12 @@ std::vector<std::uint16_t> ReadIndices(IDirect3DIndexBuffer9* buffer, int start,
   BufferLock lock(buffer, static_cast<UINT>((start + count) * 2), 0);
   const auto* indices = static_cast<const std::uint16_t*>(lock.data());
   return std::vector<std::uint16_t>(indices + start, indices + start + count);
+}
+
+std::vector<TerrainVertex> ReadVertices(const TerrainPatch& patch) {
+  BufferLock lock(patch.vertexBuffer(), patch.bufferBytes(), D3DLOCK_READONLY);
+  const auto* vertices = static_cast<const TerrainVertex*>(lock.data());
+  return std::vector<TerrainVertex>(vertices, vertices + patch.vertexCount());
 }
 
 TerrainWorld::TerrainWorld(int width, int depth, int heightSize,

@@ -15,7 +15,9 @@ namespace vantra::terrain {
 
 class QuadLeaf;
 class Terrain;
+class TerrainPatch;
 class TerrainQuadtree;
+struct TerrainVertex;
 
 // Writes an uncompressed bottom-up bitmap of 32 (A8R8G8B8), 24 or 16 (X1R5G5B5) bits per
 // pixel; pixel gives 0xAARRGGBB (alpha used by 32 bits only) for (row, column) counted from
@@ -46,6 +48,9 @@ void WriteTerrainMaps(int heightSize, const std::function<int(int row, int colum
 
 // Reads the 16-bit indices [start, start + count) of an index buffer.
 std::vector<std::uint16_t> ReadIndices(IDirect3DIndexBuffer9* buffer, int start, int count);
+
+// The vertices of a filled patch, read back from its buffer.
+std::vector<TerrainVertex> ReadVertices(const TerrainPatch& patch);
 
 // A terrain built on its own device in a scratch directory from a generated height map
 // (heightSize square, grey levels from grey), with 800-unit spacing and 24240-unit heights,
