@@ -10,7 +10,9 @@ namespace vantra::platform {
 
 // The GUI thread writes key, button and motion events as they arrive; the render thread
 // reads them at each poll. Every field is atomic, so the two threads need no lock. Motion
-// accumulates between reads and each read consumes it.
+// accumulates between reads and each read consumes it; a key or button pressed and released
+// between two reads reads as down at the next one, so that a tap shorter than a frame
+// still counts.
 class EventInputSource : public InputSource {
  public:
   EventInputSource();
@@ -19,7 +21,8 @@ class EventInputSource : public InputSource {
   void setKey(std::uint8_t code, bool down);
   void addMotion(int dx, int dy);
   void setButton(int index, bool down);
-  // Every key and button up, as when the window loses the keyboard focus.
+  // Every key and button up, as when the window loses the keyboard focus; presses not yet
+  // read are dropped too.
   void releaseAll();
 
   // Render thread.

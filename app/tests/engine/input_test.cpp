@@ -100,6 +100,33 @@ TEST(EventInputSource, ReleaseAllLiftsKeysAndButtons) {
   EXPECT_EQ(mouse.rgbButtons[3], 0);
 }
 
+// A press and release that both fall between two frames' polls still count once, as a key
+// held across them counts at each.
+TEST(EventInputSource, ATapBetweenTwoReadsReadsAsDownOnce) {
+  Devices d;
+  d.input.setKeyboardAcquired(true);
+  d.input.setMouseAcquired(true);
+  d.source.setKey(DIK_E, true);
+  d.source.setKey(DIK_E, false);
+  d.source.setButton(1, true);
+  d.source.setButton(1, false);
+  d.source.setKey(DIK_W, true);
+  d.poll();
+  EXPECT_EQ(d.input.isKeyDown(DIK_E), 1);
+  EXPECT_EQ(d.input.isMouseButtonDown(1), 1);
+  d.poll();
+  EXPECT_EQ(d.input.isKeyDown(DIK_E), 0) << "the tap counts once";
+  EXPECT_EQ(d.input.isMouseButtonDown(1), 0);
+  EXPECT_EQ(d.input.isKeyDown(DIK_W), 1) << "a held key stays down";
+
+  d.source.setKey(DIK_C, true);
+  d.source.setKey(DIK_C, false);
+  d.source.releaseAll();
+  d.poll();
+  EXPECT_EQ(d.input.isKeyDown(DIK_C), 0) << "losing the focus drops unread taps";
+  EXPECT_EQ(d.input.isKeyDown(DIK_W), 0);
+}
+
 // The GUI thread writes events while the render thread polls: no motion may be lost or
 // counted twice, and the acquire flags may change under the poll.
 TEST(EventInputSource, EventsFromAnotherThreadAreNeitherLostNorRepeated) {
