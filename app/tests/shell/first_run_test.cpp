@@ -110,11 +110,13 @@ class RunDirectory : public engine::ProgramRunDirectory {
     for (const char* map : kMaps) fs::copy_file(fs::path(VANTRA_BIN_DIR) / map, path() / map);
   }
 
-  // The program headless at the default size with the capture script.
+  // The program headless at the default size with the capture script and any other options.
   engine::ProgramResult runHeadless(const std::string& program, const std::string& environment = "",
-                                    const std::string& script = kCaptureScript) const {
+                                    const std::string& script = kCaptureScript,
+                                    const std::string& options = "") const {
     std::ofstream(path() / "capture.script") << script;
-    return runCommand(environment + " '" + program + "' --headless --script capture.script");
+    return runCommand(environment + " '" + program + "' --headless --script capture.script " +
+                      options);
   }
 
   Picture capture() const { return ReadCapture(path() / "screen-capture.bmp"); }
@@ -138,12 +140,20 @@ TEST(FirstRun, TheHeadlessStartViewShowsTheLandscape) {
 // the maps or the renderer that alters them calls for tools/capture-readme-pictures.sh.
 TEST(FirstRun, TheReadmePicturesAreWhatTheProgramDraws) {
   constexpr int kBelowOverlay = 160;
-  for (const std::string name : {"landscape", "start-view"}) {
+  const fs::path docs = fs::path(VANTRA_SOURCE_DIR) / "docs";
+  // The built-in terrain's pictures, then the elevation model's, flown over the synthetic
+  // tile that tools/make-demo-elevation writes.
+  for (const std::string name : {"landscape", "start-view", "your-terrain"}) {
     RunDirectory dir;
     dir.copyMaps();
-    const fs::path docs = fs::path(VANTRA_SOURCE_DIR) / "docs";
+    std::string options;
+    if (name == "your-terrain") {
+      const std::string maker = (fs::path(VANTRA_SOURCE_DIR) / "tools/make-demo-elevation");
+      ASSERT_EQ(std::system(("'" + maker + "' '" + dir.path().string() + "'").c_str()), 0);
+      options = "--terrain N46E007.hgt";
+    }
     const engine::ProgramResult r =
-        dir.runHeadless(VANTRA_PROGRAM, "", engine::ReadFile(docs / (name + ".script")));
+        dir.runHeadless(VANTRA_PROGRAM, "", engine::ReadFile(docs / (name + ".script")), options);
     ASSERT_EQ(r.exitCode, 0) << name << ": " << r.err;
     const Picture capture = dir.capture();
     const Picture reference = ReadPicture(docs / (name + ".png"));
