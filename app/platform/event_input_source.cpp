@@ -27,9 +27,7 @@ EventInputSource::EventInputSource() : _dx(0), _dy(0) {
   for (std::atomic<std::uint8_t>& button : _buttons) button.store(0, std::memory_order_relaxed);
 }
 
-void EventInputSource::setKey(std::uint8_t code, bool down) {
-  Set(_keys[code], down);
-}
+void EventInputSource::setKey(std::uint8_t code, bool down) { Set(_keys[code], down); }
 
 void EventInputSource::addMotion(int dx, int dy) {
   _dx.fetch_add(dx, std::memory_order_relaxed);

@@ -148,8 +148,8 @@ TEST(FirstRun, TheReadmePicturesAreWhatTheProgramDraws) {
     dir.copyMaps();
     std::string options;
     if (name == "your-terrain") {
-      const std::string maker = (fs::path(VANTRA_SOURCE_DIR) / "tools/make-demo-elevation");
-      ASSERT_EQ(std::system(("'" + maker + "' '" + dir.path().string() + "'").c_str()), 0);
+      const fs::path maker = fs::path(VANTRA_SOURCE_DIR) / "tools" / "make-demo-elevation";
+      ASSERT_EQ(std::system(("'" + maker.string() + "' '" + dir.path().string() + "'").c_str()), 0);
       options = "--terrain N46E007.hgt";
     }
     const engine::ProgramResult r =
