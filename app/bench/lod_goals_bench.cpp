@@ -145,10 +145,11 @@ Flight& Grid4097() {
   return *flight;
 }
 
-// Flies every step-th frame of the flight on a grid with a tolerance (negative: the
-// distance rule), one frame per iteration, and records it under name.
-void FlyFlight(benchmark::State& state, Flight& flight, float tolerance, long step,
-               const std::string& name) {
+// Flies the flight on a grid with a tolerance (negative: the distance rule), one frame per
+// iteration from the first to the last, evenly spaced, and records it under name.
+void FlyFlight(benchmark::State& state, Flight& flight, float tolerance, const std::string& name) {
+  const long step =
+      (TimeDemoFlight::FrameCount() - 1) / std::max<long>(state.max_iterations - 1, 1);
   flight.useDevice();
   if (tolerance >= 0.0f)
     flight.terrain->setPixelErrorTolerance(tolerance);
@@ -178,21 +179,21 @@ void FlyFlight(benchmark::State& state, Flight& flight, float tolerance, long st
 }
 
 void BM_Flight513DistanceRule(benchmark::State& state) {
-  FlyFlight(state, Grid513(), -1.0f, 1, "distance");
+  FlyFlight(state, Grid513(), -1.0f, "distance");
 }
-void BM_Flight513Error4px(benchmark::State& state) { FlyFlight(state, Grid513(), 4.0f, 1, "4px"); }
-void BM_Flight513Error1px(benchmark::State& state) { FlyFlight(state, Grid513(), 1.0f, 1, "1px"); }
+void BM_Flight513Error4px(benchmark::State& state) { FlyFlight(state, Grid513(), 4.0f, "4px"); }
+void BM_Flight513Error1px(benchmark::State& state) { FlyFlight(state, Grid513(), 1.0f, "1px"); }
 // The distance rule again, on the textures as a tolerance leaves them (read through their mip
 // chains, as after E in the program): what the error rules cost beyond their texture reads.
 void BM_Flight513DistanceRuleMipFiltered(benchmark::State& state) {
   Grid513().terrain->setPixelErrorTolerance(4.0f);
-  FlyFlight(state, Grid513(), -1.0f, 1, "distance, mip-filtered");
+  FlyFlight(state, Grid513(), -1.0f, "distance, mip-filtered");
 }
 void BM_Flight513Error2px(benchmark::State& state) {
-  FlyFlight(state, Grid513(), 2.0f, 3, "513 at 2px");
+  FlyFlight(state, Grid513(), 2.0f, "513 at 2px");
 }
 void BM_Flight4097Error2px(benchmark::State& state) {
-  FlyFlight(state, Grid4097(), 2.0f, 3, "4097 at 2px");
+  FlyFlight(state, Grid4097(), 2.0f, "4097 at 2px");
   bytesPerVertexFlown = (ResidentBytes() - residentBefore4097) / (4097.0 * 4097.0);
 }
 
@@ -214,19 +215,21 @@ void BuildTree(benchmark::State& state, Flight& flight, double* seconds) {
 void BM_QuadtreeBuild513(benchmark::State& state) { BuildTree(state, Grid513(), &builtFor513); }
 BENCHMARK(BM_QuadtreeBuild513)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// The whole flight once per run: 721 frames, or every third of them.
-BENCHMARK(BM_Flight513DistanceRule)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(721);
-BENCHMARK(BM_Flight513Error4px)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(721);
-BENCHMARK(BM_Flight513Error1px)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(721);
-BENCHMARK(BM_Flight513DistanceRuleMipFiltered)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(721);
-BENCHMARK(BM_Flight513Error2px)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(241);
-BENCHMARK(BM_Flight4097Error2px)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(241);
+// The whole flight once per run, one frame per iteration: all 721 frames, or every third.
+void EveryFrame(benchmark::internal::Benchmark* flight) {
+  flight->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(TimeDemoFlight::FrameCount());
+}
+void EveryThirdFrame(benchmark::internal::Benchmark* flight) {
+  flight->UseManualTime()
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations((TimeDemoFlight::FrameCount() - 1) / 3 + 1);
+}
+BENCHMARK(BM_Flight513DistanceRule)->Apply(EveryFrame);
+BENCHMARK(BM_Flight513Error4px)->Apply(EveryFrame);
+BENCHMARK(BM_Flight513Error1px)->Apply(EveryFrame);
+BENCHMARK(BM_Flight513DistanceRuleMipFiltered)->Apply(EveryFrame);
+BENCHMARK(BM_Flight513Error2px)->Apply(EveryThirdFrame);
+BENCHMARK(BM_Flight4097Error2px)->Apply(EveryThirdFrame);
 
 // The 4097 terrain's whole build, alone: the flights over it reuse it.
 void BM_TerrainBuild4097(benchmark::State& state) {

@@ -149,7 +149,8 @@ TEST(FirstRun, TheReadmePicturesAreWhatTheProgramDraws) {
     std::string options;
     if (name == "your-terrain") {
       const fs::path maker = fs::path(VANTRA_SOURCE_DIR) / "tools" / "make-demo-elevation";
-      ASSERT_EQ(std::system(("'" + maker.string() + "' '" + dir.path().string() + "'").c_str()), 0);
+      const engine::ProgramResult made = dir.runCommand("'" + maker.string() + "' .");
+      ASSERT_EQ(made.exitCode, 0) << made.err;
       options = "--terrain N46E007.hgt";
     }
     const engine::ProgramResult r =
