@@ -37,12 +37,17 @@ std::vector<std::uint32_t> CellPattern(int step, int cells, int gridSide) {
 
 }  // namespace
 
+int CoarseLeafBatch::FirstLevel(int cells) {
+  int level = 0;
+  while (((kGridSide - 1) << level) < cells) ++level;
+  return level;
+}
+
 CoarseLeafBatch::CoarseLeafBatch(IDirect3DDevice9* device, int leafCount, int cells)
     : _device(device),
       _leafCount(leafCount),
       _verticesPerLeaf(VerticesPerLeaf(cells)),
-      _firstLevel(0) {
-  while (((kGridSide - 1) << _firstLevel) < cells) ++_firstLevel;
+      _firstLevel(FirstLevel(cells)) {
   const UINT bytes = static_cast<UINT>(leafCount * _verticesPerLeaf * sizeof(TerrainVertex));
   const HRESULT hr = _device->CreateVertexBuffer(bytes, D3DUSAGE_WRITEONLY, TerrainVertex::FVF,
                                                  D3DPOOL_DEFAULT, _vertexBuffer.out(), nullptr);

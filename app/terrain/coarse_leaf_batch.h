@@ -1,8 +1,9 @@
-// The leaves at the four coarsest levels (8 x 8 cells of a 64-cell leaf down to 1 x 1) and
-// their fans, drawn together: one vertex buffer holds every leaf's 9 x 9 grid of coarse
+// The leaves at the five coarsest levels (16 x 16 cells of a 64-cell leaf down to 1 x 1) and
+// their fans, drawn together: one vertex buffer holds every leaf's 17 x 17 grid of coarse
 // vertices and its last drawn column and row at full detail, on which its fans toward a
 // neighbour at any level stand, and each frame one index list over it draws them all. Far
-// leaves are many and small on screen; a draw apiece would cost more than their pixels.
+// leaves are many and small on screen; a draw apiece would cost more than their pixels, and
+// on a large grid a leaf of its own needs its full-detail buffer filled first.
 // The triangles are the strips' and the fan sets' own, vertex for vertex and in the same
 // order, so the pixels are the same.
 #pragma once
@@ -23,7 +24,7 @@ namespace vantra::terrain {
 
 class CoarseLeafBatch {
  public:
-  static constexpr int kLevels = 4;
+  static constexpr int kLevels = 5;
   static constexpr int kGridSide = (1 << (kLevels - 1)) + 1;
 
   // For leafCount leaves of cells x cells, cells a power of two of at least kGridSide - 1. Creates
@@ -34,7 +35,9 @@ class CoarseLeafBatch {
   CoarseLeafBatch(const CoarseLeafBatch&) = delete;
   CoarseLeafBatch& operator=(const CoarseLeafBatch&) = delete;
 
-  // The finest level drawn here; the coarsest is firstLevel() + kLevels - 1.
+  // The finest level drawn here for leaves of cells x cells; the coarsest is
+  // firstLevel() + kLevels - 1.
+  static int FirstLevel(int cells);
   int firstLevel() const { return _firstLevel; }
   bool holds(int level) const { return level >= _firstLevel; }
   // Vertices each leaf holds here: its grid and its two full-detail edges.

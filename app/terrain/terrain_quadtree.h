@@ -90,8 +90,8 @@ class TerrainQuadtree {
   float pixelTolerance() const { return _pixelTolerance; }
   // Whether each leaf is tinted by its level of detail (C toggles it).
   bool tintsLevels() const { return _tintLevels; }
-  // Whether the leaves at their four coarsest levels, and the fans between two such
-  // leaves, are drawn together in one draw (on by default for a grid of more than one
+  // Whether the leaves at their five coarsest levels, and their fans toward neighbours at
+  // any level, are drawn together in one draw (on by default for a grid of more than one
   // leaf; the same triangles from the same vertices either way).
   void setMergesCoarsestLeaves(bool merge) { _mergeCoarsest = merge; }
 

@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numeric>
 #include <random>
 #include <vector>
 
 #include "engine/input_devices.h"
 #include "scene/app_camera.h"
 #include "terrain/buffer_lock.h"
+#include "terrain/coarse_leaf_batch.h"
 #include "terrain/quad_leaf.h"
 #include "terrain/terrain.h"
 #include "terrain/terrain_quadtree.h"
@@ -301,7 +303,7 @@ TEST(PixelErrorRuleRendering, LeavesOfAnyLevelsMeetWithoutGaps) {
   EXPECT_GT(GapsUnderThePixelRule(open, &spread), 0);
 }
 
-// Leaves at their four coarsest levels, and their fans toward neighbours at any level, go to
+// Leaves at the batch's coarsest levels, and their fans toward neighbours at any level, go to
 // the device together in one draw, which must paint exactly what their own strips and fan
 // sets paint.
 TEST(PixelErrorRuleRendering, CoarseLeavesDrawnTogetherPaintTheSamePixels) {
@@ -317,29 +319,30 @@ TEST(PixelErrorRuleRendering, CoarseLeavesDrawnTogetherPaintTheSamePixels) {
   camera.reset(nullptr, world.device.device());
   camera.setActive(true);
   world.terrain->setCamera(&camera);
-  world.terrain->setPixelErrorTolerance(0.3f);
+  world.terrain->setPixelErrorTolerance(0.15f);
   IDirect3DDevice9* device = world.device.device();
   device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   Aim(camera, Vector(-20000.0f, 250000.0f, 10000.0f), Vector(0.1f, -1.0f, 0.05f));
   std::vector<std::uint32_t> pictures[2];
   int draws[2] = {};
   int together = 0, towardFiner = 0;
+  const int batched = CoarseLeafBatch::FirstLevel(64);
   for (const bool merged : {false, true}) {
     world.tree().setMergesCoarsestLeaves(merged);
     world.tree().update();
     ASSERT_GT(world.tree().queueCount(), 4);
-    // Each leaf at level 3 or coarser, and each of its fan sets toward a neighbour at
+    // Each leaf at a level the batch holds, and each of its fan sets toward a neighbour at
     // another level, is one draw less.
     together = 0;
     towardFiner = 0;
     for (int i = 0; i < world.tree().queueCount(); ++i) {
       const QuadLeaf& leaf = *world.tree().renderQueue()[i];
       const int level = leaf.lodSet()->level();
-      if (level < 3) continue;
+      if (level < batched) continue;
       ++together;
       for (const QuadLeaf* neighbour : {leaf.columnNeighbour(), leaf.rowNeighbour()}) {
         together += neighbour != nullptr && neighbour->lodSet()->level() != level;
-        towardFiner += neighbour != nullptr && neighbour->lodSet()->level() < 3;
+        towardFiner += neighbour != nullptr && neighbour->lodSet()->level() < batched;
       }
     }
     device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF00FF00, 1.0f, 0);
@@ -350,9 +353,10 @@ TEST(PixelErrorRuleRendering, CoarseLeavesDrawnTogetherPaintTheSamePixels) {
     draws[merged] = world.tree().lastDrawn().draws;
   }
   const auto& levels = world.tree().lastDrawn().leavesPerLevel;
-  ASSERT_GE((levels[3] > 0) + (levels[4] > 0) + (levels[5] > 0) + (levels[6] > 0), 2)
+  ASSERT_GE(std::count_if(levels.begin() + batched, levels.end(), [](int n) { return n > 0; }), 2)
       << "leaves together at more than one level";
-  ASSERT_GT(levels[0] + levels[1] + levels[2], 0) << "and a leaf with a draw of its own";
+  ASSERT_GT(std::accumulate(levels.begin(), levels.begin() + batched, 0), 0)
+      << "and a leaf with a draw of its own";
   ASSERT_GT(towardFiner, 0) << "and fans from the batch toward such a leaf";
   EXPECT_EQ(draws[true], draws[false] - together + 1);
   EXPECT_EQ(pictures[true], pictures[false]);
